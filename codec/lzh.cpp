@@ -1,0 +1,1 @@
+// The codec object.

@@ -1,0 +1,1 @@
+// Portable parts of the creator.
