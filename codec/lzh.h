@@ -1,0 +1,34 @@
+// TCustom_lzh: one run of the LZH coder over an input block in memory, into a memory stream.
+// The LZH block it writes and reads is the coder's bit stream followed by the uncompressed length
+// as a 4-byte little-endian signed integer.
+//
+//   TCustom_lzh lzh;
+//   lzh.InBuffer = bytes; lzh.InSize = size; lzh.OutStream = &out;
+//   lzh.Compress();   // or Decompress()
+//
+// One run at a time per process is all the programs need; each run owns its tables.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+using TMemoryStream = std::vector<uint8_t>;
+
+class TCustom_lzh {
+ public:
+  using TProgress = void (*)(int32_t bytesLeft, int32_t tag);
+
+  TProgress OnProgress = nullptr;  // called after every read of input with (BytesLeft, ProgressTag)
+  int32_t ProgressTag = 0;
+  int32_t BytesLeft = 0;             // InSize - InPos
+  int32_t InPos = 0;                 // input bytes read so far
+  const uint8_t* InBuffer = nullptr;  // not owned
+  TMemoryStream* OutStream = nullptr;  // not owned
+  int32_t InSize = 0;
+
+  virtual ~TCustom_lzh() = default;
+  // Both answer false when there is no output stream or the coder's tables cannot be had;
+  // Decompress also for a block of 4 bytes or less.
+  virtual bool Compress();
+  virtual bool Decompress();
+};
