@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "codec/lzh.h"
+#include "creator/creator_sfx.h"
 #include "tools/cv2uinst/uninstall_log.h"
 #include "tools/extractor/sfx_reader.h"
 
@@ -154,6 +156,51 @@ TEST(SfxReader, LzhCountBounds) {
   const Bytes b = Block(0x12345678, 1);
   EXPECT_EQ(LzhBlockCount(b.data(), uint32_t(b.size())), 0x12345678);
   EXPECT_EQ(LzhBlockCount(b.data(), 4), 0);
+}
+
+// The creator's writer and the extractor's reader agree, with the real codec in between; the
+// most compressible input stays within the reader's bound for a block's length.
+TEST(SfxReader, ReadsWhatTheWriterWrites) {
+  std::vector<std::pair<std::string, Bytes>> files = {
+      {"setup.exe", Bytes(1 << 20, 0)},  // a megabyte of zeros: the highest ratio there is
+      {"license.rtf", {}},
+      {"data.PAK", Bytes{9, 8, 7}},
+      {"setup.dat", Bytes(5000, 'x')},
+  };
+  for (int i = 0; i < 3000; ++i) files[3].second[size_t(i) * 7 % 5000] = uint8_t(i * 31);
+  Bytes package;
+  TSfxMemoryOutput out(package);
+  CopyExtractorStub(out, Bytes(100, 'M'));
+  std::vector<std::string> names;
+  for (auto& f : files) names.push_back(f.first);
+  AppendPayload(out, names, [&](const std::string& name) {
+    for (auto& f : files)
+      if (f.first == name) return f.second;
+    return Bytes();
+  });
+  WriteSfxMagic(out);
+
+  std::vector<SfxEntry> entries;
+  ASSERT_EQ(Read(package, &entries), SfxError::None);
+  ASSERT_EQ(entries.size(), files.size());
+  for (size_t i = 0; i < files.size(); ++i) {
+    const SfxEntry& e = entries[i];
+    EXPECT_EQ(e.Name, files[i].first);
+    Bytes restored(e.Data, e.Data + e.Size);
+    if (!e.Stored) {
+      Bytes decoded;
+      TCustom_lzh lzh;
+      lzh.InBuffer = e.Data;
+      lzh.InSize = int32_t(e.Size);
+      lzh.OutStream = &decoded;
+      lzh.Decompress();
+      EXPECT_EQ(int32_t(decoded.size()), LzhBlockCount(e.Data, e.Size));
+      restored = decoded;
+    }
+    EXPECT_EQ(restored, files[i].second) << e.Name;
+  }
+  EXPECT_TRUE(entries[2].Stored);
+  EXPECT_LT(entries[0].Size, 100000u);
 }
 
 // ---- the uninstall log

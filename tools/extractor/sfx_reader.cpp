@@ -5,6 +5,8 @@
 
 namespace {
 
+constexpr uint32_t Magic = 0x3D6B222E;  // the bytes 2E 22 6B 3D
+
 int64_t ReadInt32(const uint8_t* p) {
   uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
   return static_cast<int32_t>(v);
@@ -51,7 +53,7 @@ bool LzhCountPlausible(uint32_t blockSize, int32_t count) {
 SfxError ReadSfxDirectory(const uint8_t* file, size_t size, std::vector<SfxEntry>& entries) {
   entries.clear();
   if (size < 8) return SfxError::NoTail;
-  if (uint32_t(ReadInt32(file + size - 4)) != SfxMagic) return SfxError::BadMagic;
+  if (uint32_t(ReadInt32(file + size - 4)) != Magic) return SfxError::BadMagic;
   int64_t payload = ReadInt32(file + size - 8);
   int64_t end = int64_t(size) - 8;  // the payload ends where the tail begins
   if (payload < 4 || payload > end) return SfxError::BadLength;

@@ -12,8 +12,6 @@
 #include <string_view>
 #include <vector>
 
-constexpr uint32_t SfxMagic = 0x3D6B222E;
-
 struct SfxEntry {
   std::string_view Name;  // points into the package's bytes
   const uint8_t* Data;
