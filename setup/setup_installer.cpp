@@ -86,16 +86,18 @@ void TInstaller::RemoveTempDir() {
   RemoveDirectoryA(TempDir.c_str());
 }
 
+TRandom TempNameRandom;
+
 bool TInstaller::CreateTempDir() {
-  static TRandom random;  // the runtime's generator: every run tries the same names in order
   char buf[300];
   const DWORD n = GetTempPathA(sizeof buf - 1, buf);
   if (n == 0 || n >= sizeof buf - 1) return false;
   std::string path(buf, n);
   if (path.back() != '\\') path += '\\';
   std::string candidate;
-  do candidate = path + std::to_string(random.Next(2147483647));
-  while (DirectoryExists(candidate));
+  // A name taken by a file could never become the directory, so any entry counts as taken.
+  do candidate = path + std::to_string(TempNameRandom.Next(2147483647));
+  while (GetFileAttributesA(candidate.c_str()) != INVALID_FILE_ATTRIBUTES);
   TempDir = candidate + "\\";
   return ForceDirectories(candidate);
 }

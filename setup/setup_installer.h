@@ -90,6 +90,9 @@ class TInstaller {
 // Creates a directory with any missing parents; true when it exists afterwards.
 bool ForceDirectories(const std::string& dir);
 
+// The generator that names the temporary directory: every run tries the same names in order.
+extern TRandom TempNameRandom;
+
 // The texts that end a load.
 extern const char* const kMissingFilesText;
 extern const char* const kDamagedSetupText;

@@ -60,8 +60,8 @@ struct Seen {
 };
 
 TEST(PointerList, ClearCallsBackForTheSecondToLastThenTheFirst) {
+  Seen seen;  // outlives the list, whose destructor clears it
   TLHPointerList l;
-  Seen seen;
   l.FOnFreeItem = Seen::Record;
   l.FOnFreeItemContext = &seen;
   l.Clear();  // empty: nothing
@@ -120,8 +120,8 @@ TEST(PointerList, TickDropsItemsOlderThanMaxAgeWhereverTheyStand) {
   TLHPointerList::Clock = FakeClock;
   const double sec = 1.0 / 86400;
   {
-    TLHPointerList l;
     Seen seen;
+    TLHPointerList l;
     l.FOnFreeItem = Seen::Record;
     l.FOnFreeItemContext = &seen;
     l.FMaxAge = 60;
