@@ -268,39 +268,6 @@ bool PartNamed(const TSetupCommandLine& cl, const std::string& caption) {
 
 // ---- numbers and system checks ----
 
-bool ParseInteger(std::string_view s, int32_t& value) {
-  if (!s.empty() && s[0] == '$') {
-    if (s.size() < 2 || s.size() > 9) return false;
-    uint32_t v = 0;
-    for (char c : s.substr(1)) {
-      int d = c >= '0' && c <= '9'   ? c - '0'
-              : c >= 'a' && c <= 'f' ? c - 'a' + 10
-              : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                     : -1;
-      if (d < 0) return false;
-      v = v << 4 | static_cast<uint32_t>(d);
-    }
-    value = static_cast<int32_t>(v);
-    return true;
-  }
-  bool negative = false;
-  if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
-    negative = s[0] == '-';
-    s.remove_prefix(1);
-  }
-  if (s.empty()) return false;
-  int64_t v = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
-    if (v > 2147483648LL) return false;
-  }
-  if (negative) v = -v;
-  if (v > 2147483647LL) return false;
-  value = static_cast<int32_t>(v);
-  return true;
-}
-
 int32_t VersionNumber(uint32_t versionMS, uint32_t versionLS) {
   const std::string joined = std::to_string(versionMS >> 16) + std::to_string(versionMS & 0xFFFF) +
                              std::to_string(versionLS >> 16) + std::to_string(versionLS & 0xFFFF);

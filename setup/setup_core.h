@@ -115,10 +115,6 @@ bool PartNamed(const TSetupCommandLine& cl, const std::string& caption);
 
 // ---- numbers and system checks ----
 
-// Decimal with an optional sign within the signed 32-bit range, or "$" and one to eight
-// hexadecimal digits taken as a 32-bit pattern. False for anything else.
-bool ParseInteger(std::string_view s, int32_t& value);
-
 // The four parts of a file version written in decimal and joined, read as one number; the
 // number saturates at 2147483647.
 int32_t VersionNumber(uint32_t versionMS, uint32_t versionLS);

@@ -1,4 +1,5 @@
 #include "setup/setup_core.h"
+#include "setup/setup_installcore.h"  // ParseInteger
 
 #include <gtest/gtest.h>
 
