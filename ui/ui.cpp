@@ -835,17 +835,22 @@ void TForm::Show() {
     ::SetFocus(ActiveControl->Handle);
 }
 
+namespace {
+struct TOthers {
+  HWND Self;
+  std::vector<HWND> Found;
+};
+BOOL CALLBACK CollectOthers(HWND h, LPARAM p) {
+  auto* o = reinterpret_cast<TOthers*>(p);
+  if (h != o->Self && IsWindowVisible(h) && IsWindowEnabled(h)) o->Found.push_back(h);
+  return TRUE;
+}
+}  // namespace
+
 int TForm::ShowModal() {
-  std::vector<HWND> disabled;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND h, LPARAM p) -> BOOL {
-        auto* v = reinterpret_cast<std::vector<HWND>*>(p);
-        if (h != reinterpret_cast<HWND>(v->front()) && IsWindowVisible(h) && IsWindowEnabled(h)) v->push_back(h);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&(disabled = {Handle})));
-  disabled.erase(disabled.begin());
+  TOthers others{Handle, {}};
+  EnumThreadWindows(GetCurrentThreadId(), CollectOthers, reinterpret_cast<LPARAM>(&others));
+  std::vector<HWND>& disabled = others.Found;
   HWND previous = GetActiveWindow();
   for (HWND h : disabled) EnableWindow(h, FALSE);
   ModalResult = mrNone;

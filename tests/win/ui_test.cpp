@@ -274,22 +274,22 @@ TEST(Seam, PopupMenuRunsTheChosenItem) {
 }
 
 // The layer's own dialogs, driven from inside their modal loops.
+struct TFind {
+  const char* Text;
+  HWND Found;
+};
+BOOL CALLBACK MatchText(HWND h, LPARAM p) {
+  auto* f = reinterpret_cast<TFind*>(p);
+  char buf[256];
+  GetWindowTextA(h, buf, sizeof buf);
+  if (lstrcmpA(buf, f->Text) != 0) return TRUE;
+  f->Found = h;
+  return FALSE;
+}
 HWND FindChildByText(HWND parent, const char* text) {
-  struct S { const char* t; HWND found; } s{text, nullptr};
-  EnumChildWindows(
-      parent,
-      [](HWND h, LPARAM p) -> BOOL {
-        auto* st = reinterpret_cast<S*>(p);
-        char buf[256];
-        GetWindowTextA(h, buf, sizeof buf);
-        if (lstrcmpA(buf, st->t) == 0) {
-          st->found = h;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&s));
-  return s.found;
+  TFind f{text, nullptr};
+  EnumChildWindows(parent, MatchText, reinterpret_cast<LPARAM>(&f));
+  return f.Found;
 }
 
 TEST(RealDialogs, InputBoxTakesTheTypedTextOnOkAndNothingOnCancel) {
