@@ -113,4 +113,6 @@ Row ShortcutEntryRow(std::string_view location, std::string_view caption, std::s
           useIcon ? std::to_string(iconIndex) : std::string("0")};
 }
 
+bool UsesTahoma(unsigned major, unsigned minor) { return (major == 4 && minor > 0) || major > 4; }
+
 }  // namespace items

@@ -60,4 +60,8 @@ bool ShortcutEntriesValid(bool targetChosen, std::string_view location, std::str
 Row ShortcutEntryRow(std::string_view location, std::string_view caption, std::string_view target,
                      std::string_view parameters, bool useIcon, std::string_view icon, int iconIndex);
 
+// The About box's font rule: Tahoma from Windows 98 on (4.1 and above, and 5 and later),
+// MS Sans Serif on Windows 95 and NT 4.0 (4.0).
+bool UsesTahoma(unsigned major, unsigned minor);
+
 }  // namespace items

@@ -126,6 +126,15 @@ TEST(ShortcutEntryRow, IconColumnsFollowTheBox) {
             (Row{"L", "C", "T", "-x", "<InstallRoot>\\a.ico", "65535"}));
 }
 
+TEST(UsesTahoma, FromWindows98On) {
+  struct Case { unsigned major, minor; bool tahoma; };
+  for (Case c : {Case{4, 0, false}, Case{4, 10, true}, Case{4, 90, true}, Case{4, 1, true},
+                 Case{3, 51, false}, Case{5, 0, true}, Case{5, 1, true}, Case{6, 1, true},
+                 Case{10, 0, true}}) {
+    EXPECT_EQ(UsesTahoma(c.major, c.minor), c.tahoma) << c.major << "." << c.minor;
+  }
+}
+
 TEST(AboutPicture, ComputerAndDiscOnATransparentGround) {
   const about::Picture p = about::AboutPicture();
   auto at = [&](int x, int y) { return p[y * about::kPictureSize + x]; };
