@@ -23,7 +23,7 @@ public:
   ui::TListView* FileList = nullptr;
   std::vector<std::string>* PackageList = nullptr;
 
-  ui::TLabel Label1{*this, "Label1", "Select one or more files you want to be installed.", 8, 8};
+  ui::TLabel Label1{*this, "Label1", "Select one or more files you want to be installed.", 8, 8, 361, 13};
   ui::TListBox ListBox1{*this, "ListBox1", 8, 24, 361, 121};
   ui::TLabel Label2{*this, "Label2", "Destination Folder:", 8, 153};
   ui::TComboBox ComboBox1{*this, "ComboBox1", ui::TComboStyle::DropDown, 8, 169, 361, 150, 255};

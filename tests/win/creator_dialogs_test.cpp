@@ -217,6 +217,20 @@ TEST_F(AddFileTest, OkRowsAndPackages) {
   }
 }
 
+TEST_F(AddFileTest, ASecondOkWhileTheRowsGoInAddsNothing) {
+  // OK lets the window handle its messages between rows; a press that arrives meanwhile (here
+  // a posted one) must not append the collection a second time.
+  RunModal(Dlg, [&] {
+    AddFiles({"C:\\a\\1.txt", "C:\\a\\2.txt", "C:\\a\\3.txt"});
+    ui::PostCall([&] { Dlg.Button2.Click(); });
+    ui::PostCall([&] { Dlg.Button1.Click(); });  // nor does the menu open meanwhile
+    Dlg.Button2.Click();
+  });
+  ui::testing::Pump();
+  EXPECT_EQ(Lists.FileList.Count(), 3);
+  EXPECT_EQ(Seam.Asked.size(), 2u);  // the menu and the file dialog of AddFiles only
+}
+
 TEST_F(AddFileTest, EmptyPackageListGetsRequiredFilesBack) {
   Lists.PackageList.clear();
   RunModal(Dlg, [&] { Dlg.Button2.Click(); });
