@@ -49,11 +49,6 @@ std::vector<std::string> ShortcutTargets(const std::vector<std::string>& destina
 std::vector<std::string> ShortcutIcons(const std::vector<std::string>& destinations);
 std::vector<std::string> DllChoices(const std::vector<std::string>& destinations);
 
-// The value of the icon-index spin field: a text that is no whole number reads as the minimum,
-// a number outside the range is pulled back to the nearer bound.
-inline constexpr int kSpinMin = 0, kSpinMax = 65535;
-int SpinValue(std::string_view text, int lo = kSpinMin, int hi = kSpinMax);
-
 bool ShortcutEntriesValid(bool targetChosen, std::string_view location, std::string_view caption);
 // Location, Caption, Target, Parameters, Icon, "#": the icon columns only when useIcon is set,
 // otherwise "" and "0".

@@ -104,18 +104,6 @@ TEST(Choices, ExtensionRules) {
   EXPECT_TRUE(DllChoices({}).empty());
 }
 
-TEST(SpinValue, BoundsAndNonNumbers) {
-  struct Case { const char* text; int value; };
-  for (Case c : {
-           Case{"0", 0}, Case{"7", 7}, Case{"65535", 65535}, Case{"65536", 65535},
-           Case{"99999999999999999999", 65535}, Case{"-1", 0}, Case{"-99999999999999", 0},
-           Case{"+12", 12}, Case{" 12 ", 12}, Case{"", 0}, Case{"-", 0}, Case{"abc", 0},
-           Case{"12a", 0}, Case{"1.5", 0},
-       }) {
-    EXPECT_EQ(SpinValue(c.text), c.value) << c.text;
-  }
-}
-
 TEST(ShortcutEntryRow, IconColumnsFollowTheBox) {
   EXPECT_EQ(ShortcutEntryRow("<Desktop>", "App", "<InstallRoot>\\a.exe", "", true, "", 3),
             (Row{"<Desktop>", "App", "<InstallRoot>\\a.exe", "", "", "3"}));

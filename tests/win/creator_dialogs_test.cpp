@@ -503,6 +503,24 @@ TEST_F(AddShortTest, RowsAndRefusals) {
   }
 }
 
+TEST_F(AddShortTest, IconIndexBounds) {
+  struct Case { const char* text; int value; };
+  const Case cases[] = {{"0", 0}, {"7", 7}, {"65535", 65535}, {"65536", 65535},
+                        {"99999999999999999999", 65535}, {"-1", 0}, {"-99999999999999", 0},
+                        {"", 0}, {"-", 0}, {"abc", 0}, {"12a", 0}, {"1.5", 0}};
+  RunModal(Dlg, [&] {
+    Dlg.CheckBox1.SetChecked(true);
+    for (const Case& c : cases) {
+      Dlg.SpinEdit1.SetText(c.text);
+      EXPECT_EQ(Dlg.SpinEdit1.Value(), c.value) << c.text;
+      Dlg.SpinEdit1.SetFocus();
+      Dlg.Edit1.SetFocus();  // leaving the field writes the value back
+      EXPECT_EQ(Dlg.SpinEdit1.Text(), std::to_string(c.value)) << c.text;
+    }
+    Dlg.CheckBox1.SetChecked(false);
+  });
+}
+
 TEST_F(AddShortTest, WhatCarriesOverBetweenShows) {
   Files({"<InstallRoot>\\app.exe"});
   RunModal(Dlg, [&] {
