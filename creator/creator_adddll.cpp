@@ -1,6 +1,7 @@
 #include "creator/creator_adddll.h"
 
 #include "creator/creator_itemrules.h"
+#include "creator/creator_main.h"
 
 TAddDLLFrm* AddDLLFrm = nullptr;
 
@@ -14,7 +15,7 @@ TAddDLLFrm::TAddDLLFrm()
 
 void TAddDLLFrm::FormShow() {
   std::vector<std::string> destinations;
-  for (int i = 0; i < FileList->Count(); ++i) destinations.push_back(FileList->Cell(i, 0));
+  for (int i = 0; i < Form1->FileList.Count(); ++i) destinations.push_back(Form1->FileList.Cell(i, 0));
   ComboBox.ClearItems();
   for (const std::string& d : items::DllChoices(destinations)) ComboBox.Add(d);
 }
@@ -26,7 +27,7 @@ void TAddDLLFrm::Button1Click() {
     ui::MsgBox(Handle, items::kNoFileSelected, MB_ICONERROR | MB_OK);  // no beep before this one
     return;
   }
-  DLLList->Add(file);
+  Form1->DLLList.Add(file);
   Close();
 }
 

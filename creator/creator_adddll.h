@@ -8,9 +8,6 @@ class TAddDLLFrm : public ui::TForm {
 public:
   TAddDLLFrm();
 
-  ui::TListView* FileList = nullptr;  // the wizard's files, whose destinations are offered
-  ui::TListBox* DLLList = nullptr;    // the wizard's files to register
-
   ui::TLabel Label3{*this, "Label3", "Filename:", 8, 12};
   ui::TComboBox ComboBox{*this, "ComboBox", ui::TComboStyle::DropDownList, 64, 8, 241};
   ui::TButton Button1{*this, "Button1", "OK", 150, 44, 75, 23};

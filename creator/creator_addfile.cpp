@@ -1,6 +1,7 @@
 #include "creator/creator_addfile.h"
 
 #include "creator/creator_itemrules.h"
+#include "creator/creator_main.h"
 
 TAddFileFrm* AddFileFrm = nullptr;
 
@@ -42,7 +43,7 @@ void TAddFileFrm::FormShow() {
   for (const char* folder : {"<InstallRoot>\\", "<SystemRoot>\\", "<SharedFiles>\\"}) ComboBox1.Add(folder);
   ComboBox1.SetText("<InstallRoot>\\");
   ComboBox2.ClearItems();
-  for (const std::string& p : *PackageList) ComboBox2.Add(p);
+  for (const std::string& p : Form1->PackageList) ComboBox2.Add(p);
   ComboBox2.SetText(items::kRequiredFiles);
 }
 
@@ -83,16 +84,16 @@ void TAddFileFrm::Button2Click() {
   if (Busy) return;  // a second press while the rows of the first are still going in
   Busy = true;
   ui::THourglass wait;
-  FileList->BeginUpdate();
+  Form1->FileList.BeginUpdate();
   std::string folder = items::DestinationFolder(ComboBox1.Text());
   ComboBox1.SetText(folder);
   const std::string package = ComboBox2.Text();
   for (const std::string& source : ListBox1.Items()) {
     ui::Application.ProcessMessages();
-    FileList->AddRow(items::FileEntryRow(folder, source, package));
+    Form1->FileList.AddRow(items::FileEntryRow(folder, source, package));
   }
-  FileList->EndUpdate();
-  if (items::IsNewPackage(*PackageList, package)) PackageList->push_back(package);
+  Form1->FileList.EndUpdate();
+  if (items::IsNewPackage(Form1->PackageList, package)) Form1->PackageList.push_back(package);
   Busy = false;
   Close();
 }

@@ -19,10 +19,6 @@ class TAddFileFrm : public ui::TForm {
 public:
   TAddFileFrm();
 
-  // What the dialog appends to: the wizard's file list and its package names.
-  ui::TListView* FileList = nullptr;
-  std::vector<std::string>* PackageList = nullptr;
-
   ui::TLabel Label1{*this, "Label1", "Select one or more files you want to be installed.", 8, 8, 361, 13};
   ui::TListBox ListBox1{*this, "ListBox1", 8, 24, 361, 121};
   ui::TLabel Label2{*this, "Label2", "Destination Folder:", 8, 153};

@@ -1,6 +1,7 @@
 #include "creator/creator_addreg.h"
 
 #include "creator/creator_itemrules.h"
+#include "creator/creator_main.h"
 
 TAddRegFrm* AddRegFrm = nullptr;
 
@@ -33,7 +34,7 @@ void TAddRegFrm::Button1Click() {
   }
   std::string path = items::NormaliseRegistryPath(Edit1.Text());
   Edit1.SetText(path);
-  Registry->AddRow(items::RegistryEntryRow(ComboBox1.Text(), path, Edit2.Text(), Edit3.Text(),
+  Form1->Registry.AddRow(items::RegistryEntryRow(ComboBox1.Text(), path, Edit2.Text(), Edit3.Text(),
                                            ComboBox2.Text()));
   Close();
 }

@@ -7,8 +7,6 @@ class TAddRegFrm : public ui::TForm {
 public:
   TAddRegFrm();
 
-  ui::TListView* Registry = nullptr;  // the wizard's list of registry values
-
   ui::TLabel Label1{*this, "Label1", "Root:", 8, 12};
   ui::TComboBox ComboBox1{*this, "ComboBox1", ui::TComboStyle::DropDownList, 56, 8, 249};
   ui::TLabel Label5{*this, "Label5", "Path:", 8, 40};

@@ -1,6 +1,7 @@
 #include "creator/creator_addshort.h"
 
 #include "creator/creator_itemrules.h"
+#include "creator/creator_main.h"
 
 TAddShortFrm* AddShortFrm = nullptr;
 
@@ -28,7 +29,7 @@ TAddShortFrm::TAddShortFrm()
 
 void TAddShortFrm::FormShow() {
   std::vector<std::string> destinations;
-  for (int i = 0; i < FileList->Count(); ++i) destinations.push_back(FileList->Cell(i, 0));
+  for (int i = 0; i < Form1->FileList.Count(); ++i) destinations.push_back(Form1->FileList.Cell(i, 0));
   ComboBox1.ClearItems();
   ComboBox3.ClearItems();
   for (const std::string& t : items::ShortcutTargets(destinations)) ComboBox1.Add(t);
@@ -54,7 +55,7 @@ void TAddShortFrm::Button1Click() {
     ui::BeepMsgBox(Handle, items::kInvalidEntries, MB_ICONERROR | MB_OK);
     return;
   }
-  ShortCuts->AddRow(items::ShortcutEntryRow(ComboBox2.Text(), Edit1.Text(), Chosen(ComboBox1),
+  Form1->ShortCuts.AddRow(items::ShortcutEntryRow(ComboBox2.Text(), Edit1.Text(), Chosen(ComboBox1),
                                             Edit2.Text(), CheckBox1.Checked(), Chosen(ComboBox3),
                                             SpinEdit1.Value()));
   Close();

@@ -8,9 +8,6 @@ class TAddShortFrm : public ui::TForm {
 public:
   TAddShortFrm();
 
-  ui::TListView* FileList = nullptr;   // the wizard's files, whose destinations are offered
-  ui::TListView* ShortCuts = nullptr;  // the wizard's shortcuts
-
   ui::TLabel Label3{*this, "Label3", "Location:", 8, 12};
   ui::TComboBox ComboBox2{*this, "ComboBox2", ui::TComboStyle::DropDown, 80, 8, 225, 150, 255};
   ui::TLabel Label1{*this, "Label1", "Target:", 8, 40};

@@ -1,5 +1,5 @@
-// The item dialogs and the About box, in process: shown modally over a stand-in for the wizard's
-// lists, driven through their controls, every question answered through the seam.
+// The item dialogs and the About box, in process: shown modally over the wizard, driven through
+// their controls, every question answered through the seam.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 #include "creator/creator_addfile.h"
 #include "creator/creator_addreg.h"
 #include "creator/creator_addshort.h"
+#include "creator/creator_main.h"
 #include "ui/testing.h"
 
 using ui::testing::TAsked;
@@ -19,18 +20,6 @@ using ui::testing::TScriptedDialogs;
 using Rows = std::vector<std::vector<std::string>>;
 
 namespace {
-
-// The wizard's lists that the dialogs read and append to.
-class TLists : public ui::TForm {
-public:
-  TLists() : TForm("Lists", 400, 300) {}
-  ui::TListView FileList{*this, "FileList", {{"Destination", 175}, {"Source", 135}, {"Package", 55}}, 0, 0, 400, 60};
-  ui::TListView Registry{*this, "Registry", {{"Path", 140}, {"Key", 90}, {"Value", 90}, {"Type", 45}}, 0, 60, 400, 60};
-  ui::TListView ShortCuts{*this, "ShortCuts", {{"Location", 75}, {"Caption", 100}, {"Target", 100},
-                          {"Parameter(s)", 75}, {"Icon", 75}, {"#", 25}}, 0, 120, 400, 60};
-  ui::TListBox DLLList{*this, "DLLList", 0, 180, 400, 60};
-  std::vector<std::string> PackageList{"Required Files"};
-};
 
 Rows AllRows(const ui::TListView& v) {
   Rows r;
@@ -86,7 +75,7 @@ void ExpectCaptions(const ui::TForm& form, const char* caption,
 
 class DialogTest : public ::testing::Test {
  protected:
-  TLists Lists;
+  TForm1 Wizard;  // Form1, whose lists the dialogs read and append to
   TScriptedDialogs Seam;
 };
 
@@ -94,10 +83,6 @@ class DialogTest : public ::testing::Test {
 class AddFileTest : public DialogTest {
  protected:
   TAddFileFrm Dlg;
-  AddFileTest() {
-    Dlg.FileList = &Lists.FileList;
-    Dlg.PackageList = &Lists.PackageList;
-  }
   // Browse, then the menu item, then the file dialog's answer.
   void AddFiles(const std::vector<std::string>& files) {
     Seam.Answer(0);
@@ -112,21 +97,21 @@ TEST_F(AddFileTest, ControlsAndWhatEveryShowResets) {
                   {"Label2", "Destination Folder:"}, {"Label3", "Parent Package:"},
                   {"Button1", "&Browse..."}, {"Button2", "&OK"}, {"Button3", "&Cancel"}});
   EXPECT_EQ(FaceOf(Dlg.Button2.Handle), "Tahoma");
-  Lists.PackageList = {"Required Files", "Docs"};
+  Wizard.PackageList = {"Required Files", "Docs"};
   RunModal(Dlg, [&] {
     EXPECT_EQ(Dlg.ListBox1.Count(), 0);
     EXPECT_EQ(Dlg.ComboBox1.Items(),
               (std::vector<std::string>{"<InstallRoot>\\", "<SystemRoot>\\", "<SharedFiles>\\"}));
     EXPECT_EQ(Dlg.ComboBox1.Text(), "<InstallRoot>\\");
-    EXPECT_EQ(Dlg.ComboBox2.Items(), Lists.PackageList);
+    EXPECT_EQ(Dlg.ComboBox2.Items(), Wizard.PackageList);
     EXPECT_EQ(Dlg.ComboBox2.Text(), "Required Files");
     AddFiles({"C:\\a\\one.txt"});
     Dlg.ComboBox1.SetText("<SystemRoot>\\x");
     Dlg.ComboBox2.SetText("Docs2");
   });  // closed by its close box: as Cancel
-  EXPECT_EQ(Lists.FileList.Count(), 0);
-  EXPECT_EQ(Lists.PackageList, (std::vector<std::string>{"Required Files", "Docs"}));
-  Lists.PackageList.clear();  // as after loading a datasheet without packages
+  EXPECT_EQ(Wizard.FileList.Count(), 0);
+  EXPECT_EQ(Wizard.PackageList, (std::vector<std::string>{"Required Files", "Docs"}));
+  Wizard.PackageList.clear();  // as after loading a datasheet without packages
   RunModal(Dlg, [&] {
     EXPECT_EQ(Dlg.ListBox1.Count(), 0);
     EXPECT_EQ(Dlg.ComboBox1.Text(), "<InstallRoot>\\");
@@ -134,7 +119,7 @@ TEST_F(AddFileTest, ControlsAndWhatEveryShowResets) {
     EXPECT_EQ(Dlg.ComboBox2.Text(), "Required Files");
     Dlg.Button3.Click();
   });
-  EXPECT_EQ(Lists.PackageList.size(), 0u);
+  EXPECT_EQ(Wizard.PackageList.size(), 0u);
 }
 
 TEST_F(AddFileTest, FileDialogAndPopupMenu) {
@@ -165,10 +150,10 @@ TEST_F(AddFileTest, FileDialogAndPopupMenu) {
     EXPECT_EQ(files.File.DefaultExt, "");
     Dlg.Button2.Click();
   });
-  EXPECT_EQ(AllRows(Lists.FileList), (Rows{{"<InstallRoot>\\a.exe", "C:\\src\\a.exe", "Required Files"},
+  EXPECT_EQ(AllRows(Wizard.FileList), (Rows{{"<InstallRoot>\\a.exe", "C:\\src\\a.exe", "Required Files"},
                                            {"<InstallRoot>\\b.dll", "C:\\src\\b.dll", "Required Files"},
                                            {"<InstallRoot>\\a.exe", "C:\\src\\a.exe", "Required Files"}}));
-  EXPECT_EQ(Lists.PackageList, (std::vector<std::string>{"Required Files"}));
+  EXPECT_EQ(Wizard.PackageList, (std::vector<std::string>{"Required Files"}));
   EXPECT_EQ(Seam.Beeps, 0);
   EXPECT_EQ(Seam.Unscripted, 0);
 }
@@ -199,8 +184,8 @@ TEST_F(AddFileTest, OkRowsAndPackages) {
       {"<InstallRoot>\\", "", {}, "<InstallRoot>\\", {}, {"Required Files", "\xC9quipe", ""}},
   };
   for (const Case& c : cases) {
-    Lists.FileList.Clear();
-    Lists.PackageList = before;
+    Wizard.FileList.Clear();
+    Wizard.PackageList = before;
     Seam.Clear();
     std::string folderAfter;
     EXPECT_TRUE(RunModal(Dlg, [&] {
@@ -211,8 +196,8 @@ TEST_F(AddFileTest, OkRowsAndPackages) {
       folderAfter = Dlg.ComboBox1.Text();
     })) << c.folder;
     EXPECT_EQ(folderAfter, c.folderAfter) << c.folder;
-    EXPECT_EQ(AllRows(Lists.FileList), c.rows) << c.folder << " | " << c.package;
-    EXPECT_EQ(Lists.PackageList, c.packagesAfter) << c.package;
+    EXPECT_EQ(AllRows(Wizard.FileList), c.rows) << c.folder << " | " << c.package;
+    EXPECT_EQ(Wizard.PackageList, c.packagesAfter) << c.package;
     EXPECT_EQ(Seam.Asked.size(), c.files.empty() ? 0u : 2u);  // OK itself asks nothing
   }
 }
@@ -227,15 +212,15 @@ TEST_F(AddFileTest, ASecondOkWhileTheRowsGoInAddsNothing) {
     Dlg.Button2.Click();
   });
   ui::testing::Pump();
-  EXPECT_EQ(Lists.FileList.Count(), 3);
+  EXPECT_EQ(Wizard.FileList.Count(), 3);
   EXPECT_EQ(Seam.Asked.size(), 2u);  // the menu and the file dialog of AddFiles only
 }
 
 TEST_F(AddFileTest, EmptyPackageListGetsRequiredFilesBack) {
-  Lists.PackageList.clear();
+  Wizard.PackageList.clear();
   RunModal(Dlg, [&] { Dlg.Button2.Click(); });
-  EXPECT_EQ(Lists.PackageList, (std::vector<std::string>{"Required Files"}));
-  EXPECT_EQ(Lists.FileList.Count(), 0);
+  EXPECT_EQ(Wizard.PackageList, (std::vector<std::string>{"Required Files"}));
+  EXPECT_EQ(Wizard.FileList.Count(), 0);
 }
 
 // A small folder tree for the folder-content path.
@@ -269,7 +254,7 @@ TEST_F(AddFolderTest, FolderContentWithAndWithoutSubfolders) {
   for (Case c : {Case{IDNO, {Root + "\\top.exe"}},
                  Case{IDYES, {Root + "\\top.exe", Root + "\\sub\\top.exe"}}}) {
     Seam.Clear();
-    Lists.FileList.Clear();
+    Wizard.FileList.Clear();
     RunModal(Dlg, [&] {
       Seam.Answer(1);
       Seam.AnswerText(Root);
@@ -291,8 +276,8 @@ TEST_F(AddFolderTest, FolderContentWithAndWithoutSubfolders) {
     EXPECT_EQ(Seam.Asked[2].ButtonSet(), static_cast<UINT>(MB_YESNO));
     EXPECT_EQ(Seam.Asked[2].Icon(), static_cast<UINT>(MB_ICONQUESTION));
     // Same-named files of different folders land in the one destination folder.
-    for (const auto& row : AllRows(Lists.FileList)) EXPECT_EQ(row[0], "<InstallRoot>\\top.exe");
-    EXPECT_EQ(Lists.FileList.Count(), static_cast<int>(c.collected.size()));
+    for (const auto& row : AllRows(Wizard.FileList)) EXPECT_EQ(row[0], "<InstallRoot>\\top.exe");
+    EXPECT_EQ(Wizard.FileList.Count(), static_cast<int>(c.collected.size()));
   }
   Seam.Clear();
   RunModal(Dlg, [&] {
@@ -310,7 +295,6 @@ TEST_F(AddFolderTest, FolderContentWithAndWithoutSubfolders) {
 class AddRegTest : public DialogTest {
  protected:
   TAddRegFrm Dlg;
-  AddRegTest() { Dlg.Registry = &Lists.Registry; }
 };
 
 TEST_F(AddRegTest, ControlsAndChoices) {
@@ -339,7 +323,7 @@ TEST_F(AddRegTest, RowsAndRefusals) {
       {"", "", "", 4, 4, false, {}},
   };
   for (const Case& c : cases) {
-    Lists.Registry.Clear();
+    Wizard.Registry.Clear();
     Seam.Clear();
     std::string pathAfter;
     bool closed = RunModal(Dlg, [&] {
@@ -353,11 +337,11 @@ TEST_F(AddRegTest, RowsAndRefusals) {
     });
     EXPECT_EQ(closed, c.accepted) << c.path;
     if (c.accepted) {
-      EXPECT_EQ(AllRows(Lists.Registry), Rows{c.row}) << c.path;
+      EXPECT_EQ(AllRows(Wizard.Registry), Rows{c.row}) << c.path;
       EXPECT_EQ(c.row[0], Dlg.ComboBox1.Item(c.root) + "\\" + pathAfter);  // written back
       EXPECT_TRUE(Seam.Asked.empty());
     } else {
-      EXPECT_EQ(Lists.Registry.Count(), 0);
+      EXPECT_EQ(Wizard.Registry.Count(), 0);
       EXPECT_EQ(pathAfter, c.path);  // the fields stay as they were
       ASSERT_EQ(Seam.Asked.size(), 1u) << c.path;
       EXPECT_EQ(Seam.Asked[0].Text, "Form Data missing!");
@@ -384,20 +368,16 @@ TEST_F(AddRegTest, EveryShowStartsAfresh) {
       if (show == 0) Dlg.Button2.Click();  // Cancel; the second time the close box
     });
   }
-  EXPECT_EQ(Lists.Registry.Count(), 0);
+  EXPECT_EQ(Wizard.Registry.Count(), 0);
 }
 
 // ---- shortcut dialog ---------------------------------------------------------------------------
 class AddShortTest : public DialogTest {
  protected:
   TAddShortFrm Dlg;
-  AddShortTest() {
-    Dlg.FileList = &Lists.FileList;
-    Dlg.ShortCuts = &Lists.ShortCuts;
-  }
   void Files(const std::vector<std::string>& destinations) {
-    Lists.FileList.Clear();
-    for (const std::string& d : destinations) Lists.FileList.AddRow({d, "C:\\src\\x", "Required Files"});
+    Wizard.FileList.Clear();
+    for (const std::string& d : destinations) Wizard.FileList.AddRow({d, "C:\\src\\x", "Required Files"});
   }
 };
 
@@ -474,7 +454,7 @@ TEST_F(AddShortTest, RowsAndRefusals) {
   };
   Files({"<InstallRoot>\\app.exe", "<InstallRoot>\\lib.dll"});
   for (const Case& c : cases) {
-    Lists.ShortCuts.Clear();
+    Wizard.ShortCuts.Clear();
     Seam.Clear();
     std::string captionAfter;
     bool closed = RunModal(Dlg, [&] {
@@ -490,10 +470,10 @@ TEST_F(AddShortTest, RowsAndRefusals) {
     });
     EXPECT_EQ(closed, c.accepted) << c.location << " | " << c.caption;
     if (c.accepted) {
-      EXPECT_EQ(AllRows(Lists.ShortCuts), Rows{c.row}) << c.location;
+      EXPECT_EQ(AllRows(Wizard.ShortCuts), Rows{c.row}) << c.location;
       EXPECT_TRUE(Seam.Asked.empty());
     } else {
-      EXPECT_EQ(Lists.ShortCuts.Count(), 0);
+      EXPECT_EQ(Wizard.ShortCuts.Count(), 0);
       EXPECT_EQ(captionAfter, c.caption);
       ASSERT_EQ(Seam.Asked.size(), 1u);
       EXPECT_EQ(Seam.Asked[0].Text, "Invalid entries!");
@@ -551,7 +531,7 @@ TEST_F(AddShortTest, WhatCarriesOverBetweenShows) {
     EXPECT_EQ(Dlg.ComboBox3.Count(), 2);
     Dlg.Button2.Click();
   });
-  EXPECT_EQ(AllRows(Lists.ShortCuts),
+  EXPECT_EQ(AllRows(Wizard.ShortCuts),
             (Rows{{"Somewhere", "App", "<InstallRoot>\\app.exe", "/p", "<InstallRoot>\\app.exe", "7"}}));
 }
 
@@ -559,10 +539,6 @@ TEST_F(AddShortTest, WhatCarriesOverBetweenShows) {
 class AddDLLTest : public DialogTest {
  protected:
   TAddDLLFrm Dlg;
-  AddDLLTest() {
-    Dlg.FileList = &Lists.FileList;
-    Dlg.DLLList = &Lists.DLLList;
-  }
 };
 
 TEST_F(AddDLLTest, ChoicesAppendsAndRefusal) {
@@ -580,7 +556,7 @@ TEST_F(AddDLLTest, ChoicesAppendsAndRefusal) {
   EXPECT_EQ(Seam.Beeps, 0);
   for (const char* d : {"<InstallRoot>\\a.DLL", "<InstallRoot>\\b.exe", "<SystemRoot>\\c.Ocx",
                         "<InstallRoot>\\d.dll\\e", "<InstallRoot>\\f.ocx.txt"})
-    Lists.FileList.AddRow({d, "C:\\x", "Required Files"});
+    Wizard.FileList.AddRow({d, "C:\\x", "Required Files"});
   for (int pass = 0; pass < 2; ++pass) {  // the same file twice is appended twice
     EXPECT_TRUE(RunModal(Dlg, [&] {
       EXPECT_EQ(Dlg.ComboBox.Items(), (std::vector<std::string>{"<InstallRoot>\\a.DLL", "<SystemRoot>\\c.Ocx"}));
@@ -589,7 +565,7 @@ TEST_F(AddDLLTest, ChoicesAppendsAndRefusal) {
       Dlg.Button1.Click();
     }));
   }
-  EXPECT_EQ(Lists.DLLList.Items(), (std::vector<std::string>{"<SystemRoot>\\c.Ocx", "<SystemRoot>\\c.Ocx"}));
+  EXPECT_EQ(Wizard.DLLList.Items(), (std::vector<std::string>{"<SystemRoot>\\c.Ocx", "<SystemRoot>\\c.Ocx"}));
   Seam.Clear();
   EXPECT_FALSE(RunModal(Dlg, [&] { Dlg.Button1.Click(); }));  // a new show: nothing chosen
   EXPECT_EQ(Seam.Asked.size(), 1u);
@@ -597,12 +573,12 @@ TEST_F(AddDLLTest, ChoicesAppendsAndRefusal) {
     Choose(Dlg.ComboBox, 0);
     Dlg.Button2.Click();  // Cancel appends nothing
   });
-  EXPECT_EQ(Lists.DLLList.Count(), 2);
+  EXPECT_EQ(Wizard.DLLList.Count(), 2);
 }
 
 // ---- About box ---------------------------------------------------------------------------------
 TEST(AboutBox, PictureLabelsAndFonts) {
-  TLists lists;  // the main window
+  TForm1 wizard;  // the main window
   TAboutFrm about;
   ExpectCaptions(about, "About Corvantaine 2",
                  {{"Label1", "Corvantaine v2.08"}, {"Label2", "Setup Creator"}, {"Button1", "Close"}});
