@@ -1,4 +1,16 @@
+// The setup runtime: one wizard window over the package beside the program.
 #include <windows.h>
+#include <objbase.h>
 
-// Placeholder until the program's own issue lands: starts and ends at once.
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+#include "setup/setup_main.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  const HRESULT com = CoInitialize(nullptr);  // the shell links are made on this thread
+  ui::Application.Title = "Setup";
+  auto* form = new TMainForm;
+  form->FormCreate();
+  if (!ui::Application.Terminated) ui::Application.Run();
+  delete form;
+  if (SUCCEEDED(com)) CoUninitialize();
+  return 0;
+}
