@@ -79,7 +79,7 @@ TMainForm::TMainForm() : TForm("", 492, 353, ui::TBorder::Dialog, ui::TPosition:
   Label1.SetFont(FontOf(true, 8, RGB(255, 255, 255)));
   Label2.SetFont(FontOf(true, 8, RGB(128, 128, 128)));
   Label2.Cursor = IDC_HAND;
-  SetWindowPos(Label2.Handle, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SetWindowPos(Label1.Handle, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   Label5.SetFont(FontOf(true, 10));
   Label6.SetFont(FontOf(true, 10));
   for (ui::TLabel* l : {&Label30, &LAppWebsite}) {
