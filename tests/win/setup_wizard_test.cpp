@@ -109,6 +109,35 @@ TEST_F(Wizard, DamagedPackagesEndTheProgramAndLeaveNoTemporaryDirectory) {
   }
 }
 
+TEST_F(Wizard, AnUnreadableDataPackageOrNoTemporaryDirectoryEndTheProgram) {
+  const std::string dir = Package().Write("locked");
+  {
+    HANDLE lock = CreateFileA((dir + "data.pak").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    Start(dir);
+    CloseHandle(lock);
+    ASSERT_EQ(dialogs.Asked.size(), 1u);
+    EXPECT_EQ(dialogs.Asked[0].Text, kMissingFilesText);
+    EXPECT_TRUE(ui::Application.Terminated);
+    form.reset();
+    EXPECT_EQ(TempEntries(), 0u);
+  }
+  // A temporary path below a file can never be created.
+  const std::string file = fixture::TestRoot() + "afile";
+  fixture::WriteFile(file, {1});
+  char saved[MAX_PATH];
+  GetEnvironmentVariableA("TMP", saved, MAX_PATH);
+  SetEnvironmentVariableA("TMP", (file + "\\sub").c_str());
+  dialogs.Clear();
+  ui::Application.Terminated = false;
+  Start(dir);
+  SetEnvironmentVariableA("TMP", saved);
+  ASSERT_EQ(dialogs.Asked.size(), 1u);
+  EXPECT_EQ(dialogs.Asked[0].Text, kNoTempDirText);
+  EXPECT_TRUE(dialogs.Asked[0].Beep);
+  EXPECT_TRUE(ui::Application.Terminated);
+}
+
 TEST_F(Wizard, AWholePackageOpensOnTheWelcomePage) {
   Package p;
   p.info.AnnounceMode = 0;
