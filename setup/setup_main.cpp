@@ -290,7 +290,7 @@ void TMainForm::EDestKeyPress(char& Key) {
 
 void TMainForm::Button4Click() {
   std::string folder = EDest.Text();
-  if (!ui::Dialogs().BrowseFolder(Handle, "Select a Destination Directory.", folder)) return;
+  if (!ui::Dialogs().BrowseFolderFrom(Handle, "Select a Destination Directory.", folder)) return;
   if (folder.empty() || folder.back() != '\\') folder += '\\';
   EDest.SetText(folder + Installer->AppInfo.AppTitle.Str());
 }
