@@ -324,7 +324,10 @@ TEST_F(Wizard, EnterInTheFieldAsksLikeNext) {
   TMainForm& f = Start(Package(), "enter");
   f.Button2.Click();
   f.EDest.SetText("Q:\\");
-  SendMessageA(f.EDest.Handle, WM_CHAR, 13, 0);
+  f.Show();
+  f.EDest.SetFocus();
+  PostMessageA(f.EDest.Handle, WM_KEYDOWN, VK_RETURN, 1);  // as typed: through the message loop
+  ui::testing::PumpUntil([&] { return !dialogs.Asked.empty(); }, 2000);
   ASSERT_EQ(dialogs.Asked.size(), 1u);
   EXPECT_EQ(dialogs.Asked[0].Text.substr(0, 30), "Invalid Destination Directory!");
 }
