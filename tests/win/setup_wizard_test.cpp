@@ -324,9 +324,9 @@ TEST_F(Wizard, EnterInTheFieldAsksLikeNext) {
   TMainForm& f = Start(Package(), "enter");
   f.Button2.Click();
   f.EDest.SetText("Q:\\");
-  f.Show();
-  f.EDest.SetFocus();
-  PostMessageA(f.EDest.Handle, WM_KEYDOWN, VK_RETURN, 1);  // as typed: through the message loop
+  // As typed: through the message loop and its dialog keys. The window stays hidden, so that
+  // it takes the focus from no test running beside this one.
+  PostMessageA(f.EDest.Handle, WM_KEYDOWN, VK_RETURN, 1);
   ui::testing::PumpUntil([&] { return !dialogs.Asked.empty(); }, 2000);
   ASSERT_EQ(dialogs.Asked.size(), 1u);
   EXPECT_EQ(dialogs.Asked[0].Text.substr(0, 30), "Invalid Destination Directory!");
