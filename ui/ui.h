@@ -366,7 +366,9 @@ public:
 
   void SetText(const std::string& s) { SetWindowTextA(Handle, s.c_str()); }
   void SetFont(const TFontSpec& f);  // the form's font; passed on to every ParentFont control
-  void Show();
+  // Shows the window (how: an SW_ value; SW_SHOWNA or SW_SHOWNOACTIVATE leave the active window
+  // as it is, and the first control gets the focus when the window is activated later).
+  void Show(int how = SW_SHOW);
   void Hide() { ShowWindow(Handle, SW_HIDE); }
   // Shows the window modally: the other windows are disabled until it closes. Returns ModalResult.
   int ShowModal();
@@ -398,7 +400,8 @@ struct TApplication {
   DWORD ThreadId = 0;         // the user-interface thread
   HWND SyncWindow = nullptr;  // serves TThread::Synchronize
   bool Terminated = false;
-  void Run();              // shows the main window and runs the message loop until it closes
+  // Shows the main window (how: WinMain's nCmdShow) and runs the message loop until it closes.
+  void Run(int how = SW_SHOW);
   void ProcessMessages();  // handles the waiting messages, then returns
 };
 extern TApplication Application;
@@ -442,6 +445,11 @@ public:
   // The shell's folder browser rooted at the desktop, file-system folders only; opens at folder
   // when it names an existing one. true with folder set when the user confirms.
   virtual bool BrowseFolder(HWND owner, const std::string& prompt, std::string& folder) = 0;
+  // The same, rooted at folder when the shell can resolve that name (then only it and the folders
+  // below it can be chosen), else at the desktop.
+  virtual bool BrowseFolderFrom(HWND owner, const std::string& prompt, std::string& folder) {
+    return BrowseFolder(owner, prompt, folder);
+  }
   // A caption, a prompt, one edit (value in and out, at most maxLength characters when > 0), OK
   // and Cancel. true on OK.
   virtual bool InputBox(HWND owner, const std::string& caption, const std::string& prompt,
