@@ -353,7 +353,8 @@ void TControl::Command(int code) {
 TLabel::TLabel(TControl& parent, const std::string& name, const std::string& caption, int x, int y,
                int w, int h)
     : AutoSize(w == 0) {
-  Create(parent, name, "STATIC", caption, SS_LEFT | SS_NOTIFY, 0, x, y, w ? w : 1, h ? h : 13);
+  Create(parent, name, "STATIC", caption, (w ? SS_LEFT : SS_LEFTNOWORDWRAP) | SS_NOTIFY, 0, x, y, w ? w : 1,
+         h ? h : 13);
   Fit();
 }
 
@@ -376,7 +377,8 @@ void TLabel::Fit() {
   DrawTextA(dc, text.empty() ? " " : text.c_str(), -1, &r, DT_CALCRECT | DT_LEFT);
   SelectObject(dc, old);
   ReleaseDC(Handle, dc);
-  SetWindowPos(Handle, nullptr, 0, 0, r.right, r.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // A pixel to spare: the last glyph may reach past its advance width.
+  SetWindowPos(Handle, nullptr, 0, 0, r.right + 1, r.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 TButton::TButton(TControl& parent, const std::string& name, const std::string& caption, int x, int y,
