@@ -1,0 +1,248 @@
+// The registry export reader.
+#include "creator/creator_regimport.h"
+
+#include <string_view>
+
+namespace {
+
+struct TLine {
+  std::string Text;
+  bool Lossy = false;  // a character of it has no ANSI form
+};
+
+// Splits at LF; a CR before the LF ends the line too, a CR elsewhere is dropped, and so is every NUL.
+template <typename Char>
+std::vector<std::basic_string<Char>> SplitLines(const Char* p, size_t n) {
+  std::vector<std::basic_string<Char>> lines;
+  std::basic_string<Char> line;
+  for (size_t i = 0; i < n; ++i) {
+    const Char c = p[i];
+    if (c == Char('\n')) {
+      lines.push_back(std::move(line));
+      line.clear();
+    } else if (c != Char('\r') && c != Char(0)) {
+      line.push_back(c);
+    }
+  }
+  lines.push_back(std::move(line));
+  return lines;
+}
+
+std::vector<TLine> ReadLines(const std::vector<uint8_t>& file, TWideToAnsi toAnsi) {
+  std::vector<TLine> lines;
+  if (file.size() >= 2 && file[0] == 0xFF && file[1] == 0xFE) {
+    std::u16string wide;
+    wide.reserve(file.size() / 2);
+    for (size_t i = 2; i + 1 < file.size(); i += 2)
+      wide.push_back(static_cast<char16_t>(file[i] | file[i + 1] << 8));
+    for (const std::u16string& w : SplitLines(wide.data(), wide.size())) {
+      TLine line;
+      line.Lossy = !toAnsi(w, line.Text);
+      lines.push_back(std::move(line));
+    }
+  } else {
+    for (std::string& s : SplitLines(reinterpret_cast<const char*>(file.data()), file.size()))
+      lines.push_back(TLine{std::move(s), false});
+  }
+  return lines;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string LowerAZ(std::string_view s) {
+  std::string r(s);
+  for (char& c : r)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return r;
+}
+
+// Reads a quoted text from s[0] == '"': a backslash makes the next character literal when it is a
+// backslash or a double quote (others are kept as written). Sets end past the closing quote.
+bool ReadQuoted(std::string_view s, bool keepUnknownEscapes, std::string& text, size_t& end) {
+  text.clear();
+  for (size_t i = 1; i < s.size(); ++i) {
+    const char c = s[i];
+    if (c == '\\' && i + 1 < s.size()) {
+      const char next = s[++i];
+      if (keepUnknownEscapes && next != '\\' && next != '"') text.push_back(c);
+      text.push_back(next);
+    } else if (c == '"') {
+      end = i + 1;
+      return true;
+    } else {
+      text.push_back(c);
+    }
+  }
+  return false;
+}
+
+// "01,ab,FF" (blanks around the bytes allowed) into "hex:01,ab,ff"; false when it is no byte list.
+bool CanonicalBinary(std::string_view data, std::string& value, size_t& count) {
+  static constexpr char Digits[] = "0123456789abcdef";
+  value = "hex:";
+  count = 0;
+  if (Trim(data).empty()) return true;
+  while (true) {
+    const size_t comma = data.find(',');
+    const std::string_view token = Trim(data.substr(0, comma));
+    if (token.empty() || token.size() > 2) return false;
+    int byte = 0;
+    for (char c : token) {
+      const int d = HexDigit(c);
+      if (d < 0) return false;
+      byte = byte * 16 + d;
+    }
+    if (count++) value.push_back(',');
+    value.push_back(Digits[byte >> 4]);
+    value.push_back(Digits[byte & 15]);
+    if (comma == std::string_view::npos) return true;
+    data.remove_prefix(comma + 1);
+  }
+}
+
+class TRegParser {
+ public:
+  explicit TRegParser(TRegImportResult& result) : FResult(result) {}
+
+  void Line(const TLine& line) {
+    std::string_view l = line.Text;
+    if (l.empty()) return;
+    if (FContinued) {
+      FContinued = !l.empty() && l.back() == '\\';
+      if (FContinued) l.remove_suffix(1);
+      FData += l;
+      FLossy = FLossy || line.Lossy;
+    } else if (l.front() == '[') {
+      FPath = l.size() >= 2 ? std::string(l.substr(1, l.size() - 2)) : std::string();
+      FPathLossy = line.Lossy;
+    } else if (l.front() == '"') {
+      ValueLine(l, line.Lossy);
+    }
+    if (FPending && !FContinued) {
+      if (!FDropped) Complete();
+      FPending = false;
+    }
+  }
+
+ private:
+  void ValueLine(std::string_view l, bool lossy) {
+    FPending = true;
+    FDropped = true;
+    FLossy = lossy || FPathLossy;
+    FData.clear();
+    FType.clear();
+    FContinued = l.back() == '\\';
+    if (FContinued) l.remove_suffix(1);
+
+    size_t end = 0;
+    if (!ReadQuoted(l, false, FName, end) || end >= l.size() || l[end] != '=') return;
+    const std::string_view data = l.substr(end + 1);
+    if (data.empty()) return;
+    if (data.front() == '"') {
+      size_t close = 0;
+      if (FContinued || !ReadQuoted(data, true, FData, close) || close != data.size()) return;
+      FType = "String";
+    } else {
+      const size_t colon = data.find(':');
+      if (colon == std::string_view::npos) return;
+      const std::string word = LowerAZ(data.substr(0, colon));
+      if (word == "hex")
+        FType = "Binary Data";
+      else if (word == "dword")
+        FType = "Integer";
+      else
+        return;
+      FData = data.substr(colon + 1);
+    }
+    FDropped = false;
+  }
+
+  void Complete() {
+    std::string value;
+    if (FType == "String") {
+      if (FData.empty()) return;
+      value = FData;
+    } else if (FType == "Binary Data") {
+      size_t count = 0;
+      if (!CanonicalBinary(FData, value, count)) return;
+      if (count == 0) return;
+      if (count > RegBinaryMax)
+        return NotImported("binary data of " + std::to_string(count) + " bytes, more than the " +
+                           std::to_string(RegBinaryMax) + " that fit");
+    } else {
+      const std::string_view digits = Trim(FData);
+      if (digits.empty()) return;
+      if (digits.size() > 8) return;
+      for (char c : digits)
+        if (HexDigit(c) < 0) return;
+      value = "$" + std::string(digits);
+    }
+    const size_t slash = FPath.find('\\');
+    const size_t keyPath = slash == std::string::npos ? 0 : FPath.size() - slash - 1;
+    if (keyPath > RegFieldMax) return NotImported("key path longer than 255 characters");
+    if (FName.size() > RegFieldMax) return NotImported("name longer than 255 characters");
+    if (value.size() > RegFieldMax)
+      return NotImported("text of " + std::to_string(value.size()) + " characters, more than the 255 that fit");
+    if (FLossy) return NotImported("characters that the ANSI code page lacks");
+    FResult.Rows.push_back(TRegImportRow{FPath, FName, std::move(value), FType});
+  }
+
+  void NotImported(const std::string& why) {
+    FResult.NotImported.push_back(FPath + "\\" + FName + ": " + why);
+  }
+
+  TRegImportResult& FResult;
+  std::string FPath, FName, FData, FType;
+  bool FPathLossy = false;
+  bool FContinued = false;  // the value goes on in the next line
+  bool FPending = false;    // a value line has begun and its value is not yet complete
+  bool FDropped = false;    // the value begun carries nothing
+  bool FLossy = false;
+};
+
+}  // namespace
+
+bool Latin1FromWide(const std::u16string& wide, std::string& ansi) {
+  bool exact = true;
+  ansi.clear();
+  for (char16_t c : wide) {
+    exact = exact && c <= 0xFF;
+    ansi.push_back(c <= 0xFF ? static_cast<char>(c) : '?');
+  }
+  return exact;
+}
+
+TRegImportResult ParseRegExport(const std::vector<uint8_t>& file, TWideToAnsi toAnsi) {
+  TRegImportResult result;
+  const std::vector<TLine> lines = ReadLines(file, toAnsi);
+  TRegParser parser(result);
+  for (size_t i = 1; i < lines.size(); ++i) parser.Line(lines[i]);
+  return result;
+}
+
+std::string RegImportNotice(const TRegImportResult& result) {
+  const auto& skipped = result.NotImported;
+  if (skipped.empty()) return {};
+  constexpr size_t Shown = 10;
+  std::string text = skipped.size() == 1 ? "One value was not imported, since a setup cannot carry it:"
+                                         : std::to_string(skipped.size()) +
+                                               " values were not imported, since a setup cannot carry them:";
+  text += "\r\n";
+  for (size_t i = 0; i < skipped.size() && i < Shown; ++i) text += "\r\n" + skipped[i];
+  if (skipped.size() > Shown) text += "\r\n... and " + std::to_string(skipped.size() - Shown) + " more";
+  if (!result.Rows.empty()) text += "\r\n\r\nAll other values were imported.";
+  return text;
+}

@@ -1,0 +1,47 @@
+// Reading a registry export file (.reg) into rows of the Registry list.
+//
+// The export is text in 8-bit characters or, after the byte-order mark FF FE, UTF-16 little-endian.
+// Line 1 (the header) is skipped. A key line "[ROOT\path]" sets the path of the values after it; a
+// value line is "name"=data, where the data is a string in double quotes, hex:bytes or dword:digits;
+// a value line ending in a backslash continues on the next line. Everything else carries nothing:
+// empty lines, comments, the default value (@=...), other types such as hex(2) or hex(7), together
+// with their continuation lines, and malformed lines.
+//
+// Each value becomes one row (Path, Key, Value, Type), added at the line that completes it:
+//   "name"="text"        Value text with the export's escapes undone (\\ gives \, \" gives "), "String"
+//   "name"=hex:01,AB,ff  Value "hex:01,ab,ff" (the bytes, two lower-case digits each), "Binary Data"
+//   "name"=dword:0000002a  Value "$0000002a", "Integer"
+// A value with empty data makes no row. A value that the setup data cannot carry (a text longer
+// than 255 characters, so binary data of more than 84 bytes, or, in a UTF-16 export, a character
+// the ANSI code page lacks) makes no row either and is listed among those not imported.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct TRegImportRow {
+  std::string Path;   // the text between the brackets of the key line, as written
+  std::string Key;    // the value name
+  std::string Value;  // the data as the setup runtime reads it
+  std::string Type;   // "String", "Binary Data" or "Integer"
+};
+
+struct TRegImportResult {
+  std::vector<TRegImportRow> Rows;
+  std::vector<std::string> NotImported;  // one line per value left out: where it is and why
+};
+
+// Converts UTF-16 text to the ANSI code page; false when some character has no form there (the
+// text then holds a substitute). The portable one carries U+0000 to U+00FF as the bytes 00 to FF.
+using TWideToAnsi = bool (*)(const std::u16string& wide, std::string& ansi);
+bool Latin1FromWide(const std::u16string& wide, std::string& ansi);
+
+// The longest text a field of the setup data holds, and the most bytes of binary data that fit.
+inline constexpr size_t RegFieldMax = 255;
+inline constexpr size_t RegBinaryMax = (RegFieldMax - 4 + 1) / 3;  // "hex:" and "xx," per byte: 84
+
+TRegImportResult ParseRegExport(const std::vector<uint8_t>& file, TWideToAnsi toAnsi = Latin1FromWide);
+
+// The message telling which values were not imported; empty when every value was.
+std::string RegImportNotice(const TRegImportResult& result);
