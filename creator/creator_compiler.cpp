@@ -207,18 +207,23 @@ bool TCompiler::CheckSettings(const std::string& outputDir) {
   if (std::string why = TitleProblem(FTitle); !why.empty()) problems.push_back(why);
   for (std::string& p : CheckProject(FProject)) problems.push_back(std::move(p));
 
-  int64_t total = FileSize(FProgramDir + "cv2uinst.exe");
-  if (total > MaxDataPakSize)
-    problems.push_back(Quoted(FProgramDir + "cv2uinst.exe") + " is larger than 2 GiB");
-  for (const auto& row : FProject.Files) {
-    int64_t size = FileSize(row.Source);
-    if (size > MaxDataPakSize) problems.push_back(Quoted(row.Source) + " is larger than 2 GiB");
+  // Each file must fit a 32-bit size; raw, all of them together too. Compressed, the package can
+  // still pass 2 GiB, which shows while it is written.
+  bool oneTooLarge = false;
+  int64_t total = 0;
+  auto count = [&](const std::string& path) {
+    int64_t size = FileSize(path);
+    if (size > MaxDataPakSize) {
+      problems.push_back(Quoted(path) + " is larger than the 2 GiB a data package can address");
+      oneTooLarge = true;
+    }
     total += size;
-  }
-  // Compressed, the package can still pass 2 GiB; that shows while it is written.
-  if (!FProject.Info.CompressData && total > MaxDataPakSize)
+  };
+  count(FProgramDir + "cv2uinst.exe");
+  for (const auto& row : FProject.Files) count(row.Source);
+  if (!oneTooLarge && !FProject.Info.CompressData && total > MaxDataPakSize)
     problems.push_back("The files add up to " + std::to_string(total) +
-                       " bytes, more than the 2 GiB a data package can hold");
+                       " bytes, more than the 2 GiB a data package can address");
   for (const std::string& p : problems) Report("ERROR: " + p);
   return problems.empty();
 }
