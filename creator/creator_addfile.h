@@ -1,0 +1,13 @@
+// The add-file dialog: collects source files, one by one or a folder at a time, and appends one
+// FileList row per file, with the chosen destination folder and package.
+#pragma once
+
+#include <functional>
+#include <string>
+
+// Walks folder depth first, in pre-order and in the file system's order, and hands every file's
+// full path to add (hidden and system files too; folders themselves never). With subfolders clear
+// only the folder's own files are taken. pump runs once per folder visited, before its listing is
+// read. A folder that cannot be listed adds nothing.
+void ScanFolder(std::string folder, bool subfolders, const std::function<void(const std::string&)>& add,
+                const std::function<void()>& pump = {});

@@ -1,1 +1,0 @@
-// Portable parts of the setup runtime.

@@ -1,0 +1,304 @@
+#include "setup/setup_core.h"
+
+#include <cstring>
+
+std::string LowerAZ(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+// ---- setup.dat ----
+
+bool TByteReader::Read(void* dest, size_t n) {
+  if (n > FLeft) return false;
+  std::memcpy(dest, FData, n);
+  FData += n;
+  FLeft -= n;
+  return true;
+}
+
+bool TByteReader::ReadU16(uint16_t& v) {
+  uint8_t b[2];
+  if (!Read(b, 2)) return false;
+  v = static_cast<uint16_t>(b[0] | b[1] << 8);
+  return true;
+}
+
+bool TByteReader::ReadI32(int32_t& v) {
+  uint8_t b[4];
+  if (!Read(b, 4)) return false;
+  v = static_cast<int32_t>(static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
+                           static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24);
+  return true;
+}
+
+std::unique_ptr<TLHPointerList> NewRecordList() {
+  auto list = std::make_unique<TLHPointerList>();
+  list->SetCheckInterval(0);
+  return list;
+}
+
+static bool ReadStrings(TByteReader& r, uint32_t count, std::unique_ptr<TStringList>& list) {
+  list = std::make_unique<TStringList>();
+  for (uint32_t i = 0; i < count; ++i) {
+    ShortString s;
+    if (!r.Read(&s, sizeof s)) return false;
+    list->push_back(s.Str());
+  }
+  return true;
+}
+
+template <class Rec>
+static bool ReadRecords(TByteReader& r, int64_t count, std::unique_ptr<TLHPointerList>& list) {
+  list = NewRecordList();
+  for (int64_t i = 0; i < count; ++i) {
+    if (r.Left() < sizeof(Rec)) return false;
+    auto* rec = new Rec;
+    r.Read(rec, sizeof(Rec));
+    list->Add(rec);
+  }
+  return true;
+}
+
+bool ReadSetupSections(TByteReader& r, const TSetupSections& s) {
+  uint8_t n8;
+  uint16_t n16;
+  int32_t n32;
+  return r.Read(s.AppInfo, sizeof(TAppInfoRec)) &&                                 //
+         r.ReadU8(n8) && ReadStrings(r, n8, *s.Packages) &&                        //
+         r.ReadU16(n16) && ReadRecords<TRegValueRec>(r, n16, *s.RegValues) &&      //
+         r.ReadU8(n8) && ReadRecords<TShortcutRec>(r, n8, *s.Shortcuts) &&         //
+         r.ReadU16(n16) && ReadStrings(r, n16, *s.DllFiles) &&                     //
+         r.ReadU8(n8) && ReadStrings(r, n8, *s.PostInstallCommands) &&             //
+         r.ReadU8(n8) && ReadStrings(r, n8, *s.PreUninstallCommands) &&            //
+         r.ReadI32(n32) && ReadRecords<TPackedFileRec>(r, n32, *s.Files);
+}
+
+std::string BuildDisplayName(const TAppInfoRec& info) {
+  switch (info.AnnounceMode) {
+    case 0: return info.Company.Str() + " " + info.AppTitle.Str() + " " + info.AppVersion.Str();
+    case 1: return info.Company.Str() + " " + info.AppTitle.Str();
+    case 2: return info.AppTitle.Str();
+    case 3: return info.AppTitle.Str() + " " + info.AppVersion.Str();
+    default: return {};
+  }
+}
+
+// ---- placeholders ----
+
+std::string ReplaceAll(const std::string& Text, const std::string& OldPattern,
+                       const std::string& NewPattern) {
+  if (OldPattern.empty()) return Text;
+  std::string out;
+  size_t from = 0;
+  for (size_t at; (at = Text.find(OldPattern, from)) != std::string::npos;
+       from = at + OldPattern.size())
+    out.append(Text, from, at - from).append(NewPattern);
+  return out.append(Text, from, std::string::npos);
+}
+
+static std::string Trimmed(std::string s) {
+  if (!s.empty() && s.back() == '\\') s.pop_back();
+  return s;
+}
+
+static const char kCurrentVersion[] = "Software\\Microsoft\\Windows\\CurrentVersion";
+static const char kShellFolders[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+// Environment references "<%" name "%>": each reference, found from the left, is replaced
+// everywhere by the variable's value. Inserted values are never searched again, so the step ends
+// whatever the values hold; a "%>" before the first "<%" ends it, as does a reference that would
+// reach into an inserted value.
+static std::string ExpandEnvRefs(const std::string& s, TPlaceholderSources& src) {
+  struct Piece {
+    std::string text;
+    bool inserted;
+  };
+  std::vector<Piece> pieces{{s, false}};
+  for (;;) {
+    size_t pa = 0, a = std::string::npos, pe = 0, e = std::string::npos;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+      if (pieces[i].inserted) continue;
+      if (a == std::string::npos && (a = pieces[i].text.find("<%")) != std::string::npos) pa = i;
+      if (e == std::string::npos && (e = pieces[i].text.find("%>")) != std::string::npos) pe = i;
+    }
+    if (a == std::string::npos || e == std::string::npos || pe != pa || e < a) break;
+    const std::string& t = pieces[pa].text;
+    const std::string name = e > a + 2 ? t.substr(a + 2, e - a - 2) : std::string();
+    const std::string ref = t.substr(a, e + 2 - a);
+    const std::string value = src.EnvVar(name);
+    std::vector<Piece> next(pieces.begin(), pieces.begin() + static_cast<ptrdiff_t>(pa));
+    for (size_t i = pa; i < pieces.size(); ++i) {
+      if (pieces[i].inserted) {
+        next.push_back(std::move(pieces[i]));
+        continue;
+      }
+      const std::string& text = pieces[i].text;
+      size_t from = 0;
+      for (size_t at; (at = text.find(ref, from)) != std::string::npos; from = at + ref.size()) {
+        next.push_back({text.substr(from, at - from), false});
+        next.push_back({value, true});
+      }
+      next.push_back({text.substr(from), false});
+    }
+    pieces = std::move(next);
+  }
+  std::string out;
+  for (const Piece& p : pieces) out += p.text;
+  return out;
+}
+
+std::string ExpandPlaceholders(const std::string& Template, const TPlaceholderValues& v,
+                               TPlaceholderSources& src) {
+  std::string S = Template;
+  auto step = [&S](const char* token, auto value) {
+    if (S.find(token) != std::string::npos) S = ReplaceAll(S, token, value());
+  };
+  const TAppInfoRec& info = *v.AppInfo;
+  step("<AppName>", [&] { return info.AppTitle.Str(); });
+  step("<Version>", [&] { return info.AppVersion.Str(); });
+  step("<Company>", [&] { return info.Company.Str(); });
+  step("<Website>", [&] { return info.Homepage.Str(); });
+  step("<AnnounceName>", [&] { return v.DisplayName; });
+  step("<InstallRoot>", [&] { return v.DestDir; });
+  step("<SystemRoot>", [&] { return src.EnvVar("WINDIR"); });
+  step("<Uninstall>", [&] { return src.EnvVar("WINDIR") + "\\system32\\cv2uinst.exe"; });
+  step("<UninstallFile>", [&] { return v.DestDir + "\\cv2uinst.dat"; });
+  step("<ProgramFiles>", [&] {
+    return Trimmed(src.RegistryText(kHKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir"));
+  });
+  auto folder = [&](int common, int user) {
+    return Trimmed(src.SpecialFolder(src.CommonShortcuts() ? common : user));
+  };
+  step("<StartMenu>", [&] { return folder(22, 11); });
+  step("<Programs>", [&] { return folder(23, 2); });
+  step("<Startup>", [&] { return folder(24, 7); });
+  step("<Desktop>", [&] { return folder(25, 0); });
+  step("<SharedFiles>", [&] {
+    return Trimmed(src.RegistryText(kHKEY_LOCAL_MACHINE, kCurrentVersion, "CommonFilesDir"));
+  });
+  step("<QuickLaunch>", [&] {
+    std::string appData = src.CommonShortcuts()
+                              ? src.RegistryText(kHKEY_LOCAL_MACHINE, kShellFolders, "Common AppData")
+                              : src.RegistryText(kHKEY_CURRENT_USER, kShellFolders, "AppData");
+    if (appData.empty() || appData.back() != '\\') appData += '\\';
+    return appData + "Microsoft\\Internet Explorer\\Quick Launch";
+  });
+  S = ExpandEnvRefs(S, src);
+  if (S.find("\\\\") != std::string::npos) S = ReplaceAll(S, "\\\\", "\\");
+  return S;
+}
+
+// ---- lists and the command line ----
+
+std::string NormalizeList(const std::string& S, char Sep) {
+  std::string s = S;
+  for (size_t at; (at = s.find("\r\n")) != std::string::npos;) s.replace(at, 2, 1, Sep);
+  std::string out;
+  for (char c : s)
+    if (c != Sep || out.empty() || out.back() != Sep) out += c;
+  const size_t first = out.find_first_not_of(Sep);
+  if (first == std::string::npos) return std::string(1, Sep);
+  out = out.substr(first, out.find_last_not_of(Sep) - first + 1);
+  return out += Sep;
+}
+
+int32_t CountListItems(const std::string& S, char Sep) {
+  int32_t n = 0;
+  for (char c : NormalizeList(S, Sep)) n += c == Sep;
+  return n;
+}
+
+std::string GetListItem(const std::string& S, int32_t Index, char Sep) {
+  const std::string N = NormalizeList(S, Sep);
+  if (Index < 1 || Index > CountListItems(S, Sep)) return {};
+  size_t start = 0;
+  for (int32_t k = 1; k < Index; ++k) start = N.find(Sep, start) + 1;
+  return N.substr(start, N.find(Sep, start) - start);
+}
+
+TStringList SplitCommandLine(const char* p) {
+  TStringList args;
+  bool program = true;
+  for (;;) {
+    while (*p && static_cast<unsigned char>(*p) <= ' ') ++p;
+    if (!*p) break;
+    std::string arg;
+    while (static_cast<unsigned char>(*p) > ' ') {
+      if (*p == '"') {
+        ++p;
+        while (*p && *p != '"') arg += *p++;
+        if (*p) ++p;
+      } else {
+        arg += *p++;
+      }
+    }
+    if (!program) args.push_back(std::move(arg));
+    program = false;
+  }
+  return args;
+}
+
+TSetupCommandLine ParseSetupArgs(const TStringList& args) {
+  TSetupCommandLine cl;
+  for (const std::string& arg : args) {
+    if (LowerAZ(arg) == "/u") {
+      cl.Unattended = true;
+    } else if (arg.starts_with("/d:")) {
+      cl.HasDest = true;
+      cl.Dest = arg.substr(3);
+    } else if (arg.starts_with("/p:")) {
+      cl.HasParts = true;
+      const std::string list = arg.substr(3);
+      const int32_t n = CountListItems(list, '|');
+      for (int32_t k = 1; k <= n; ++k) cl.Parts.push_back(GetListItem(list, k, '|'));
+    }
+  }
+  return cl;
+}
+
+bool PartNamed(const TSetupCommandLine& cl, const std::string& caption) {
+  const std::string c = LowerAZ(caption);
+  for (const std::string& name : cl.Parts)
+    if (LowerAZ(name) == c) return true;
+  return false;
+}
+
+// ---- numbers and system checks ----
+
+int32_t VersionNumber(uint32_t versionMS, uint32_t versionLS) {
+  const std::string joined = std::to_string(versionMS >> 16) + std::to_string(versionMS & 0xFFFF) +
+                             std::to_string(versionLS >> 16) + std::to_string(versionLS & 0xFFFF);
+  if (joined.size() > 10) return 2147483647;
+  const uint64_t v = std::stoull(joined);
+  return v > 2147483647u ? 2147483647 : static_cast<int32_t>(v);
+}
+
+bool OsAllowed(const TAppInfoRec& info, uint32_t platform, uint32_t major, uint32_t minor) {
+  struct Row {
+    uint32_t platform, major, minor;
+    uint8_t TAppInfoRec::*flag;
+  };
+  static const Row rows[] = {
+      {1, 4, 0, &TAppInfoRec::OsWin95},   {1, 4, 10, &TAppInfoRec::OsWin98},
+      {1, 4, 90, &TAppInfoRec::OsWinME},  {2, 4, 0, &TAppInfoRec::OsWinNT4},
+      {2, 5, 0, &TAppInfoRec::OsWin2000}, {2, 5, 1, &TAppInfoRec::OsWinXP},
+      {2, 5, 2, &TAppInfoRec::OsWin2003},
+  };
+  if (platform != 1 && platform != 2) return false;
+  for (const Row& r : rows)
+    if (r.platform == platform && r.major == major && r.minor == minor && info.*r.flag != 0)
+      return true;
+  return info.OsNewer != 0;
+}
+
+bool DestDirFormValid(const std::string& path, int64_t (*freeBytes)(int drive)) {
+  if (path.size() < 2) return false;
+  const char letter = LowerAZ(path.substr(0, 1))[0];
+  if (letter < 'a' || letter > 'z') return false;
+  if (freeBytes(letter - 'a' + 1) <= 0) return false;
+  if (path[1] != ':') return false;
+  return path.size() == 2 || path[2] == '\\';
+}

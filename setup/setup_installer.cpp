@@ -1,0 +1,306 @@
+// The installer engine: loading the package, placeholders over the machine's sources, and the
+// system checks. The install steps are in setup_install.cpp.
+#include "setup/setup_installer.h"
+
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <vector>
+
+const char* const kMissingFilesText =
+    "Could not find all required files!\r\nYour Setup Package seems to be corrupt or "
+    "incomplete.\r\nPlease contact your software manufacturer.\r\n\r\nSetup cannot continue and "
+    "will terminate now.";
+const char* const kDamagedSetupText =
+    "Setup Data File setup.dat invalid or damaged!\r\nSeems like the file setup.dat was created "
+    "with an\r\ninappropriate version of Corvantaine.\r\nPlease contact your software "
+    "manufacturer.\r\n\r\nSetup cannot continue and will terminate now.";
+const char* const kNoTempDirText =
+    "Could not create a temporary directory!\r\nPlease check the TEMP setting of your "
+    "system.\r\n\r\nSetup cannot continue and will terminate now.";
+
+static bool FileExists(const std::string& path) {
+  const DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+static bool DirectoryExists(const std::string& path) {
+  const DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool ForceDirectories(const std::string& dir) {
+  std::string d = dir;
+  while (!d.empty() && d.back() == '\\') d.pop_back();
+  if (d.empty()) return false;
+  auto exists = [](std::string p) {
+    if (p.size() == 2 && p[1] == ':') p += '\\';  // a drive root
+    return DirectoryExists(p);
+  };
+  if (exists(d)) return true;
+  const size_t slash = d.find_last_of('\\');
+  if (slash != std::string::npos && slash > 0) ForceDirectories(d.substr(0, slash));
+  CreateDirectoryA(d.c_str(), nullptr);
+  return exists(d);
+}
+
+// A whole file opened for reading; closed when it goes.
+struct TReadFile {
+  HANDLE h;
+  explicit TReadFile(const std::string& path)
+      : h(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                      FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  ~TReadFile() {
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+  bool Read(void* buf, DWORD n) {
+    DWORD got = 0;
+    return ReadFile(h, buf, n, &got, nullptr) && got == n;
+  }
+};
+
+TInstaller::~TInstaller() {
+  Packages.reset();
+  FreeRecordList<TRegValueRec>(RegValues);
+  FreeRecordList<TShortcutRec>(Shortcuts);
+  FreeRecordList<TPackedFileRec>(Files);
+  PostInstallCommands.reset();
+  PreUninstallCommands.reset();
+  DllFiles.reset();
+  RemoveTempDir();
+}
+
+// The files of the directory go (subdirectories are not entered), then the directory.
+void TInstaller::RemoveTempDir() {
+  if (TempDir.empty()) return;
+  WIN32_FIND_DATAA fd;
+  HANDLE find = FindFirstFileA((TempDir + "*.*").c_str(), &fd);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      if (strcmp(fd.cFileName, ".") != 0 && strcmp(fd.cFileName, "..") != 0)
+        DeleteFileA((TempDir + fd.cFileName).c_str());
+    } while (FindNextFileA(find, &fd));
+    FindClose(find);
+  }
+  RemoveDirectoryA(TempDir.c_str());
+}
+
+TRandom TempNameRandom;
+
+bool TInstaller::CreateTempDir() {
+  char buf[300];
+  const DWORD n = GetTempPathA(sizeof buf - 1, buf);
+  if (n == 0 || n >= sizeof buf - 1) return false;
+  std::string path(buf, n);
+  if (path.back() != '\\') path += '\\';
+  std::string candidate;
+  // A name taken by a file could never become the directory, so any entry counts as taken.
+  do candidate = path + std::to_string(TempNameRandom.Next(2147483647));
+  while (GetFileAttributesA(candidate.c_str()) != INVALID_FILE_ATTRIBUTES);
+  TempDir = candidate + "\\";
+  return ForceDirectories(candidate);
+}
+
+bool TInstaller::LoadSetupData() {
+  TempDir.clear();
+  Packages.reset();
+  RegValues.reset();
+  Shortcuts.reset();
+  Files.reset();
+  ThreadRunning = 0;
+
+  const bool haveDat = FileExists(SourceDir + "setup.dat");
+  const bool havePak = FileExists(SourceDir + "data.pak");
+  if (!haveDat || !havePak) {
+    ShowLoadError(kMissingFilesText);
+    return false;
+  }
+
+  std::vector<uint8_t> bytes;
+  {
+    TReadFile dat(SourceDir + "setup.dat");
+    LARGE_INTEGER size{};
+    if (dat.h == INVALID_HANDLE_VALUE || !GetFileSizeEx(dat.h, &size) ||
+        size.QuadPart < static_cast<LONGLONG>(sizeof(TAppInfoRec)) || size.QuadPart > 0x7FFFFFFF) {
+      ShowLoadError(kDamagedSetupText);
+      return false;
+    }
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    if (!dat.Read(bytes.data(), static_cast<DWORD>(bytes.size()))) {
+      ShowLoadError(kDamagedSetupText);
+      return false;
+    }
+  }
+
+  if (!CreateTempDir()) {
+    ShowLoadError(kNoTempDirText);
+    return false;
+  }
+
+  TByteReader reader(bytes.data(), bytes.size());
+  if (!ReadSetupSections(reader, {&AppInfo, &Packages, &RegValues, &Shortcuts, &DllFiles,
+                                  &PostInstallCommands, &PreUninstallCommands, &Files})) {
+    ShowLoadError(kDamagedSetupText);
+    return false;
+  }
+
+  // The uninstaller heads data.pak: UninstallerSize bytes, copied in blocks of 2048.
+  {
+    TReadFile pak(SourceDir + "data.pak");
+    if (pak.h == INVALID_HANDLE_VALUE) {
+      ShowLoadError(kMissingFilesText);
+      return false;
+    }
+    HANDLE out = CreateFileA((TempDir + "cv2uinst.exe").c_str(), GENERIC_WRITE, 0, nullptr,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE) {
+      ShowLoadError(kNoTempDirText);
+      return false;
+    }
+    const uint32_t size = static_cast<uint32_t>(AppInfo.UninstallerSize);
+    char block[2048];
+    bool readOk = true, writeOk = true;
+    for (uint32_t left = size; left > 0 && readOk && writeOk;) {
+      const DWORD n = left < sizeof block ? left : sizeof block;
+      DWORD written = 0;
+      readOk = pak.Read(block, n);
+      writeOk = readOk && WriteFile(out, block, n, &written, nullptr) && written == n;
+      left -= n;
+    }
+    CloseHandle(out);
+    if (!readOk || !writeOk) {
+      ShowLoadError(readOk ? kNoTempDirText : kDamagedSetupText);
+      return false;
+    }
+  }
+
+  DisplayName = BuildDisplayName(AppInfo);
+  FillPartsList();
+  return true;
+}
+
+// ---- placeholders ----
+
+std::string TInstaller::ReplaceAll(const std::string& Text, const std::string& OldPattern,
+                                   const std::string& NewPattern) {
+  return ::ReplaceAll(Text, OldPattern, NewPattern);
+}
+
+std::string TInstaller::GetEnvVar(const std::string& Name) {
+  std::vector<char> buf(251);
+  for (;;) {
+    const DWORD n = GetEnvironmentVariableA(Name.c_str(), buf.data(), 250);
+    if (n == 0) return {};  // unset (or set to nothing)
+    if (n < 250) return std::string(buf.data());
+    // Too long for the buffer: n is the size it needs.
+    buf.assign(n + 1, 0);
+    const DWORD m = GetEnvironmentVariableA(Name.c_str(), buf.data(), n + 1);
+    if (m <= n) return std::string(buf.data());
+  }
+}
+
+static std::string RegistryTextOf(HKEY root, const char* key, const char* value) {
+  HKEY k;
+  if (RegOpenKeyExA(root, key, 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS &&
+      RegOpenKeyExA(root, key, 0, KEY_READ, &k) != ERROR_SUCCESS)
+    return {};
+  std::string text;
+  DWORD type = 0, size = 0;
+  if (RegQueryValueExA(k, value, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+      (type == REG_SZ || type == REG_EXPAND_SZ)) {
+    std::vector<char> buf(size + 1, 0);
+    if (RegQueryValueExA(k, value, nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &size) ==
+        ERROR_SUCCESS)
+      text = buf.data();
+  }
+  RegCloseKey(k);
+  return text;
+}
+
+static std::string SpecialFolderPath(int csidl) {
+  LPITEMIDLIST pidl = nullptr;
+  char path[MAX_PATH] = "";
+  if (SHGetSpecialFolderLocation(nullptr, csidl, &pidl) == S_OK && pidl) {
+    if (!SHGetPathFromIDListA(pidl, path)) path[0] = 0;
+    CoTaskMemFree(pidl);
+  }
+  return path;
+}
+
+bool CommonShortcutsChecked();  // the window's "Make Shortcuts Visible To All Users"
+
+namespace {
+struct TMachineSources : TPlaceholderSources {
+  TInstaller& installer;
+  explicit TMachineSources(TInstaller& i) : installer(i) {}
+  std::string EnvVar(const std::string& name) override { return installer.GetEnvVar(name); }
+  std::string RegistryText(uint32_t root, const char* key, const char* value) override {
+    return RegistryTextOf(reinterpret_cast<HKEY>(static_cast<uintptr_t>(root)), key, value);
+  }
+  std::string SpecialFolder(int csidl) override { return SpecialFolderPath(csidl); }
+  bool CommonShortcuts() override { return CommonShortcutsChecked(); }
+};
+}  // namespace
+
+std::string TInstaller::ExpandPlaceholders(const std::string& Template) {
+  TMachineSources sources(*this);
+  return ::ExpandPlaceholders(Template, {&AppInfo, DisplayName, DestDir}, sources);
+}
+
+// ---- system checks ----
+
+static int64_t DriveFreeBytes(int drive) {
+  const char root[] = {static_cast<char>('A' + drive - 1), ':', '\\', 0};
+  ULARGE_INTEGER avail;
+  const UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS);
+  const BOOL ok = GetDiskFreeSpaceExA(root, &avail, nullptr, nullptr);
+  SetErrorMode(mode);
+  return ok ? static_cast<int64_t>(avail.QuadPart) : -1;
+}
+
+bool TInstaller::ValidateDestDir(const std::string& Path) {
+  return DestDirFormValid(Path, DriveFreeBytes);
+}
+
+int32_t TInstaller::GetFileVersionNumber(const std::string& FileName) {
+  if (!FileExists(FileName)) return 0;
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeA(FileName.c_str(), &handle);
+  if (size == 0) return 0;
+  std::vector<uint8_t> block(size);
+  if (!GetFileVersionInfoA(FileName.c_str(), 0, size, block.data())) return 0;
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT len = 0;
+  if (!VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&info), &len) || !info ||
+      len < sizeof *info)
+    return 0;
+  return VersionNumber(info->dwFileVersionMS, info->dwFileVersionLS);
+}
+
+static void ShellExecuteOpen(const std::string& url) {
+  ShellExecuteA(nullptr, "open", url.c_str(), "", "", SW_SHOW);
+}
+void (*ShellOpen)(const std::string& url) = ShellExecuteOpen;
+
+void TInstaller::OpenURL(const std::string& URL) { ShellOpen(URL); }
+
+// ---- the parts that reach the window (until the window layer is in place) ----
+
+bool CommonShortcutsChecked() { return false; }
+
+void TInstaller::ShowLoadError(const char* text) {
+  MessageBeep(MB_OK);
+  MessageBoxA(nullptr, text, "Setup", MB_OK | MB_ICONERROR);
+}
+
+void TInstaller::FillPartsList() {}
+
+bool TInstaller::IsPackageSelected(const std::string&) { return false; }
+
+bool TInstaller::CheckOS() {
+  OSVERSIONINFOA v{};
+  v.dwOSVersionInfoSize = sizeof v;
+  if (!GetVersionExA(&v)) return false;
+  return OsAllowed(AppInfo, v.dwPlatformId, v.dwMajorVersion, v.dwMinorVersion);
+}

@@ -1,0 +1,426 @@
+#include "setup/setup_core.h"
+#include "setup/setup_installcore.h"  // ParseInteger
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+// ---- lists ----
+
+TEST(SetupLists, NormalizeCountAndGet) {
+  struct Case { const char* s; const char* normal; int32_t count; };
+  for (Case c : {Case{"a||b", "a|b|", 2}, Case{"a|||b", "a|b|", 2}, Case{"|a|b|", "a|b|", 2},
+                 Case{"a\r\nb", "a|b|", 2}, Case{"a||b||c", "a|b|c|", 3}, Case{"", "|", 1},
+                 Case{"|||", "|", 1}, Case{"a|b", "a|b|", 2}, Case{"a|b|", "a|b|", 2},
+                 Case{"a\rb\n", "a\rb\n|", 1}, Case{"\r\n\r\n", "|", 1},
+                 Case{"\r\r\n\n", "\r|\n|", 2}, Case{" a | b ", " a | b |", 2}}) {
+    EXPECT_EQ(NormalizeList(c.s, '|'), c.normal) << c.s;
+    EXPECT_EQ(CountListItems(c.s, '|'), c.count) << c.s;
+  }
+  EXPECT_EQ(NormalizeList("x;;y", ';'), "x;y;");
+  struct Item { const char* s; int32_t index; const char* item; };
+  for (Item c : {Item{"a|b", 1, "a"}, Item{"a|b", 2, "b"}, Item{"a|b", 3, ""}, Item{"a|b", 0, ""},
+                 Item{"a|b", -1, ""}, Item{"", 1, ""}, Item{"||x||yz|", 2, "yz"},
+                 Item{"one\r\ntwo", 2, "two"}})
+    EXPECT_EQ(GetListItem(c.s, c.index, '|'), c.item) << c.s << " " << c.index;
+}
+
+// ---- command line ----
+
+TEST(SetupCommandLine, SplitsLikeTheRuntime) {
+  struct Case { const char* line; TStringList args; };
+  const Case cases[] = {
+      {"setup.exe", {}},
+      {"\"C:\\My Setup\\setup.exe\" /u", {"/u"}},
+      {"setup.exe   /d:C:\\Apps\t/p:a|b", {"/d:C:\\Apps", "/p:a|b"}},
+      {"setup.exe \"/d:C:\\My Apps\"", {"/d:C:\\My Apps"}},
+      {"setup.exe /d:\"C:\\My Apps\"\\x y", {"/d:C:\\My Apps\\x", "y"}},
+      {"setup.exe \"unterminated arg", {"unterminated arg"}},
+      {"", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SplitCommandLine(c.line), c.args) << c.line;
+}
+
+TEST(SetupCommandLine, Switches) {
+  struct Case { TStringList args; bool unattended; bool hasDest; const char* dest; bool hasParts; TStringList parts; };
+  const Case cases[] = {
+      {{"/u"}, true, false, "", false, {}},
+      {{"/U"}, true, false, "", false, {}},
+      {{"/unattended", "/u:", "-u", "u"}, false, false, "", false, {}},
+      {{"/D:C:\\Apps"}, false, false, "", false, {}},
+      {{"/d:"}, false, true, "", false, {}},
+      {{"/d:C:\\A", "/d:D:\\B "}, false, true, "D:\\B ", false, {}},
+      {{"/p:docs|SAMPLES", "/P:x", "/p:||more"}, false, false, "", true, {"docs", "SAMPLES", "more"}},
+      {{"/p:"}, false, false, "", true, {""}},
+  };
+  for (const Case& c : cases) {
+    TSetupCommandLine cl = ParseSetupArgs(c.args);
+    EXPECT_EQ(cl.Unattended, c.unattended) << c.args[0];
+    EXPECT_EQ(cl.HasDest, c.hasDest) << c.args[0];
+    EXPECT_EQ(cl.Dest, c.dest) << c.args[0];
+    EXPECT_EQ(cl.HasParts, c.hasParts) << c.args[0];
+    EXPECT_EQ(cl.Parts, c.parts) << c.args[0];
+  }
+  TSetupCommandLine cl = ParseSetupArgs({"/p:docs|SAMPLES|\xc4pfel"});
+  EXPECT_TRUE(PartNamed(cl, "Docs"));
+  EXPECT_TRUE(PartNamed(cl, "samples"));
+  EXPECT_TRUE(PartNamed(cl, "\xc4PFEL"));
+  EXPECT_FALSE(PartNamed(cl, "\xe4pfel"));  // only A to Z are folded
+  EXPECT_FALSE(PartNamed(cl, "Doc"));
+  EXPECT_FALSE(PartNamed(cl, ""));
+  EXPECT_TRUE(PartNamed(ParseSetupArgs({"/p:"}), ""));
+}
+
+// ---- placeholders ----
+
+struct FakeSources : TPlaceholderSources {
+  std::map<std::string, std::string> env, reg;
+  std::map<int, std::string> folders;
+  bool common = false;
+  int lookups = 0;
+  std::string EnvVar(const std::string& name) override {
+    ++lookups;
+    auto it = env.find(name);
+    return it == env.end() ? "" : it->second;
+  }
+  std::string RegistryText(uint32_t root, const char* key, const char* value) override {
+    ++lookups;
+    auto it = reg.find(std::to_string(root) + "|" + key + "|" + value);
+    return it == reg.end() ? "" : it->second;
+  }
+  std::string SpecialFolder(int csidl) override {
+    ++lookups;
+    auto it = folders.find(csidl);
+    return it == folders.end() ? "" : it->second;
+  }
+  bool CommonShortcuts() override { return common; }
+};
+
+const std::string kCV = "Software\\Microsoft\\Windows\\CurrentVersion";
+const std::string kSF = kCV + "\\Explorer\\Shell Folders";
+std::string Key(uint32_t root, const std::string& key, const std::string& value) {
+  return std::to_string(root) + "|" + key + "|" + value;
+}
+
+struct Expansion : ::testing::Test {
+  TAppInfoRec info{};
+  FakeSources src;
+  TPlaceholderValues values{&info, "Acme Editor 2.0", "D:\\Apps\\Editor"};
+  void SetUp() override {
+    info.AppTitle.Set("Editor");
+    info.AppVersion.Set("2.0");
+    info.Company.Set("Acme");
+    info.Homepage.Set("http://acme.example/");
+    src.env = {{"WINDIR", "C:\\windows"}, {"TEMP", "C:\\temp"}, {"SELF", "<%SELF%>"},
+               {"TWICE", "<%TWICE%><%TWICE%>"}, {"NEXT", "<%TEMP%>"}, {"BS", "x\\\\y"}};
+    src.reg = {{Key(kHKEY_LOCAL_MACHINE, kCV, "ProgramFilesDir"), "C:\\Program Files"},
+               {Key(kHKEY_LOCAL_MACHINE, kCV, "CommonFilesDir"), "C:\\Program Files\\Common Files\\"},
+               {Key(kHKEY_CURRENT_USER, kSF, "AppData"), "C:\\Users\\u\\AppData\\Roaming"},
+               {Key(kHKEY_LOCAL_MACHINE, kSF, "Common AppData"), "C:\\ProgramData\\"}};
+    src.folders = {{0, "C:\\Users\\u\\Desktop"}, {2, "C:\\SM\\Programs\\"}, {7, "C:\\SM\\Programs\\StartUp"},
+                   {11, "C:\\SM"}, {22, "C:\\All\\SM"}, {23, "C:\\All\\SM\\Programs"},
+                   {24, "C:\\All\\SM\\Programs\\StartUp"}, {25, "C:\\Users\\Public\\Desktop"}};
+  }
+  std::string X(const std::string& t) { return ExpandPlaceholders(t, values, src); }
+};
+
+TEST_F(Expansion, TokensAndTheirSources) {
+  struct Case { const char* in; const char* out; };
+  for (Case c : {
+           Case{"<ProgramFiles>\\<AppName>", "C:\\Program Files\\Editor"},
+           Case{"<AppName> <Version> <Company> <Website>", "Editor 2.0 Acme http://acme.example/"},
+           Case{"<AnnounceName>", "Acme Editor 2.0"},
+           Case{"<InstallRoot>\\bin\\x.exe", "D:\\Apps\\Editor\\bin\\x.exe"},
+           Case{"<UninstallFile>", "D:\\Apps\\Editor\\cv2uinst.dat"},
+           Case{"<Uninstall> \"<UninstallFile>\"",
+                "C:\\windows\\system32\\cv2uinst.exe \"D:\\Apps\\Editor\\cv2uinst.dat\""},
+           Case{"<SystemRoot>\\fonts", "C:\\windows\\fonts"},
+           Case{"<SharedFiles>\\Acme", "C:\\Program Files\\Common Files\\Acme"},
+           Case{"<StartMenu>|<Programs>|<Startup>|<Desktop>",
+                "C:\\SM|C:\\SM\\Programs|C:\\SM\\Programs\\StartUp|C:\\Users\\u\\Desktop"},
+           Case{"<QuickLaunch>", "C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch"},
+           Case{"<Desktop>\\a;<Desktop>\\b", "C:\\Users\\u\\Desktop\\a;C:\\Users\\u\\Desktop\\b"},
+           Case{"<appname> <APPNAME> <Other> <AppName", "<appname> <APPNAME> <Other> <AppName"},
+           Case{"\\\\server\\share", "\\server\\share"},
+           Case{"a\\\\\\b", "a\\\\b"},
+           Case{"a\\\\\\\\b", "a\\\\b"},
+           Case{"<%TEMP%>\\x.txt", "C:\\temp\\x.txt"},
+           Case{"[<%UNSET%>]", "[]"},
+           Case{"[<%>]", "[]"},
+           Case{"[<%%>]", "[]"},
+           Case{"%> <%TEMP%>", "%> <%TEMP%>"},
+           Case{"50%> done", "50%> done"},
+           Case{"<%TEMP%> %> <%TEMP%>", "C:\\temp %> C:\\temp"},
+           Case{"<%TEMP%", "<%TEMP%"},
+       })
+    EXPECT_EQ(X(c.in), c.out) << c.in;
+}
+
+TEST_F(Expansion, LaterStepsSearchEarlierValuesButNotTheOtherWayRound) {
+  info.AppTitle.Set("Ed <Version> <%TEMP%> a\\\\b");
+  info.Company.Set("<AppName>");
+  EXPECT_EQ(X("<AppName>"), "Ed 2.0 C:\\temp a\\b");
+  EXPECT_EQ(X("<Company>"), "<AppName>");
+  info.AppTitle.Set("<UninstallFile>");
+  EXPECT_EQ(X("<AppName>|<Uninstall>"), "D:\\Apps\\Editor\\cv2uinst.dat|C:\\windows\\system32\\cv2uinst.exe");
+}
+
+TEST_F(Expansion, EnvironmentValuesAreNotSearchedAgain) {
+  EXPECT_EQ(X("<%SELF%>"), "<%SELF%>");
+  EXPECT_EQ(X("<%TWICE%>/<%TWICE%>"), "<%TWICE%><%TWICE%>/<%TWICE%><%TWICE%>");
+  EXPECT_EQ(X("<%NEXT%>+<%TEMP%>"), "<%TEMP%>+C:\\temp");
+  EXPECT_EQ(X("<%BS%>"), "x\\y");  // the backslash step still sees it
+}
+
+TEST_F(Expansion, MissingSourcesAndTheCommonFolders) {
+  EXPECT_EQ(X("<QuickLaunch>"), "C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch");
+  src.common = true;
+  EXPECT_EQ(X("<StartMenu>|<Programs>|<Startup>|<Desktop>"),
+            "C:\\All\\SM|C:\\All\\SM\\Programs|C:\\All\\SM\\Programs\\StartUp|C:\\Users\\Public\\Desktop");
+  EXPECT_EQ(X("<QuickLaunch>"), "C:\\ProgramData\\Microsoft\\Internet Explorer\\Quick Launch");
+  src.reg.clear();
+  src.folders.clear();
+  src.env.clear();
+  EXPECT_EQ(X("<QuickLaunch>"), "\\Microsoft\\Internet Explorer\\Quick Launch");
+  EXPECT_EQ(X("<ProgramFiles>\\<AppName>"), "\\Editor");
+  EXPECT_EQ(X("<Desktop>|<SystemRoot>|<Uninstall>"), "||\\system32\\cv2uinst.exe");
+  values.DestDir = "C:";
+  EXPECT_EQ(X("<InstallRoot>\\x"), "C:\\x");
+}
+
+TEST_F(Expansion, AskSourcesOnlyForTokensPresent) {
+  EXPECT_EQ(X("plain <AppName>"), "plain Editor");
+  EXPECT_EQ(src.lookups, 0);
+  X("<Desktop><Desktop>");
+  EXPECT_EQ(src.lookups, 1);
+}
+
+TEST(ReplaceAllTest, LeftToRightWithoutOverlap) {
+  EXPECT_EQ(ReplaceAll("aaa", "aa", "b"), "ba");
+  EXPECT_EQ(ReplaceAll("abc", "", "x"), "abc");
+  EXPECT_EQ(ReplaceAll("abab", "ab", "abab"), "abababab");
+  EXPECT_EQ(ReplaceAll("AbAB", "ab", "x"), "AbAB");
+}
+
+// ---- numbers and checks ----
+
+TEST(SetupNumbers, IntegerParse) {
+  struct Case { const char* s; bool ok; int32_t v; };
+  for (Case c : {Case{"0", true, 0}, Case{"42", true, 42}, Case{"-42", true, -42}, Case{"+7", true, 7},
+                 Case{"007", true, 7}, Case{"2147483647", true, 2147483647},
+                 Case{"-2147483648", true, INT32_MIN}, Case{"2147483648", false, 0},
+                 Case{"-2147483649", false, 0}, Case{"99999999999999999999", false, 0},
+                 Case{"$0", true, 0}, Case{"$ff", true, 255}, Case{"$7FFFFFFF", true, 2147483647},
+                 Case{"$FFFFFFFF", true, -1}, Case{"$80000000", true, INT32_MIN},
+                 Case{"$100000000", false, 0}, Case{"$", false, 0}, Case{"$g", false, 0},
+                 Case{"-$1", false, 0}, Case{"", false, 0}, Case{"-", false, 0}, Case{"+", false, 0},
+                 Case{" 1", false, 0}, Case{"1 ", false, 0}, Case{"1.0", false, 0},
+                 Case{"0x10", false, 0}, Case{"1e3", false, 0}, Case{"--1", false, 0}}) {
+    int32_t v = 12345;
+    EXPECT_EQ(ParseInteger(c.s, v), c.ok) << c.s;
+    if (c.ok) { EXPECT_EQ(v, c.v) << c.s; }
+  }
+}
+
+TEST(SetupNumbers, VersionNumberJoinsTheDecimalParts) {
+  struct Case { uint32_t ms, ls; int32_t n; };
+  for (Case c : {Case{0x00050001, 0x0A280000, 5126000}, Case{0x00010000, 0, 1000},
+                 Case{0x0001000A, 0, 11000}, Case{0x00020000, 0, 2000}, Case{0x00010002, 0x00030004, 1234},
+                 Case{0x00020008, 0, 2800}, Case{0, 0, 0},
+                 Case{0x00060003, 0x25804407, 2147483647},  // 6.3.9600.17415
+                 Case{0x00020001, 0x00040007, 2147},        // 2.1.4.7 (not 2147483647)
+                 Case{0x00150004, 0x00070036, 214754}, Case{0xFFFFFFFF, 0xFFFFFFFF, 2147483647},
+                 Case{0x00020001, 0x00B5000C, 2118112}})
+    EXPECT_EQ(VersionNumber(c.ms, c.ls), c.n) << std::hex << c.ms << "." << c.ls;
+  EXPECT_EQ(VersionNumber(0x00000002, 0x00B50BB7), 21812999);  // 0.2.181.2999: "021812999"
+}
+
+TEST(SetupChecks, WindowsVersionTable) {
+  struct Win { const char* name; uint32_t platform, major, minor; uint8_t TAppInfoRec::*flag; };
+  const Win wins[] = {{"95", 1, 4, 0, &TAppInfoRec::OsWin95},     {"98", 1, 4, 10, &TAppInfoRec::OsWin98},
+                      {"ME", 1, 4, 90, &TAppInfoRec::OsWinME},    {"NT4", 2, 4, 0, &TAppInfoRec::OsWinNT4},
+                      {"2000", 2, 5, 0, &TAppInfoRec::OsWin2000}, {"XP", 2, 5, 1, &TAppInfoRec::OsWinXP},
+                      {"2003", 2, 5, 2, &TAppInfoRec::OsWin2003}, {"7", 2, 6, 1, nullptr}};
+  for (const Win& w : wins) {
+    for (const Win& flagOf : wins) {
+      for (uint8_t newer : {0, 1}) {
+        TAppInfoRec info{};
+        if (flagOf.flag) info.*flagOf.flag = 2;  // any non-zero byte counts
+        info.OsNewer = newer;
+        const bool own = w.flag && w.flag == flagOf.flag;
+        EXPECT_EQ(OsAllowed(info, w.platform, w.major, w.minor), own || newer)
+            << w.name << " flag of " << flagOf.name << " newer " << int(newer);
+      }
+    }
+  }
+  TAppInfoRec all{};
+  std::memset(&all.OsWin95, 1, 8);
+  EXPECT_FALSE(OsAllowed(all, 0, 4, 0));  // another platform
+  EXPECT_FALSE(OsAllowed(all, 3, 5, 1));
+  EXPECT_TRUE(OsAllowed(all, 2, 10, 0));
+}
+
+int64_t FreeOnC(int drive) { return drive == 3 ? 1 : drive == 4 ? 0 : -1; }
+
+TEST(SetupChecks, DestinationForm) {
+  struct Case { const char* path; bool ok; };
+  for (Case c : {Case{"C:", true}, Case{"C:\\Apps", true}, Case{"c:\\apps", true}, Case{"C:\\", true},
+                 Case{"C:Apps", false}, Case{"1:\\Apps", false}, Case{"Q:\\Apps", false},
+                 Case{"D:\\Apps", false}, Case{"C", false}, Case{"", false}, Case{"C;\\x", false},
+                 Case{"\\\\srv\\share", false}, Case{"C:/x", false}, Case{"C:\\\xff<>|", true}})
+    EXPECT_EQ(DestDirFormValid(c.path, FreeOnC), c.ok) << c.path;
+}
+
+TEST(SetupChecks, RandomNamesStartAtZero) {
+  TRandom r;
+  EXPECT_EQ(r.Next(2147483647), 0u);
+  EXPECT_EQ(r.FSeed, 1u);
+  const uint32_t seed2 = 134775813u + 1u;
+  EXPECT_EQ(r.Next(2147483647), static_cast<uint32_t>((uint64_t{seed2} * 2147483647u) >> 32));
+  EXPECT_EQ(r.Next(2147483647), 1849087502u);  // the third name tried on every machine
+}
+
+// ---- setup.dat ----
+
+struct SetupDat {
+  std::vector<uint8_t> bytes;
+  template <class T> void Put(const T& v) {
+    auto* p = reinterpret_cast<const uint8_t*>(&v);
+    bytes.insert(bytes.end(), p, p + sizeof v);
+  }
+  void Str(const char* s) { ShortString x; x.Set(s); Put(x); }
+};
+
+struct Loaded {
+  TAppInfoRec info;
+  std::unique_ptr<TStringList> packages, dlls, post, pre;
+  std::unique_ptr<TLHPointerList> reg, shortcuts, files;
+  bool ok;
+  explicit Loaded(const std::vector<uint8_t>& b) {
+    TByteReader r(b.data(), b.size());
+    ok = ReadSetupSections(r, {&info, &packages, &reg, &shortcuts, &dlls, &post, &pre, &files});
+  }
+  ~Loaded() {
+    FreeRecordList<TRegValueRec>(reg);
+    FreeRecordList<TShortcutRec>(shortcuts);
+    FreeRecordList<TPackedFileRec>(files);
+  }
+};
+
+TEST(SetupDatReading, AFullPackageReadsEverySection) {
+  SetupDat d;
+  TAppInfoRec info{};
+  info.AppTitle.Set("Editor");
+  info.UninstallerSize = 5000;
+  d.Put(info);
+  d.Put(uint8_t{2}); d.Str("Required Files"); d.Str("Docs");
+  d.Put(uint16_t{1});
+  TRegValueRec rv{}; rv.RootKey = 0x80000001; rv.KeyPath.Set("Software\\Acme"); rv.ValueType = 4;
+  d.Put(rv);
+  d.Put(uint8_t{1});
+  TShortcutRec sc{}; sc.Location.Set("<Desktop>"); sc.IconIndex = 65535;
+  d.Put(sc);
+  d.Put(uint16_t{1}); d.Str("<InstallRoot>\\a.ocx");
+  d.Put(uint8_t{1}); d.Str("post");
+  d.Put(uint8_t{2}); d.Str("pre1"); d.Str("pre2");
+  d.Put(int32_t{2});
+  TPackedFileRec f{}; f.DestPath.Set("<InstallRoot>\\a.txt"); f.DataOffset = 5001; f.StoredSize = 3;
+  d.Put(f);
+  f.DestPath.Set("<InstallRoot>\\b.txt");
+  d.Put(f);
+  EXPECT_EQ(d.bytes.size(), 1320u + 2 * 256 + 776 + 1284 + 256 + 256 + 2 * 256 + 2 * 524);
+  d.bytes.push_back(0xEE);  // trailing bytes are ignored
+  Loaded l(d.bytes);
+  ASSERT_TRUE(l.ok);
+  EXPECT_EQ(l.info.AppTitle.Str(), "Editor");
+  EXPECT_EQ(l.info.UninstallerSize, 5000);
+  EXPECT_EQ(*l.packages, (TStringList{"Required Files", "Docs"}));
+  ASSERT_EQ(l.reg->Count(), 1);
+  EXPECT_EQ(std::memcmp(l.reg->GetItem(1), &rv, sizeof rv), 0);
+  ASSERT_EQ(l.shortcuts->Count(), 1);
+  EXPECT_EQ(static_cast<TShortcutRec*>(l.shortcuts->GetItem(1))->IconIndex, 65535);
+  EXPECT_EQ(*l.dlls, TStringList{"<InstallRoot>\\a.ocx"});
+  EXPECT_EQ(*l.post, TStringList{"post"});
+  EXPECT_EQ(*l.pre, (TStringList{"pre1", "pre2"}));
+  ASSERT_EQ(l.files->Count(), 2);
+  EXPECT_EQ(static_cast<TPackedFileRec*>(l.files->GetItem(2))->DestPath.Str(), "<InstallRoot>\\b.txt");
+  EXPECT_FALSE(l.files->FTimer.Enabled());
+}
+
+TEST(SetupDatReading, AllCountsZero) {
+  SetupDat d;
+  d.Put(TAppInfoRec{});
+  d.bytes.resize(1320, 0);
+  Loaded l(d.bytes);
+  ASSERT_TRUE(l.ok);
+  for (auto* s : {l.packages.get(), l.dlls.get(), l.post.get(), l.pre.get()}) {
+    ASSERT_NE(s, nullptr);
+    EXPECT_TRUE(s->empty());
+  }
+  for (auto* p : {l.reg.get(), l.shortcuts.get(), l.files.get()}) {
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->Count(), 0);
+  }
+}
+
+TEST(SetupDatReading, ShortFilesFailWhereTheirBytesEnd) {
+  // 1307 bytes fail in the header, 1308 at the package count, 1319 at the file count.
+  for (size_t size : {0u, 1307u, 1308u, 1319u}) {
+    Loaded l(std::vector<uint8_t>(size, 0));
+    EXPECT_FALSE(l.ok) << size;
+    EXPECT_EQ(l.files, nullptr) << size;
+  }
+  Loaded l(std::vector<uint8_t>(1319, 0));
+  EXPECT_NE(l.pre, nullptr);  // the containers read so far are kept
+  EXPECT_NE(l.reg, nullptr);
+}
+
+TEST(SetupDatReading, CountsPastTheEndFailAndAllocateOnlyWhatIsThere) {
+  struct Case { size_t at; std::vector<uint8_t> count; size_t records; };
+  // A count field set high in an otherwise empty file; the file then holds `records` records.
+  const Case cases[] = {
+      {1308, {255}, 1},                       // packages
+      {1309, {0xFF, 0xFF}, 2},                // registry values
+      {1311, {200}, 1},                       // shortcuts
+      {1312, {0xFF, 0xFF}, 0},                // DLL/OCX
+      {1314, {3}, 2},                         // post-installation
+      {1315, {3}, 0},                         // pre-uninstallation
+      {1316, {0xFF, 0xFF, 0xFF, 0x7F}, 3},    // files: 2147483647 in a file of three
+  };
+  const size_t recSize[] = {256, 776, 1284, 256, 256, 256, 524};
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    std::vector<uint8_t> b(1320, 0);
+    std::copy(cases[i].count.begin(), cases[i].count.end(), b.begin() + static_cast<ptrdiff_t>(cases[i].at));
+    b.insert(b.begin() + static_cast<ptrdiff_t>(cases[i].at + cases[i].count.size()),
+             cases[i].records * recSize[i] + (i == 6 ? 100 : 0), 0);
+    if (i != 6) b.resize(cases[i].at + cases[i].count.size() + cases[i].records * recSize[i]);
+    Loaded l(b);
+    EXPECT_FALSE(l.ok) << i;
+    if (i == 1) { EXPECT_EQ(l.reg->Count(), 2); }
+    if (i == 2) { EXPECT_EQ(l.shortcuts->Count(), 1); }
+    if (i == 6) { EXPECT_EQ(l.files->Count(), 3); }
+  }
+  std::vector<uint8_t> b(1320, 0);
+  b[1316] = 0xFF; b[1317] = 0xFF; b[1318] = 0xFF; b[1319] = 0xFF;  // -1 files: none read
+  Loaded neg(b);
+  EXPECT_TRUE(neg.ok);
+  EXPECT_EQ(neg.files->Count(), 0);
+}
+
+TEST(SetupDatReading, DisplayNameByAnnounceMode) {
+  TAppInfoRec info{};
+  info.AppTitle.Set("Editor");
+  info.AppVersion.Set("2.0");
+  struct Case { uint8_t mode; const char* company; const char* name; };
+  for (Case c : {Case{0, "Acme", "Acme Editor 2.0"}, Case{0, "", " Editor 2.0"}, Case{1, "Acme", "Acme Editor"},
+                 Case{2, "Acme", "Editor"}, Case{3, "Acme", "Editor 2.0"}, Case{4, "Acme", ""},
+                 Case{255, "Acme", ""}}) {
+    info.AnnounceMode = c.mode;
+    info.Company.Set(c.company);
+    EXPECT_EQ(BuildDisplayName(info), c.name) << int(c.mode);
+  }
+}
+
+}  // namespace
