@@ -22,7 +22,7 @@ struct MemoryReader : ByteReader {
   explicit MemoryReader(Bytes b) : bytes(std::move(b)) {}
   size_t Read(void* buffer, size_t size) override {
     size_t n = std::min(size, bytes.size() - at);
-    std::memcpy(buffer, bytes.data() + at, n);
+    if (n) std::memcpy(buffer, bytes.data() + at, n);
     at += n;
     return n;
   }
