@@ -22,3 +22,5 @@ void ScanFolder(std::string folder, bool subfolders, const std::function<void(co
   } while (FindNextFileA(list, &entry));
   FindClose(list);
 }
+
+TAddFileFrm* AddFileFrm = nullptr;

@@ -11,3 +11,15 @@
 // read. A folder that cannot be listed adds nothing.
 void ScanFolder(std::string folder, bool subfolders, const std::function<void(const std::string&)>& add,
                 const std::function<void()>& pump = {});
+
+#include "ui/ui.h"
+
+// The add-file dialog's window: bare for now; shown modally from the wizard.
+class TAddFileFrm : public ui::TForm {
+public:
+  TAddFileFrm()
+      : TForm("Add file to installation...", 360, 200, ui::TBorder::Dialog, ui::TPosition::MainFormCenter,
+              {"Tahoma", 8}) {}
+};
+
+extern TAddFileFrm* AddFileFrm;

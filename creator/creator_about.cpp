@@ -1,0 +1,3 @@
+#include "creator/creator_about.h"
+
+TAboutFrm* AboutFrm = nullptr;

@@ -1,0 +1,3 @@
+#include "creator/creator_adddll.h"
+
+TAddDLLFrm* AddDLLFrm = nullptr;

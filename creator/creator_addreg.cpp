@@ -1,0 +1,3 @@
+#include "creator/creator_addreg.h"
+
+TAddRegFrm* AddRegFrm = nullptr;

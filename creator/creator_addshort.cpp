@@ -1,0 +1,3 @@
+#include "creator/creator_addshort.h"
+
+TAddShortFrm* AddShortFrm = nullptr;
