@@ -100,3 +100,7 @@ class TCompiler : public ui::TThread {
   BuildProject FProject;      // the project as read before anything is written, for the checks
   bool FFailed = false;       // a step reported an "ERROR: " line; the closing line says so
 };
+
+// The build thread of this program run, set when the wizard starts it. It frees itself when it
+// ends; nothing else uses the reference.
+extern TCompiler* Compiler;

@@ -6,8 +6,10 @@
 #include "creator/creator_addfile.h"
 #include "creator/creator_addreg.h"
 #include "creator/creator_addshort.h"
+#include "creator/creator_compiler.h"
 
 TForm1* Form1 = nullptr;
+TCompiler* Compiler = nullptr;
 
 namespace {
 
@@ -166,6 +168,8 @@ TForm1::TForm1()
 }
 
 TForm1::~TForm1() {
+  // The build reads and changes these controls up to its last step: they outlive it.
+  if (BuildThread) ui::WaitServing(BuildThread);
   FormDestroy();
   if (BuildThread) CloseHandle(BuildThread);
   if (Form1 == this) Form1 = nullptr;
@@ -271,8 +275,11 @@ void TForm1::StartBuild() {
   Button2.SetEnabled(false);
   Button3.SetEnabled(false);
   Notebook1.SetPageIndex(11);
-  // The build thread starts here: created suspended (it frees itself), handed to WatchBuild,
-  // the waiting messages handled once so that the page is painted, then resumed.
+  // Created suspended (it frees itself), watched, the page painted, then resumed.
+  Compiler = new TCompiler();
+  WatchBuild(Compiler->Handle);
+  ui::Application.ProcessMessages();
+  Compiler->Resume();
 }
 
 void TForm1::WatchBuild(HANDLE thread) {
