@@ -872,3 +872,22 @@ TEST(FontRule, MSSansSerifOnVersion4Point0AndTahomaFromWindows98On) {
 }
 
 }  // namespace
+
+namespace {
+// Tahoma is wider than the page's design font: every line must still show whole.
+TEST_F(Wizard, EveryLabelShowsItsWholeText) {
+  for (ui::TControl* c : F().Controls) {
+    auto* l = dynamic_cast<ui::TLabel*>(c);
+    if (!l) continue;
+    std::string text = l->Text();
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, ui::FontHandle(l->Font));
+    SIZE s;
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &s);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    EXPECT_GE(l->Width(), s.cx) << l->Name;
+    EXPECT_LE(l->Left() + s.cx, 382) << l->Name << " runs off its page";
+  }
+}
+}  // namespace

@@ -417,3 +417,33 @@ TEST(Thread, FreeOnTerminateDeletesTheThreadAndAnEscapingErrorIsSwallowed) {
 }
 
 }  // namespace
+
+namespace {
+int TextWidth(const std::string& text, const TFontSpec& f) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, FontHandle(f));
+  SIZE s;
+  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &s);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return s.cx;
+}
+}  // namespace
+
+// An auto-sized label is as wide as its text, also after a change of font, and never wraps
+// its last word away when the text fits exactly.
+TEST(Window, AnAutoSizedLabelFitsItsTextInEveryFont) {
+  TForm f("Labels", 600, 100);
+  TPanel page(f, "page", "", 0, 0, 600, 100);
+  const std::string text = "required. The commands will be executed without further confirmation.";
+  TLabel l(page, "l", text, 8, 8);
+  EXPECT_GE(l.Width(), TextWidth(text, l.Font));
+  TFontSpec t = f.Font;
+  t.Name = "Tahoma";
+  f.SetFont(t);
+  EXPECT_EQ(l.Font.Name, "Tahoma");
+  EXPECT_GE(l.Width(), TextWidth(text, t));
+  l.SetText(text + " and more");
+  EXPECT_GE(l.Width(), TextWidth(text + " and more", t));
+  EXPECT_EQ(GetWindowLongA(l.Handle, GWL_STYLE) & SS_TYPEMASK, SS_LEFTNOWORDWRAP) << "no word wrap";
+}
