@@ -5,6 +5,12 @@
 
 namespace {
 
+// The window outlives its build; should it be gone all the same, the build stops, not the program.
+TForm1& Wizard() {
+  if (!Form1) throw EBuildError("The wizard window is gone");
+  return *Form1;
+}
+
 std::vector<std::string> Cells(const ui::TListView& list, int row, int columns) {
   std::vector<std::string> cells;
   for (int c = 0; c < columns; ++c) cells.push_back(list.Cell(row, c));
@@ -13,15 +19,15 @@ std::vector<std::string> Cells(const ui::TListView& list, int row, int columns) 
 
 class TWizardBuildHost : public TBuildHost {
  public:
-  std::string OutputDir() override { return Form1->Edit3.Text(); }
-  std::string AppTitle() override { return Form1->EAppTitle.Text(); }
-  std::string LicenseFile() override { return Form1->Edit5.Text(); }
-  bool CdRom() override { return Form1->CheckBox11.Checked(); }
-  bool Web() override { return Form1->CheckBox10.Checked(); }
-  bool Compress() override { return Form1->CheckBox16.Checked(); }
+  std::string OutputDir() override { return Wizard().Edit3.Text(); }
+  std::string AppTitle() override { return Wizard().EAppTitle.Text(); }
+  std::string LicenseFile() override { return Wizard().Edit5.Text(); }
+  bool CdRom() override { return Wizard().CheckBox11.Checked(); }
+  bool Web() override { return Wizard().CheckBox10.Checked(); }
+  bool Compress() override { return Wizard().CheckBox16.Checked(); }
 
   BuildProject::AppInfo AppInfo() override {
-    TForm1& f = *Form1;
+    TForm1& f = Wizard();
     BuildProject::AppInfo info;
     info.AppTitle = f.EAppTitle.Text();
     info.AppVersion = f.EVersion.Text();
@@ -42,12 +48,12 @@ class TWizardBuildHost : public TBuildHost {
     return info;
   }
 
-  std::vector<std::string> Packages() override { return Form1->PackageList; }
+  std::vector<std::string> Packages() override { return Wizard().PackageList; }
 
   std::vector<BuildProject::RegistryRow> Registry() override {
     std::vector<BuildProject::RegistryRow> rows;
-    for (int i = 0, n = Form1->Registry.Count(); i < n; ++i) {
-      auto c = Cells(Form1->Registry, i, 4);
+    for (int i = 0, n = Wizard().Registry.Count(); i < n; ++i) {
+      auto c = Cells(Wizard().Registry, i, 4);
       rows.push_back({c[0], c[1], c[2], c[3]});
     }
     return rows;
@@ -55,37 +61,37 @@ class TWizardBuildHost : public TBuildHost {
 
   std::vector<BuildProject::ShortcutRow> Shortcuts() override {
     std::vector<BuildProject::ShortcutRow> rows;
-    for (int i = 0, n = Form1->ShortCuts.Count(); i < n; ++i) {
-      auto c = Cells(Form1->ShortCuts, i, 6);  // Location, Caption, Target, Parameter(s), Icon, #
+    for (int i = 0, n = Wizard().ShortCuts.Count(); i < n; ++i) {
+      auto c = Cells(Wizard().ShortCuts, i, 6);  // Location, Caption, Target, Parameter(s), Icon, #
       rows.push_back({c[0], c[1], c[2], c[3], c[4], c[5]});
     }
     return rows;
   }
 
-  std::vector<std::string> DllList() override { return Form1->DLLList.Items(); }
-  std::vector<std::string> PIList() override { return Form1->PIList.Items(); }
-  std::vector<std::string> PUIList() override { return Form1->PUIList.Items(); }
+  std::vector<std::string> DllList() override { return Wizard().DLLList.Items(); }
+  std::vector<std::string> PIList() override { return Wizard().PIList.Items(); }
+  std::vector<std::string> PUIList() override { return Wizard().PUIList.Items(); }
 
-  int FileCount() override { return Form1->FileList.Count(); }
+  int FileCount() override { return Wizard().FileList.Count(); }
   BuildProject::FileRow FileItem(int row) override {
-    auto c = Cells(Form1->FileList, row, 3);  // Destination, Source, Package
+    auto c = Cells(Wizard().FileList, row, 3);  // Destination, Source, Package
     return {c[0], c[1], c[2]};
   }
 
   void AddReportLine(const std::string& line) override {
-    Form1->Report.Add(line);
+    Wizard().Report.Add(line);
     ui::Application.ProcessMessages();  // painted at once
   }
 
   void ShowFinished() override {
-    TForm1& f = *Form1;
+    TForm1& f = Wizard();
     f.Label22.SetText("Corvantaine 2 has finished building your packages.");
     f.Label30.SetVisible(true);
     f.Button1.SetText("&Finish");
     f.Button1.SetEnabled(true);
   }
 
-  void SaveDatasheet(const std::string& path) override { Form1->SaveDatasheet(path); }
+  void SaveDatasheet(const std::string& path) override { Wizard().SaveDatasheet(path); }
 };
 
 }  // namespace

@@ -13,6 +13,8 @@ TCompiler* Compiler = nullptr;
 
 namespace {
 
+HANDLE CompilerThread = nullptr;  // the build of this window, which it outlives
+
 const char kSaveQuestion[] = "Do you want to save the current settings\r\nto a Corvantaine Setup Datasheet?";
 const char kDatasheetFilter[] = "Setup Datasheets (*.sds)|*.sds";
 
@@ -169,7 +171,11 @@ TForm1::TForm1()
 
 TForm1::~TForm1() {
   // The build reads and changes these controls up to its last step: they outlive it.
-  if (BuildThread) ui::WaitServing(BuildThread);
+  if (CompilerThread) {
+    ui::WaitServing(CompilerThread);
+    CloseHandle(CompilerThread);
+    CompilerThread = nullptr;
+  }
   FormDestroy();
   if (BuildThread) CloseHandle(BuildThread);
   if (Form1 == this) Form1 = nullptr;
@@ -198,13 +204,13 @@ void TForm1::FormShow() {
 }
 
 void TForm1::FormCloseQuery(bool& CanClose) {
+  if (Button1.Text() == "&Finish") {  // set by the build's last call on the window
+    CanClose = true;
+    return;
+  }
   if (BuildRunning()) {  // the build still reaches the controls: the window stays
     ui::Beep();
     CanClose = false;
-    return;
-  }
-  if (Button1.Text() == "&Finish") {
-    CanClose = true;
     return;
   }
   switch (ui::BeepMsgBox(Handle, kSaveQuestion, MB_ICONWARNING | MB_YESNOCANCEL)) {
@@ -278,6 +284,8 @@ void TForm1::StartBuild() {
   // Created suspended (it frees itself), watched, the page painted, then resumed.
   Compiler = new TCompiler();
   WatchBuild(Compiler->Handle);
+  if (CompilerThread) CloseHandle(CompilerThread);
+  DuplicateHandle(GetCurrentProcess(), Compiler->Handle, GetCurrentProcess(), &CompilerThread, SYNCHRONIZE, FALSE, 0);
   ui::Application.ProcessMessages();
   Compiler->Resume();
 }

@@ -378,21 +378,45 @@ TEST_F(Wizard, TheCloseQuestionAndItsOutcomes) {
 }
 
 TEST_F(Wizard, FinishClosesAtOnceAndACloseDuringTheBuildIsRefused) {
+  HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE thread = CreateThread(
+      nullptr, 0, [](LPVOID e) -> DWORD { return WaitForSingleObject(static_cast<HANDLE>(e), INFINITE); }, go, 0,
+      nullptr);
   F().Notebook1.SetPageIndex(10);
   F().Button2.Click();
-  // The build waits for its first read of the controls, which only this thread can serve.
-  ASSERT_TRUE(F().BuildRunning());
+  F().WatchBuild(thread);
+  CloseHandle(thread);  // the wizard holds its own
   SendMessageA(F().Handle, WM_CLOSE, 0, 0);
   F().Close();
   EXPECT_TRUE(Open());
   EXPECT_EQ(D.Beeps, 2);
   EXPECT_TRUE(D.Asked.empty()) << "no question while the build runs";
-  // The build ends: its last step turns Cancel into Finish.
-  ASSERT_TRUE(ui::testing::PumpUntil([&] { return !F().BuildRunning(); }));
-  EXPECT_EQ(F().Button1.Text(), "&Finish");
+  // The build's last call on the window turns Cancel into Finish; the thread may still be
+  // on its way out.
+  F().Button1.SetText("&Finish");
+  F().Button1.SetEnabled(true);
+  EXPECT_TRUE(F().BuildRunning());
   F().Button1.Click();
   EXPECT_FALSE(Open());
   EXPECT_TRUE(D.Asked.empty());
+  EXPECT_EQ(D.Beeps, 2);
+  SetEvent(go);
+  EXPECT_TRUE(ui::testing::PumpUntil([&] { return !F().BuildRunning(); }));
+  CloseHandle(go);
+}
+
+TEST_F(Wizard, ABuildThatEndedWithoutFinishStillLetsTheWindowClose) {
+  HANDLE thread = CreateThread(nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
+  F().Notebook1.SetPageIndex(10);
+  F().Button2.Click();
+  F().WatchBuild(thread);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  D.Answer(IDNO);
+  SendMessageA(F().Handle, WM_CLOSE, 0, 0);  // Cancel is disabled; the close box still works
+  EXPECT_FALSE(Open());
+  ASSERT_EQ(D.Asked.size(), 1u);
+  EXPECT_EQ(D.Asked[0].Text, "Do you want to save the current settings\r\nto a Corvantaine Setup Datasheet?");
 }
 
 // ---- start with a datasheet -------------------------------------------------------------------
