@@ -400,7 +400,7 @@ TEST_F(Wizard, StartWithAnExistingOrAMissingDatasheet) {
   std::string file = Dir + "start.sds";
   WriteText(file, "[APPINFO]\r\nName=\"Started\"\r\n");
   F().DatasheetArgument = file;
-  F().Show();
+  F().Show(SW_SHOWNA);
   EXPECT_EQ(F().Notebook1.PageIndex(), 1);
   EXPECT_EQ(F().Panel1.Text(), "Application Information");
   EXPECT_TRUE(F().Button3.Enabled());
@@ -410,7 +410,7 @@ TEST_F(Wizard, StartWithAnExistingOrAMissingDatasheet) {
   TearDown();
   SetUp();
   F().DatasheetArgument = Dir + "gone.sds";
-  F().Show();
+  F().Show(SW_SHOWNA);
   EXPECT_EQ(F().Notebook1.PageIndex(), 0);
   EXPECT_FALSE(F().Button3.Enabled());
   ExpectOnlyMessage("Specified Setup Datasheet does not exist!", MB_ICONWARNING | MB_OK, true);
@@ -532,7 +532,7 @@ TEST_F(Wizard, TheLaunchersShowTheirDialogsModally) {
   Case cases[] = {{F().Button6, frms[0], "Add file to installation..."}, {F().Button8, frms[1], "Add Registry Key"},
                   {F().Button14, frms[2], "Add Shortcut"}, {F().Button17, frms[3], "Add DLL/OCX File"},
                   {F().Button7, frms[4], "About Corvantaine 2"}};
-  F().Show();
+  F().Show(SW_SHOWNA);
   for (Case& c : cases) {
     bool shownModally = false;
     ui::TForm* dialog = c.dialog;
