@@ -5,27 +5,6 @@
 
 #include "codec/lzh_U1.h"
 
-void TCustom_lzh::ReadInput(uint8_t* buffer, uint16_t count, uint16_t& done) {
-  int32_t n = std::min<int32_t>(count, InSize - InPos);
-  if (n < 0) n = 0;
-  if (n == 1)
-    *buffer = InBuffer[InPos];
-  else if (n > 1)
-    std::copy_n(InBuffer + InPos, n, buffer);
-  done = uint16_t(n);
-  InPos += n;
-  BytesLeft = InSize - InPos;
-  if (OnProgress) OnProgress(BytesLeft, ProgressTag);
-}
-
-void TCustom_lzh::WriteOutput(const uint8_t* buffer, uint16_t count, uint16_t& done) {
-  if (count == 1)
-    OutStream->push_back(*buffer);
-  else
-    OutStream->insert(OutStream->end(), buffer, buffer + count);
-  done = count;
-}
-
 bool TCustom_lzh::Compress() {
   if (!OutStream) return false;
   OutStream->clear();
