@@ -43,7 +43,7 @@ inline constexpr unsigned kLzhMaxFreq = 0x8000;
 // The tables and the state of one run. Allocated zeroed: ring positions that neither the blank
 // fill nor the input has reached read as 0, which keeps the encoder's output reproducible.
 struct TLzhState {
-  uint32_t InBitBuf;     // bits read but not yet used, left-aligned in the low 16 bits
+  uint32_t InBitBuf;     // bits read but not yet used, left-aligned (at most 16)
   uint32_t InBitCount;
   uint64_t OutBitBuf;    // bits produced but not yet written, the newest in the low bits
   uint32_t OutBitCount;  // 0..7 between codes
@@ -150,7 +150,7 @@ inline void LzhFillBits(TLzhState& st, TRead& read) {
     uint16_t done = 0;
     read(&byte, 1, done);
     if (done != 1) byte = 0;
-    st.InBitBuf |= uint32_t(byte) << (8 - st.InBitCount);
+    st.InBitBuf |= uint32_t(byte) << (24 - st.InBitCount);
     st.InBitCount += 8;
   }
 }
@@ -158,8 +158,8 @@ inline void LzhFillBits(TLzhState& st, TRead& read) {
 template <class TRead>
 inline unsigned LzhReadBit(TLzhState& st, TRead& read) {
   LzhFillBits(st, read);
-  unsigned bit = (st.InBitBuf >> 15) & 1;
-  st.InBitBuf = (st.InBitBuf << 1) & 0xFFFF;
+  unsigned bit = st.InBitBuf >> 31;
+  st.InBitBuf <<= 1;
   st.InBitCount--;
   return bit;
 }
@@ -167,8 +167,8 @@ inline unsigned LzhReadBit(TLzhState& st, TRead& read) {
 template <class TRead>
 inline unsigned LzhReadByte(TLzhState& st, TRead& read) {
   LzhFillBits(st, read);
-  unsigned byte = st.InBitBuf >> 8;
-  st.InBitBuf = (st.InBitBuf << 8) & 0xFFFF;
+  unsigned byte = st.InBitBuf >> 24;
+  st.InBitBuf <<= 8;
   st.InBitCount -= 8;
   return byte;
 }
@@ -206,10 +206,10 @@ inline int LzhDecodeSymbol(TLzhState& st, TRead& read) {
       buf = st.InBitBuf;
       count = st.InBitCount;
     }
-    int slot = s + int((buf >> 15) & 1);
+    int slot = s + int(buf >> 31);
     path[depth++] = int16_t(slot);
     s = child[slot];
-    buf = (buf << 1) & 0xFFFF;
+    buf <<= 1;
     count--;
   } while (s < kLzhNodes);
   st.InBitBuf = buf;
@@ -316,11 +316,20 @@ void LzhDecodeStream(int32_t count, TRead&& read, TWrite&& write) {
     } else {
       int i = (r - int(LzhDecodeOffset(st, read)) - 1) & kLzhRingMask;
       int j = c - (255 - kLzhThreshold);
-      for (int k = 0; k < j; k++) {
-        uint8_t byte = ring[(i + k) & kLzhRingMask];
-        put(byte);
-        ring[r] = byte;
-        r = (r + 1) & kLzhRingMask;
+      if (i + j <= kLzhRingSize && r + j <= kLzhRingSize) {  // neither end wraps
+        for (int k = 0; k < j; k++) {
+          uint8_t byte = ring[i + k];
+          put(byte);
+          ring[r + k] = byte;
+        }
+        r = (r + j) & kLzhRingMask;
+      } else {
+        for (int k = 0; k < j; k++) {
+          uint8_t byte = ring[(i + k) & kLzhRingMask];
+          put(byte);
+          ring[r] = byte;
+          r = (r + 1) & kLzhRingMask;
+        }
       }
       produced += j;
     }
