@@ -194,13 +194,13 @@ void TForm1::FormShow() {
 }
 
 void TForm1::FormCloseQuery(bool& CanClose) {
+  if (Button1.Text() == "&Finish") {  // set by the build's last call on the window
+    CanClose = true;
+    return;
+  }
   if (BuildRunning()) {  // the build still reaches the controls: the window stays
     ui::Beep();
     CanClose = false;
-    return;
-  }
-  if (Button1.Text() == "&Finish") {
-    CanClose = true;
     return;
   }
   switch (ui::BeepMsgBox(Handle, kSaveQuestion, MB_ICONWARNING | MB_YESNOCANCEL)) {
