@@ -907,7 +907,9 @@ void TForm::Show(int how) {
   if (!Handle) return;  // the show handler may have closed the program
   ShowWindow(Handle, how);
   if (!visible && ActiveControl && ActiveControl->Handle && IsWindowEnabled(ActiveControl->Handle)) {
-    if (GetActiveWindow() == Handle)
+    bool activates = how != SW_SHOWNA && how != SW_SHOWNOACTIVATE && how != SW_SHOWMINNOACTIVE &&
+                     how != SW_MINIMIZE && how != SW_SHOWMINIMIZED;
+    if (activates)
       ::SetFocus(ActiveControl->Handle);
     else
       LastFocus = ActiveControl->Handle;  // taken when the window is activated
