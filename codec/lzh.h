@@ -31,4 +31,10 @@ class TCustom_lzh {
   // Decompress also for a block of 4 bytes or less.
   virtual bool Compress();
   virtual bool Decompress();
+
+  // The coder's callbacks; each call of the coder moves one byte.
+  // ReadInput copies up to count bytes of the input block (none at its end, as often as asked).
+  void ReadInput(uint8_t* buffer, uint16_t count, uint16_t& done);
+  // WriteOutput appends count bytes to OutStream.
+  void WriteOutput(const uint8_t* buffer, uint16_t count, uint16_t& done);
 };

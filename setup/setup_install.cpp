@@ -16,3 +16,7 @@ void TInstaller::CreateShellLink(const std::string&, const std::string&, uint16_
                                  const std::string&) {}
 void TInstaller::RegisterDlls() {}
 void TInstaller::RunPostInstall() {}
+
+void TInstaller::HoldWorker() {}
+void TInstaller::ReleaseWorker(bool) {}
+void TInstaller::WaitForWorker() {}

@@ -278,9 +278,12 @@ int32_t TInstaller::GetFileVersionNumber(const std::string& FileName) {
   return VersionNumber(info->dwFileVersionMS, info->dwFileVersionLS);
 }
 
-void TInstaller::OpenURL(const std::string& URL) {
-  ShellExecuteA(nullptr, "open", URL.c_str(), "", "", SW_SHOW);
+static void ShellExecuteOpen(const std::string& url) {
+  ShellExecuteA(nullptr, "open", url.c_str(), "", "", SW_SHOW);
 }
+void (*ShellOpen)(const std::string& url) = ShellExecuteOpen;
+
+void TInstaller::OpenURL(const std::string& URL) { ShellOpen(URL); }
 
 // ---- the parts that reach the window (until the window layer is in place) ----
 

@@ -63,6 +63,11 @@ class TInstaller {
   void RegisterDlls();         // worker: regsvr32.exe /s for each DLL/OCX
   void RunPostInstall();       // worker: the post-installation commands, the "Exec::" lines
 
+  // ---- the cancel question's hold on the worker (user-interface thread; with the worker) ----
+  void HoldWorker();                // the worker waits at its next stop-request test
+  void ReleaseWorker(bool stop);    // lets it go on; with stop, its stop request is set first
+  void WaitForWorker();             // until the worker has ended, serving its hand-overs meanwhile
+
   // ---- fields ----
   std::unique_ptr<TStringList> Packages;  // package names, in setup.dat order
   std::unique_ptr<TStringList> DllFiles;
@@ -90,6 +95,9 @@ class TInstaller {
 
 // Creates a directory with any missing parents; true when it exists afterwards.
 bool ForceDirectories(const std::string& dir);
+
+// How OpenURL hands an address to the shell ("open"); tests replace it.
+extern void (*ShellOpen)(const std::string& url);
 
 // The generator that names the temporary directory: every run tries the same names in order.
 extern TRandom TempNameRandom;

@@ -1,0 +1,304 @@
+// The LZH coder: LZSS over a ring of 4,096 bytes with binary search trees as match finder, an
+// adaptive Huffman code for one alphabet of literals (0..255) and match lengths 3..60 (256..313),
+// and a fixed prefix code for the upper 6 bits of a match offset.
+//
+// The stream is a bare bit sequence, most significant bit first, its last byte padded with zeros:
+// no header, no end marker. The decoder is told how many bytes to produce.
+//
+// The coder reads and writes through two callbacks, each call moving one byte:
+//   read(uint8_t* buffer, uint16_t count, uint16_t& done)        done = bytes copied, 0 at the end
+//                                                                 (and for every later call)
+//   write(const uint8_t* buffer, uint16_t count, uint16_t& done)
+// They are template parameters so that a call costs no more than the byte it moves.
+//
+// Every run obtains its own tables (TLzhState) and gives them back when it ends, also when a
+// callback throws, so two runs never share state.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+
+class ElzhException : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+inline constexpr const char* kLzhNoMemory = "LZH : Cannot get memory for dictionary tables";
+inline constexpr const char* kLzhFreeError = "LZH : Error freeing memory for dictionary tables";
+
+// Every one of these fixes the stream format.
+inline constexpr int kLzhRingSize = 4096;
+inline constexpr int kLzhRingMask = kLzhRingSize - 1;
+inline constexpr int kLzhLookAhead = 60;   // longest match
+inline constexpr int kLzhThreshold = 2;    // a match must be longer than this
+inline constexpr int kLzhNil = kLzhRingSize;
+inline constexpr int kLzhStart = kLzhRingSize - kLzhLookAhead;  // 4,036: where the input begins
+inline constexpr int kLzhSymbols = 256 + kLzhLookAhead - kLzhThreshold;  // 314
+inline constexpr int kLzhNodes = 2 * kLzhSymbols - 1;                     // 627; also the leaf mark
+inline constexpr int kLzhRoot = kLzhNodes - 1;                            // 626
+inline constexpr unsigned kLzhMaxFreq = 0x8000;
+
+// The tables and the state of one run. Allocated zeroed: ring positions that neither the blank
+// fill nor the input has reached read as 0, which keeps the encoder's output reproducible.
+struct TLzhState {
+  uint32_t InBitBuf;     // bits read but not yet used, left-aligned in the low 16 bits
+  uint32_t InBitCount;
+  uint64_t OutBitBuf;    // bits produced but not yet written, the newest in the low bits
+  uint32_t OutBitCount;  // 0..7 between codes
+  int32_t BytesIn;
+  int32_t MatchOffset;   // distance - 1 of the best match of the last insertion
+  int32_t MatchLength;   // its length, 0 if none longer than the threshold
+
+  // Match tree: one binary search tree of ring positions per first byte. RightLink[4,097 + b] is
+  // the root of byte b's tree; index 4,096 (NIL) takes the harmless writes made for absent nodes.
+  int16_t LeftLink[kLzhRingSize + 1];
+  int16_t ParentLink[kLzhRingSize + 1];
+  int16_t RightLink[kLzhRingSize + 1 + 256];
+  // The ring; 4,096..4,154 repeat 0..58 so that 60 bytes read from any position need no wrap.
+  // 8 more bytes let the match search compare a word at a time past the last position.
+  uint8_t Ring[kLzhRingSize + kLzhLookAhead - 1 + 8];
+
+  // Huffman tree in slots 0..626 ordered by frequency (slot 627: a sentinel of 0xFFFF).
+  // NodeChild: first child of an internal node (the second is the next slot), or 627 + symbol.
+  // NodeParent[627 + c]: the slot holding symbol c's leaf.
+  uint16_t NodeFreq[kLzhNodes + 1];
+  int16_t NodeParent[kLzhNodes + kLzhSymbols];
+  int16_t NodeChild[kLzhNodes];
+};
+
+using TLzhTables = std::unique_ptr<TLzhState>;
+
+TLzhTables LzhAllocTables();           // throws ElzhException(kLzhNoMemory)
+void LzhFreeTables(TLzhTables& st);
+void LzhTreeInit(TLzhState& st);
+void LzhTreeInsert(TLzhState& st, int r);
+void LzhTreeDelete(TLzhState& st, int p);
+void LzhHuffInit(TLzhState& st);
+void LzhHuffUpdate(TLzhState& st, int c);
+void LzhHuffRebuild(TLzhState& st);
+
+namespace lzh_detail {
+
+// Upper 6 bits of an offset: a canonical prefix code of 3 to 8 bits.
+struct TOffsetCodes {
+  uint8_t Len[64];
+  uint8_t Code[64];       // right-aligned
+  uint8_t DecValue[256];  // value whose code prefixes an 8-bit pattern
+  uint8_t DecLen[256];    // that code's length
+};
+
+constexpr TOffsetCodes MakeOffsetCodes() {
+  TOffsetCodes t{};
+  unsigned code = 0, prev = 3;
+  for (unsigned v = 0; v < 64; v++) {
+    unsigned len = v < 1 ? 3 : v < 4 ? 4 : v < 12 ? 5 : v < 24 ? 6 : v < 48 ? 7 : 8;
+    code <<= len - prev;
+    prev = len;
+    t.Len[v] = uint8_t(len);
+    t.Code[v] = uint8_t(code);
+    unsigned first = code << (8 - len);
+    for (unsigned b = first; b < first + (1u << (8 - len)); b++) {
+      t.DecValue[b] = uint8_t(v);
+      t.DecLen[b] = uint8_t(len);
+    }
+    code++;
+  }
+  return t;
+}
+
+inline constexpr TOffsetCodes kOffsetCodes = MakeOffsetCodes();
+
+}  // namespace lzh_detail
+
+// Appends the n low bits of code, first bit first (n <= 57), passing each completed byte on.
+template <class TWrite>
+inline void LzhWriteBits(TLzhState& st, TWrite& write, unsigned n, uint64_t code) {
+  uint64_t buf = (st.OutBitBuf << n) | code;
+  unsigned count = st.OutBitCount + n;
+  while (count >= 8) {
+    count -= 8;
+    uint8_t byte = uint8_t(buf >> count);
+    uint16_t done = 0;
+    write(&byte, 1, done);
+  }
+  st.OutBitBuf = buf;
+  st.OutBitCount = count;
+}
+
+template <class TWrite>
+inline void LzhFlushBits(TLzhState& st, TWrite& write) {
+  if (st.OutBitCount != 0) {
+    uint8_t byte = uint8_t(st.OutBitBuf << (8 - st.OutBitCount));
+    uint16_t done = 0;
+    write(&byte, 1, done);
+    st.OutBitCount = 0;
+  }
+}
+
+// Keeps at least 9 bits in the reader, one byte per call; past the end of the input it reads zeros.
+template <class TRead>
+inline void LzhFillBits(TLzhState& st, TRead& read) {
+  while (st.InBitCount <= 8) {
+    uint8_t byte = 0;
+    uint16_t done = 0;
+    read(&byte, 1, done);
+    if (done != 1) byte = 0;
+    st.InBitBuf |= uint32_t(byte) << (8 - st.InBitCount);
+    st.InBitCount += 8;
+  }
+}
+
+template <class TRead>
+inline unsigned LzhReadBit(TLzhState& st, TRead& read) {
+  LzhFillBits(st, read);
+  unsigned bit = (st.InBitBuf >> 15) & 1;
+  st.InBitBuf = (st.InBitBuf << 1) & 0xFFFF;
+  st.InBitCount--;
+  return bit;
+}
+
+template <class TRead>
+inline unsigned LzhReadByte(TLzhState& st, TRead& read) {
+  LzhFillBits(st, read);
+  unsigned byte = st.InBitBuf >> 8;
+  st.InBitBuf = (st.InBitBuf << 8) & 0xFFFF;
+  st.InBitCount -= 8;
+  return byte;
+}
+
+// Sends the code of symbol c whole, whatever its length. Frequencies stay within 1..0x8000, so
+// no leaf lies deeper than 22 (a deeper one would need a root frequency of a Fibonacci number
+// beyond 0x8000): the code fits the 57 bits that LzhWriteBits takes.
+template <class TWrite>
+inline void LzhEncodeSymbol(TLzhState& st, TWrite& write, int c) {
+  uint64_t code = 0;
+  unsigned len = 0;
+  int k = st.NodeParent[kLzhNodes + c];
+  do {
+    code |= uint64_t(k & 1) << len;
+    len++;
+    k = st.NodeParent[k];
+  } while (k != kLzhRoot);
+  LzhWriteBits(st, write, len, code);
+  LzhHuffUpdate(st, c);
+}
+
+template <class TRead>
+inline int LzhDecodeSymbol(TLzhState& st, TRead& read) {
+  int s = st.NodeChild[kLzhRoot];
+  while (s < kLzhNodes) s = st.NodeChild[s + int(LzhReadBit(st, read))];
+  int c = s - kLzhNodes;
+  LzhHuffUpdate(st, c);
+  return c;
+}
+
+template <class TWrite>
+inline void LzhEncodeOffset(TLzhState& st, TWrite& write, unsigned offset) {
+  unsigned high = offset >> 6;
+  unsigned len = lzh_detail::kOffsetCodes.Len[high];
+  LzhWriteBits(st, write, len + 6, (uint64_t(lzh_detail::kOffsetCodes.Code[high]) << 6) | (offset & 0x3F));
+}
+
+template <class TRead>
+inline unsigned LzhDecodeOffset(TLzhState& st, TRead& read) {
+  unsigned i = LzhReadByte(st, read);
+  unsigned high = lzh_detail::kOffsetCodes.DecValue[i];
+  for (unsigned j = lzh_detail::kOffsetCodes.DecLen[i] - 2u; j != 0; j--) i = (i << 1) | LzhReadBit(st, read);
+  return (high << 6) | (i & 0x3F);
+}
+
+// Encodes every byte that read yields and writes the stream; answers the number of bytes read.
+template <class TRead, class TWrite>
+int32_t LzhEncodeStream(TRead&& read, TWrite&& write) {
+  TLzhTables tables = LzhAllocTables();
+  TLzhState& st = *tables;
+  uint8_t* ring = st.Ring;
+  auto next = [&read](uint8_t& byte) {
+    uint16_t done = 0;
+    read(&byte, 1, done);
+    return done != 0;
+  };
+
+  LzhHuffInit(st);
+  LzhTreeInit(st);
+  int s = 0, r = kLzhStart;
+  std::memset(ring, ' ', kLzhStart);
+  int len = 0;
+  for (uint8_t byte; len < kLzhLookAhead && next(byte); len++) ring[r + len] = byte;
+  st.BytesIn = len;
+  for (int i = 1; i <= kLzhLookAhead; i++) LzhTreeInsert(st, r - i);
+  LzhTreeInsert(st, r);
+
+  do {
+    if (st.MatchLength > len) st.MatchLength = len;
+    if (st.MatchLength <= kLzhThreshold) {
+      st.MatchLength = 1;
+      LzhEncodeSymbol(st, write, ring[r]);
+    } else {
+      LzhEncodeSymbol(st, write, st.MatchLength + 255 - kLzhThreshold);
+      LzhEncodeOffset(st, write, unsigned(st.MatchOffset));
+    }
+    int last = st.MatchLength;
+    int i = 0;
+    for (uint8_t byte; i < last && next(byte); i++) {
+      LzhTreeDelete(st, s);
+      ring[s] = byte;
+      if (s < kLzhLookAhead - 1) ring[s + kLzhRingSize] = byte;
+      s = (s + 1) & kLzhRingMask;
+      r = (r + 1) & kLzhRingMask;
+      LzhTreeInsert(st, r);
+    }
+    st.BytesIn += i;
+    while (i++ < last) {  // the input has ended
+      LzhTreeDelete(st, s);
+      s = (s + 1) & kLzhRingMask;
+      r = (r + 1) & kLzhRingMask;
+      if (--len != 0) LzhTreeInsert(st, r);
+    }
+  } while (len > 0);
+
+  LzhFlushBits(st, write);
+  int32_t bytesIn = st.BytesIn;
+  LzhFreeTables(tables);
+  return bytesIn;
+}
+
+// Decodes the stream that read yields until at least count bytes are written (a match is always
+// copied whole, so a stream that ends in one may give up to 59 more). Never checks its input:
+// past the end of the stream it decodes zero bits.
+template <class TRead, class TWrite>
+void LzhDecodeStream(int32_t count, TRead&& read, TWrite&& write) {
+  TLzhTables tables = LzhAllocTables();
+  TLzhState& st = *tables;
+  uint8_t* ring = st.Ring;
+  auto put = [&write](uint8_t byte) {
+    uint16_t done = 0;
+    write(&byte, 1, done);
+  };
+
+  LzhHuffInit(st);
+  std::memset(ring, ' ', kLzhStart);
+  int r = kLzhStart;
+  for (int64_t produced = 0; produced < count;) {
+    int c = LzhDecodeSymbol(st, read);
+    if (c < 256) {
+      put(uint8_t(c));
+      ring[r] = uint8_t(c);
+      r = (r + 1) & kLzhRingMask;
+      produced++;
+    } else {
+      int i = (r - int(LzhDecodeOffset(st, read)) - 1) & kLzhRingMask;
+      int j = c - (255 - kLzhThreshold);
+      for (int k = 0; k < j; k++) {
+        uint8_t byte = ring[(i + k) & kLzhRingMask];
+        put(byte);
+        ring[r] = byte;
+        r = (r + 1) & kLzhRingMask;
+      }
+      produced += j;
+    }
+  }
+  LzhFreeTables(tables);
+}

@@ -1,0 +1,30 @@
+// Arbitrary blocks into TCustom_lzh::Decompress: no crash, no access out of bounds, and at most
+// 59 bytes beyond the count that the trailer announces.
+#include <cstdlib>
+#include <cstring>
+
+#include "codec/lzh.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > 0x7FFFFFFF) return 0;
+  int32_t count = 0;
+  if (size > 4) {
+    uint32_t u;
+    std::memcpy(&u, data + size - 4, 4);  // little-endian hosts only, like the fuzzer's
+    count = int32_t(u);
+    if (count > (1 << 16)) return -1;  // keep runs fast; such blocks are not added to the corpus
+  }
+  TMemoryStream out;
+  TCustom_lzh lzh;
+  lzh.InBuffer = data;
+  lzh.InSize = int32_t(size);
+  lzh.OutStream = &out;
+  bool ok = lzh.Decompress();
+  if (size <= 4) {
+    if (ok || !out.empty()) std::abort();
+  } else {
+    size_t want = count > 0 ? size_t(count) : 0;
+    if (!ok || out.size() < want || out.size() > want + (count > 0 ? 59 : 0)) std::abort();
+  }
+  return 0;
+}
