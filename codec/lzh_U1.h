@@ -17,12 +17,19 @@
 
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <memory>
-#include <stdexcept>
 
-class ElzhException : public std::runtime_error {
+// Its messages are the fixed texts below. It holds no string of its own: a std::string member
+// would bring the library's whole string and exception-class code into the self-extractor stub,
+// which links this coder and must stay small.
+class ElzhException : public std::exception {
  public:
-  using std::runtime_error::runtime_error;
+  explicit ElzhException(const char* message) noexcept : FMessage(message) {}
+  const char* what() const noexcept override { return FMessage; }
+
+ private:
+  const char* FMessage;
 };
 
 inline constexpr const char* kLzhNoMemory = "LZH : Cannot get memory for dictionary tables";

@@ -1,6 +1,9 @@
 #include "creator/creator_addfile.h"
 
-#include <windows.h>
+#include "creator/creator_itemrules.h"
+#include "creator/creator_main.h"
+
+TAddFileFrm* AddFileFrm = nullptr;
 
 void ScanFolder(std::string folder, bool subfolders, const std::function<void(const std::string&)>& add,
                 const std::function<void()>& pump) {
@@ -21,4 +24,80 @@ void ScanFolder(std::string folder, bool subfolders, const std::function<void(co
       ScanFolder(path + '\\', true, add, pump);
   } while (FindNextFileA(list, &entry));
   FindClose(list);
+}
+
+TAddFileFrm::TAddFileFrm()
+    : TForm("Add file to installation...", 377, 286, ui::TBorder::Dialog, ui::TPosition::MainFormCenter,
+            ui::TFontSpec{"Tahoma", 8}) {
+  OnShow = [this] { FormShow(); };
+  Button1.OnClick = [this] { Button1Click(); };
+  Button2.OnClick = [this] { Button2Click(); };
+  Button3.OnClick = [this] { Button3Click(); };
+  AddFiles1.OnClick = [this] { AddFiles1Click(); };
+  AddFolderContent1.OnClick = [this] { AddFolderContent1Click(); };
+}
+
+void TAddFileFrm::FormShow() {
+  ListBox1.Clear();
+  ComboBox1.Clear();
+  for (const char* folder : {"<InstallRoot>\\", "<SystemRoot>\\", "<SharedFiles>\\"}) ComboBox1.Add(folder);
+  ComboBox1.SetText("<InstallRoot>\\");
+  ComboBox2.ClearItems();
+  for (const std::string& p : Form1->PackageList) ComboBox2.Add(p);
+  ComboBox2.SetText(items::kRequiredFiles);
+}
+
+void TAddFileFrm::Button1Click() {
+  if (Busy) return;
+  RECT frame;
+  GetWindowRect(Handle, &frame);
+  PopupMenu.Popup(frame.left + Button1.Left(), frame.top + Button1.Top() + Button1.Height() + 22);
+}
+
+void TAddFileFrm::AddFiles1Click() {
+  ui::TFileDialog SelFiles;
+  SelFiles.Title = "Select Files...";
+  SelFiles.MultiSelect = true;
+  if (!ui::Dialogs().OpenFile(Handle, SelFiles)) return;
+  ui::THourglass wait;
+  ListBox1.BeginUpdate();
+  for (const std::string& f : SelFiles.Files) ListBox1.Add(f);
+  ListBox1.EndUpdate();
+}
+
+void TAddFileFrm::AddFolderContent1Click() {
+  std::string folder;
+  if (!ui::Dialogs().BrowseFolder(Handle, "Select a Directory whose content you want to add.", folder))
+    return;
+  ui::THourglass wait;
+  ListBox1.BeginUpdate();
+  bool subfolders = ui::MsgBox(Handle, "Shall I add files located in subdirectories as well?",
+                               MB_ICONQUESTION | MB_YESNO) == IDYES;
+  Busy = true;
+  ScanFolder(folder, subfolders, [this](const std::string& path) { ListBox1.Add(path); },
+             [] { ui::Application.ProcessMessages(); });
+  Busy = false;
+  ListBox1.EndUpdate();
+}
+
+void TAddFileFrm::Button2Click() {
+  if (Busy) return;  // a second press while the rows of the first are still going in
+  Busy = true;
+  ui::THourglass wait;
+  Form1->FileList.BeginUpdate();
+  std::string folder = items::DestinationFolder(ComboBox1.Text());
+  ComboBox1.SetText(folder);
+  const std::string package = ComboBox2.Text();
+  for (const std::string& source : ListBox1.Items()) {
+    ui::Application.ProcessMessages();
+    Form1->FileList.AddRow(items::FileEntryRow(folder, source, package));
+  }
+  Form1->FileList.EndUpdate();
+  if (items::IsNewPackage(Form1->PackageList, package)) Form1->PackageList.push_back(package);
+  Busy = false;
+  Close();
+}
+
+void TAddFileFrm::Button3Click() {
+  if (!Busy) Close();
 }

@@ -81,24 +81,6 @@ std::vector<std::string> DllChoices(const std::vector<std::string>& destinations
   return Pick(destinations, [](const std::string& e) { return e == ".dll" || e == ".ocx"; });
 }
 
-int SpinValue(std::string_view text, int lo, int hi) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  bool negative = false;
-  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-    negative = text.front() == '-';
-    text.remove_prefix(1);
-  }
-  if (text.empty()) return lo;
-  long long v = 0;  // saturates far beyond the range, so long digit runs cannot overflow
-  for (char c : text) {
-    if (c < '0' || c > '9') return lo;
-    v = std::min<long long>(v * 10 + (c - '0'), 1LL << 40);
-  }
-  if (negative) v = -v;
-  return static_cast<int>(std::clamp<long long>(v, lo, hi));
-}
-
 bool ShortcutEntriesValid(bool targetChosen, std::string_view location, std::string_view caption) {
   return targetChosen && !location.empty() && !caption.empty();
 }
@@ -112,5 +94,7 @@ Row ShortcutEntryRow(std::string_view location, std::string_view caption, std::s
           useIcon ? std::string(icon) : std::string(),
           useIcon ? std::to_string(iconIndex) : std::string("0")};
 }
+
+bool UsesTahoma(unsigned major, unsigned minor) { return (major == 4 && minor > 0) || major > 4; }
 
 }  // namespace items

@@ -49,15 +49,14 @@ std::vector<std::string> ShortcutTargets(const std::vector<std::string>& destina
 std::vector<std::string> ShortcutIcons(const std::vector<std::string>& destinations);
 std::vector<std::string> DllChoices(const std::vector<std::string>& destinations);
 
-// The value of the icon-index spin field: a text that is no whole number reads as the minimum,
-// a number outside the range is pulled back to the nearer bound.
-inline constexpr int kSpinMin = 0, kSpinMax = 65535;
-int SpinValue(std::string_view text, int lo = kSpinMin, int hi = kSpinMax);
-
 bool ShortcutEntriesValid(bool targetChosen, std::string_view location, std::string_view caption);
 // Location, Caption, Target, Parameters, Icon, "#": the icon columns only when useIcon is set,
 // otherwise "" and "0".
 Row ShortcutEntryRow(std::string_view location, std::string_view caption, std::string_view target,
                      std::string_view parameters, bool useIcon, std::string_view icon, int iconIndex);
+
+// The About box's font rule: Tahoma from Windows 98 on (4.1 and above, and 5 and later),
+// MS Sans Serif on Windows 95 and NT 4.0 (4.0).
+bool UsesTahoma(unsigned major, unsigned minor);
 
 }  // namespace items

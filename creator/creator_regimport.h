@@ -41,6 +41,11 @@ bool Latin1FromWide(const std::u16string& wide, std::string& ansi);
 inline constexpr size_t RegFieldMax = 255;
 inline constexpr size_t RegBinaryMax = (RegFieldMax - 4 + 1) / 3;  // "hex:" and "xx," per byte: 84
 
+// Windows only: the conversion into the ANSI code page of the system, and reading an export file
+// whole (false, with the system's reason in error, when it cannot be read).
+bool AnsiFromWide(const std::u16string& wide, std::string& ansi);
+bool ReadRegExportFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error);
+
 TRegImportResult ParseRegExport(const std::vector<uint8_t>& file, TWideToAnsi toAnsi = Latin1FromWide);
 
 // The message telling which values were not imported; empty when every value was.

@@ -1,1 +1,942 @@
-// The window layer.
+// The window-and-thread layer: see ui.h.
+#include "ui/ui.h"
+
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <set>
+
+namespace ui {
+
+TApplication Application;
+
+namespace {
+
+const char kLayerClass[] = "CvWindow";
+const char kFormProp[] = "CvForm";
+constexpr UINT WM_CV_SYNC = WM_APP + 0x100;    // lParam: SyncCall*, sent
+constexpr UINT WM_CV_POSTED = WM_APP + 0x101;  // lParam: std::function<void()>*, posted, owned
+
+struct SyncCall {
+  const std::function<void()>* Call;
+  std::exception_ptr Error;
+};
+
+HCURSOR g_overrideCursor = nullptr;
+std::set<TTimer*> g_timers;
+
+HBRUSH SolidBrush(COLORREF c) {
+  static std::map<COLORREF, HBRUSH> brushes;
+  HBRUSH& b = brushes[c];
+  if (!b) b = CreateSolidBrush(c);
+  return b;
+}
+
+TControl* FromHandle(HWND h) {
+  return h ? reinterpret_cast<TControl*>(GetWindowLongPtrA(h, GWLP_USERDATA)) : nullptr;
+}
+
+void DispatchOne(MSG& m) {
+  HWND root = m.hwnd ? GetAncestor(m.hwnd, GA_ROOT) : nullptr;
+  if (root && GetPropA(root, kFormProp) && IsDialogMessageA(root, &m)) return;
+  TranslateMessage(&m);
+  DispatchMessageA(&m);
+}
+
+}  // namespace
+
+// ---- window procedures -------------------------------------------------------------------------
+LRESULT CALLBACK LayerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  TControl* self = FromHandle(h);
+  switch (msg) {
+    case WM_CV_SYNC: {
+      auto* c = reinterpret_cast<SyncCall*>(lp);
+      try {
+        (*c->Call)();
+      } catch (...) {
+        c->Error = std::current_exception();
+      }
+      return 0;
+    }
+    case WM_CV_POSTED: {
+      auto* f = reinterpret_cast<std::function<void()>*>(lp);
+      try {
+        (*f)();
+      } catch (...) {
+      }
+      delete f;
+      return 0;
+    }
+    case WM_COMMAND:
+      if (TControl* c = FromHandle(reinterpret_cast<HWND>(lp)); c && c != self) {
+        c->Command(HIWORD(wp));
+        return 0;
+      }
+      break;
+    case WM_NOTIFY:
+      if (TControl* c = FromHandle(reinterpret_cast<NMHDR*>(lp)->hwndFrom); c && c != self)
+        return c->Notify(reinterpret_cast<NMHDR*>(lp));
+      break;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+      TControl* c = FromHandle(reinterpret_cast<HWND>(lp));
+      if (!c || !self || dynamic_cast<TEdit*>(c)) break;
+      HDC dc = reinterpret_cast<HDC>(wp);
+      if (c->Font.Color != CLR_INVALID) SetTextColor(dc, c->Font.Color);
+      COLORREF back = c->Color != CLR_INVALID && !c->Transparent ? c->Color : self->Color;
+      if (c->Transparent) SetBkMode(dc, TRANSPARENT);
+      if (back == CLR_INVALID) {
+        if (c->Font.Color == CLR_INVALID && !c->Transparent) break;
+        back = GetSysColor(COLOR_BTNFACE);
+      }
+      SetBkColor(dc, back);
+      return reinterpret_cast<LRESULT>(SolidBrush(back));
+    }
+    case WM_ERASEBKGND:
+      if (self) {
+        RECT r;
+        GetClientRect(h, &r);
+        FillRect(reinterpret_cast<HDC>(wp), &r,
+                 self->Color != CLR_INVALID ? SolidBrush(self->Color) : GetSysColorBrush(COLOR_BTNFACE));
+        return 1;
+      }
+      break;
+    case WM_PAINT:
+      if (auto* p = dynamic_cast<TPanel*>(self)) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(h, &ps);
+        RECT r;
+        GetClientRect(h, &r);
+        InflateRect(&r, -4, 0);
+        std::string text = p->Text();
+        HGDIOBJ old = SelectObject(dc, FontHandle(p->Font));
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, p->Font.Color != CLR_INVALID ? p->Font.Color : GetSysColor(COLOR_BTNTEXT));
+        DrawTextA(dc, text.c_str(), -1, &r, p->TextFormat | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+        SelectObject(dc, old);
+        EndPaint(h, &ps);
+        return 0;
+      }
+      break;
+    case WM_SETCURSOR:
+      if (g_overrideCursor) {
+        SetCursor(g_overrideCursor);
+        return TRUE;
+      }
+      break;
+    case WM_TIMER:
+      if (auto* t = reinterpret_cast<TTimer*>(wp); g_timers.count(t)) {
+        if (t->OnTimer) t->OnTimer();
+        return 0;
+      }
+      break;
+    case WM_ACTIVATE:
+      if (auto* f = dynamic_cast<TForm*>(self)) {
+        if (LOWORD(wp) == WA_INACTIVE) {
+          HWND focus = GetFocus();
+          if (focus && IsChild(h, focus)) f->LastFocus = focus;
+        } else if (f->LastFocus && IsWindow(f->LastFocus)) {
+          SetFocus(f->LastFocus);
+        }
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      if (auto* f = dynamic_cast<TForm*>(self)) {
+        f->Close();
+        return 0;
+      }
+      break;
+    case WM_DESTROY:
+      if (self && self == Application.MainForm) PostQuitMessage(0);
+      break;
+    case WM_NCDESTROY:
+      RemovePropA(h, kFormProp);
+      if (self) self->Handle = nullptr;
+      SetWindowLongPtrA(h, GWLP_USERDATA, 0);
+      break;
+  }
+  return DefWindowProcA(h, msg, wp, lp);
+}
+
+LRESULT CALLBACK ControlProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  TControl* self = FromHandle(h);
+  if (!self) return DefWindowProcA(h, msg, wp, lp);
+  WNDPROC old = self->OldProc;
+  switch (msg) {
+    case WM_CHAR:
+      if (self->OnKeyPress) {
+        char c = static_cast<char>(wp);
+        self->OnKeyPress(c);
+        if (!c) return 0;
+        wp = static_cast<unsigned char>(c);
+      }
+      break;
+    case WM_SETCURSOR:
+      if (g_overrideCursor) {
+        SetCursor(g_overrideCursor);
+        return TRUE;
+      }
+      if (self->Cursor) {
+        SetCursor(LoadCursorA(nullptr, self->Cursor));
+        return TRUE;
+      }
+      break;
+    case WM_NCDESTROY:
+      SetWindowLongPtrA(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+      SetWindowLongPtrA(h, GWLP_USERDATA, 0);
+      self->Handle = nullptr;
+      break;
+  }
+  return CallWindowProcA(old, h, msg, wp, lp);
+}
+
+// ---- application -------------------------------------------------------------------------------
+void Init() {
+  if (Application.ThreadId) return;
+  Application.ThreadId = GetCurrentThreadId();
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_UPDOWN_CLASS |
+                                           ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&icc);
+  WNDCLASSA wc{};
+  wc.style = CS_HREDRAW | CS_VREDRAW;
+  wc.lpfnWndProc = LayerProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  wc.hIcon = LoadIconA(wc.hInstance, MAKEINTRESOURCEA(1));
+  wc.lpszClassName = kLayerClass;
+  RegisterClassA(&wc);
+  Application.SyncWindow = CreateWindowExA(0, kLayerClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                           wc.hInstance, nullptr);
+}
+
+void PostCall(std::function<void()> call) {
+  auto* f = new std::function<void()>(std::move(call));
+  if (!PostMessageA(Application.SyncWindow, WM_CV_POSTED, 0, reinterpret_cast<LPARAM>(f))) delete f;
+}
+
+void TApplication::Run() {
+  if (MainForm) MainForm->Show();
+  MSG m;
+  while (!Terminated && GetMessageA(&m, nullptr, 0, 0) > 0) DispatchOne(m);
+  Terminated = true;
+}
+
+void TApplication::ProcessMessages() {
+  MSG m;
+  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+    if (m.message == WM_QUIT) {
+      Terminated = true;
+      break;
+    }
+    DispatchOne(m);
+  }
+}
+
+THourglass::THourglass() : Previous(g_overrideCursor) {
+  g_overrideCursor = LoadCursorA(nullptr, IDC_WAIT);
+  SetCursor(g_overrideCursor);
+}
+
+THourglass::~THourglass() {
+  g_overrideCursor = Previous;
+  SetCursor(Previous ? Previous : LoadCursorA(nullptr, IDC_ARROW));
+}
+
+// ---- fonts -------------------------------------------------------------------------------------
+HFONT FontHandle(const TFontSpec& f) {
+  static std::map<std::string, HFONT> fonts;
+  std::string key = f.Name + '|' + std::to_string(f.Size) + (f.Bold ? "b" : "") + (f.Underline ? "u" : "");
+  HFONT& font = fonts[key];
+  if (!font) {
+    HDC dc = GetDC(nullptr);
+    int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    LOGFONTA lf{};
+    lf.lfHeight = -MulDiv(f.Size, dpi, 72);
+    lf.lfWeight = f.Bold ? FW_BOLD : FW_NORMAL;
+    lf.lfUnderline = f.Underline;
+    lf.lfCharSet = ANSI_CHARSET;
+    lstrcpynA(lf.lfFaceName, f.Name.c_str(), LF_FACESIZE);
+    font = CreateFontIndirectA(&lf);
+  }
+  return font;
+}
+
+bool WindowsVersion(DWORD& major, DWORD& minor) {
+  OSVERSIONINFOA vi{};
+  vi.dwOSVersionInfoSize = sizeof vi;
+  if (!GetVersionExA(&vi)) return false;
+  major = vi.dwMajorVersion;
+  minor = vi.dwMinorVersion;
+  return true;
+}
+
+// ---- TControl ----------------------------------------------------------------------------------
+TControl::~TControl() {
+  if (Handle) DestroyWindow(Handle);
+}
+
+void TControl::Create(TControl& parent, const std::string& name, const char* cls,
+                      const std::string& text, DWORD style, DWORD exStyle, int x, int y, int w,
+                      int h) {
+  Parent = &parent;
+  Form = parent.Form;
+  Name = name;
+  if (!cls) exStyle |= WS_EX_CONTROLPARENT;
+  Handle = CreateWindowExA(exStyle, cls ? cls : kLayerClass, text.c_str(), WS_CHILD | WS_VISIBLE | style,
+                           x, y, w, h, parent.Handle, reinterpret_cast<HMENU>(INT_PTR(Form->NextId++)),
+                           GetModuleHandleA(nullptr), nullptr);
+  SetWindowLongPtrA(Handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  if (cls)
+    OldProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(Handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc)));
+  Font = parent.Font;
+  Form->Controls.push_back(this);
+  ApplyFont();
+}
+
+std::string TControl::Text() const {
+  std::string s(GetWindowTextLengthA(Handle) + 1, '\0');
+  s.resize(GetWindowTextA(Handle, s.data(), static_cast<int>(s.size())));
+  return s;
+}
+
+void TControl::ApplyFont() { SendMessageA(Handle, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle(Font)), TRUE); }
+
+void TControl::SetFont(const TFontSpec& f) {
+  Font = f;
+  ParentFont = false;
+  ApplyFont();
+  for (TControl* c : Form->Controls)  // creation order: a parent comes before its children
+    if (c->ParentFont && c->Parent && c != this) {
+      bool below = false;
+      for (TControl* p = c->Parent; p; p = p->Parent) below = below || p == this;
+      if (below) {
+        c->Font = c->Parent->Font;
+        c->ApplyFont();
+      }
+    }
+}
+
+void TControl::SetHint(const std::string& hint) {
+  Hint = hint;
+  if (!Form->Tooltip)
+    Form->Tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                    Form->Handle, nullptr, GetModuleHandleA(nullptr), nullptr);
+  TOOLINFOA ti{};
+  ti.cbSize = TTTOOLINFOA_V1_SIZE;
+  ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  ti.hwnd = Form->Handle;
+  ti.uId = reinterpret_cast<UINT_PTR>(Handle);
+  ti.lpszText = Hint.data();
+  SendMessageA(Form->Tooltip, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+  SendMessageA(Form->Tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+RECT TControl::Bounds() const {
+  RECT r;
+  GetWindowRect(Handle, &r);
+  MapWindowPoints(HWND_DESKTOP, GetParent(Handle), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+void TControl::Command(int code) {
+  if (code == BN_CLICKED && OnClick) OnClick();  // STN_CLICKED has the same value
+}
+
+// ---- controls ----------------------------------------------------------------------------------
+TLabel::TLabel(TControl& parent, const std::string& name, const std::string& caption, int x, int y,
+               int w, int h)
+    : AutoSize(w == 0) {
+  Create(parent, name, "STATIC", caption, (w ? SS_LEFT : SS_LEFTNOWORDWRAP) | SS_NOTIFY, 0, x, y, w ? w : 1,
+         h ? h : 13);
+  Fit();
+}
+
+void TLabel::SetText(const std::string& s) {
+  TControl::SetText(s);
+  Fit();
+}
+
+void TLabel::ApplyFont() {
+  TControl::ApplyFont();
+  Fit();
+}
+
+void TLabel::Fit() {
+  if (!AutoSize || !Handle) return;
+  std::string text = Text();
+  HDC dc = GetDC(Handle);
+  HGDIOBJ old = SelectObject(dc, FontHandle(Font));
+  RECT r{0, 0, 0, 0};
+  DrawTextA(dc, text.empty() ? " " : text.c_str(), -1, &r, DT_CALCRECT | DT_LEFT);
+  SelectObject(dc, old);
+  ReleaseDC(Handle, dc);
+  // A pixel to spare: the last glyph may reach past its advance width.
+  SetWindowPos(Handle, nullptr, 0, 0, r.right + 1, r.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+TButton::TButton(TControl& parent, const std::string& name, const std::string& caption, int x, int y,
+                 int w, int h, bool flat) {
+  Create(parent, name, "BUTTON", caption, BS_PUSHBUTTON | WS_TABSTOP | (flat ? BS_FLAT : 0), 0, x, y, w, h);
+}
+
+void TButton::MakeDefault() {
+  SetWindowLongPtrA(Handle, GWLP_ID, IDOK);
+  SendMessageA(Handle, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+}
+
+TEdit::TEdit(TControl& parent, const std::string& name, const std::string& text, int x, int y, int w,
+             int h, int maxLength) {
+  Create(parent, name, "EDIT", text, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, x, y, w, h);
+  if (maxLength) SetMaxLength(maxLength);
+}
+
+void TEdit::Command(int code) {
+  if (code == EN_CHANGE && OnChange) OnChange();
+}
+
+TMemo::TMemo(TControl& parent, const std::string& name, int x, int y, int w, int h, bool readOnly) {
+  Create(parent, name, "EDIT", "",
+         ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP | (readOnly ? ES_READONLY : 0),
+         WS_EX_CLIENTEDGE, x, y, w, h);
+  SendMessageA(Handle, EM_LIMITTEXT, 0, 0);  // as large as the platform allows
+}
+
+void TMemo::SetLines(const std::vector<std::string>& lines) {
+  std::string all;
+  for (size_t i = 0; i < lines.size(); ++i) all += (i ? "\r\n" : "") + lines[i];
+  SetText(all);
+}
+
+TCheckBox::TCheckBox(TControl& parent, const std::string& name, const std::string& caption, int x,
+                     int y, int w, int h, bool checked) {
+  Create(parent, name, "BUTTON", caption, BS_AUTOCHECKBOX | WS_TABSTOP, 0, x, y, w, h);
+  SendMessageA(Handle, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TCheckBox::SetChecked(bool on) {
+  if (Checked() == on) return;
+  SendMessageA(Handle, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+  if (OnClick) OnClick();
+}
+
+void TCheckBox::Command(int code) {
+  if (code == BN_CLICKED && OnClick) OnClick();  // the box has already toggled itself
+}
+
+TRadioButton::TRadioButton(TControl& parent, const std::string& name, const std::string& caption, int x,
+                           int y, int w, int h, bool checked) {
+  Create(parent, name, "BUTTON", caption, BS_RADIOBUTTON | WS_TABSTOP, 0, x, y, w, h);
+  SendMessageA(Handle, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TRadioButton::SetChecked(bool on) {
+  bool was = Checked();
+  if (on)
+    for (HWND s = GetWindow(GetParent(Handle), GW_CHILD); s; s = GetWindow(s, GW_HWNDNEXT))
+      if (s != Handle && dynamic_cast<TRadioButton*>(FromHandle(s)))
+        SendMessageA(s, BM_SETCHECK, BST_UNCHECKED, 0);
+  SendMessageA(Handle, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+  if (on && !was && OnClick) OnClick();
+}
+
+void TRadioButton::Command(int code) {
+  if (code == BN_CLICKED) SetChecked(true);
+}
+
+TGroupBox::TGroupBox(TControl& parent, const std::string& name, const std::string& caption, int x, int y,
+                     int w, int h) {
+  Create(parent, name, nullptr, caption, 0, 0, x, y, w, h);
+  Frame = CreateWindowExA(0, "BUTTON", caption.c_str(), WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0, w, h,
+                          Handle, nullptr, GetModuleHandleA(nullptr), nullptr);
+  SetWindowPos(Frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  ApplyFont();
+}
+
+void TGroupBox::ApplyFont() {
+  TControl::ApplyFont();
+  if (Frame) SendMessageA(Frame, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle(Font)), TRUE);
+}
+
+TPanel::TPanel(TControl& parent, const std::string& name, const std::string& caption, int x, int y, int w,
+               int h, DWORD textFormat)
+    : TextFormat(textFormat) {
+  Create(parent, name, nullptr, caption, WS_CLIPSIBLINGS, 0, x, y, w, h);
+}
+
+void TPanel::SetText(const std::string& s) {
+  TControl::SetText(s);
+  InvalidateRect(Handle, nullptr, TRUE);
+}
+
+TBevel::TBevel(TControl& parent, const std::string& name, TBevelShape shape, int x, int y, int w, int h) {
+  Create(parent, name, "STATIC", "", shape == TBevelShape::Frame ? SS_ETCHEDFRAME : SS_ETCHEDHORZ, 0, x, y,
+         w, h);
+}
+
+TImage::TImage(TControl& parent, const std::string& name, int x, int y, int w, int h) {
+  Create(parent, name, "STATIC", "", SS_BITMAP | SS_CENTERIMAGE, 0, x, y, w, h);
+  SetWindowPos(Handle, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TImage::LoadBitmap(const char* resource, bool transparent) {
+  auto b = static_cast<HBITMAP>(
+      LoadImageA(GetModuleHandleA(nullptr), resource, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  DIBSECTION ds;
+  if (b && transparent && GetObjectA(b, sizeof ds, &ds) == sizeof ds && ds.dsBm.bmBitsPixel == 24) {
+    // The top-left pixel's colour is the background: paint it in the parent's colour.
+    auto* bits = static_cast<BYTE*>(ds.dsBm.bmBits);
+    int rows = ds.dsBm.bmHeight, stride = ds.dsBm.bmWidthBytes;
+    BYTE* key = bits + (ds.dsBmih.biHeight > 0 ? (rows - 1) * stride : 0);
+    BYTE k0 = key[0], k1 = key[1], k2 = key[2];
+    COLORREF bg = Parent->Color != CLR_INVALID ? Parent->Color : GetSysColor(COLOR_BTNFACE);
+    for (int y = 0; y < rows; ++y)
+      for (int x = 0; x < ds.dsBm.bmWidth; ++x) {
+        BYTE* p = bits + y * stride + x * 3;
+        if (p[0] == k0 && p[1] == k1 && p[2] == k2) {
+          p[0] = GetBValue(bg);
+          p[1] = GetGValue(bg);
+          p[2] = GetRValue(bg);
+        }
+      }
+  }
+  SetBitmap(b);
+}
+
+void TImage::SetBitmap(HBITMAP b) {
+  RECT r = Bounds();
+  SendMessageA(Handle, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(b));
+  SetWindowPos(Handle, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TImage::SetIcon(HICON icon) {
+  RECT r = Bounds();
+  SetWindowLongA(Handle, GWL_STYLE, (GetWindowLongA(Handle, GWL_STYLE) & ~SS_TYPEMASK) | SS_ICON);
+  SendMessageA(Handle, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+  SetWindowPos(Handle, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+namespace {
+std::string ListViewText(HWND h, int row, int column) {
+  std::string s(256, '\0');
+  for (;;) {
+    LVITEMA it{};
+    it.iSubItem = column;
+    it.pszText = s.data();
+    it.cchTextMax = static_cast<int>(s.size());
+    int n = static_cast<int>(SendMessageA(h, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&it)));
+    if (n < static_cast<int>(s.size()) - 1) {
+      s.resize(n);
+      return s;
+    }
+    s.assign(s.size() * 2, '\0');
+  }
+}
+
+void ListViewSetText(HWND h, int row, int column, const std::string& s) {
+  LVITEMA it{};
+  it.iSubItem = column;
+  it.pszText = const_cast<char*>(s.c_str());
+  SendMessageA(h, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&it));
+}
+
+int ListViewInsert(HWND h, const std::string& caption) {
+  LVITEMA it{};
+  it.mask = LVIF_TEXT;
+  it.iItem = ListView_GetItemCount(h);
+  it.pszText = const_cast<char*>(caption.c_str());
+  return static_cast<int>(SendMessageA(h, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&it)));
+}
+}  // namespace
+
+TListView::TListView(TControl& parent, const std::string& name, std::vector<TColumn> columns, int x, int y,
+                     int w, int h, bool multiSelect) {
+  Create(parent, name, WC_LISTVIEWA, "", LVS_REPORT | LVS_SHOWSELALWAYS | WS_TABSTOP | (multiSelect ? 0 : LVS_SINGLESEL),
+         WS_EX_CLIENTEDGE, x, y, w, h);
+  ListView_SetExtendedListViewStyle(Handle, LVS_EX_FULLROWSELECT);
+  for (size_t i = 0; i < columns.size(); ++i) {
+    LVCOLUMNA c{};
+    c.mask = LVCF_TEXT | LVCF_WIDTH;
+    c.pszText = const_cast<char*>(columns[i].Caption);
+    c.cx = columns[i].Width;
+    SendMessageA(Handle, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&c));
+  }
+}
+
+int TListView::AddRow(const std::vector<std::string>& cells) {
+  int row = ListViewInsert(Handle, cells.empty() ? std::string() : cells[0]);
+  for (size_t i = 1; i < cells.size(); ++i) ListViewSetText(Handle, row, static_cast<int>(i), cells[i]);
+  return row;
+}
+
+std::string TListView::Cell(int row, int column) const { return ListViewText(Handle, row, column); }
+
+std::vector<std::string> TListView::Row(int row) const {
+  std::vector<std::string> cells;
+  for (int c = 0, n = ColumnCount(); c < n; ++c) cells.push_back(Cell(row, c));
+  return cells;
+}
+
+void TListView::SetCell(int row, int column, const std::string& s) { ListViewSetText(Handle, row, column, s); }
+
+void TListView::EndUpdate() {
+  SendMessageA(Handle, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(Handle, nullptr, TRUE);
+}
+
+int TListView::ColumnCount() const {
+  return static_cast<int>(SendMessageA(ListView_GetHeader(Handle), HDM_GETITEMCOUNT, 0, 0));
+}
+
+std::string TListView::ColumnCaption(int column) const {
+  char buf[256] = "";
+  LVCOLUMNA c{};
+  c.mask = LVCF_TEXT;
+  c.pszText = buf;
+  c.cchTextMax = sizeof buf;
+  SendMessageA(Handle, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&c));
+  return buf;
+}
+
+TCheckListBox::TCheckListBox(TControl& parent, const std::string& name, int x, int y, int w, int h,
+                             int itemHeight) {
+  Create(parent, name, WC_LISTVIEWA, "", LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | WS_TABSTOP,
+         WS_EX_CLIENTEDGE, x, y, w, h);
+  ListView_SetExtendedListViewStyle(Handle, LVS_EX_CHECKBOXES);
+  LVCOLUMNA c{};
+  c.mask = LVCF_WIDTH;
+  c.cx = w - GetSystemMetrics(SM_CXVSCROLL) - 4;
+  SendMessageA(Handle, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&c));
+  if (itemHeight > 0)  // a list view's rows are as high as its small images
+    ListView_SetImageList(Handle, ImageList_Create(1, itemHeight, ILC_COLOR, 1, 1), LVSIL_SMALL);
+}
+
+int TCheckListBox::Add(const std::string& s) { return ListViewInsert(Handle, s); }
+
+std::string TCheckListBox::Item(int i) const { return ListViewText(Handle, i, 0); }
+
+TListBox::TListBox(TControl& parent, const std::string& name, int x, int y, int w, int h) {
+  Create(parent, name, "LISTBOX", "", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
+         WS_EX_CLIENTEDGE, x, y, w, h);
+}
+
+std::string TListBox::Item(int i) const {
+  int n = static_cast<int>(SendMessageA(Handle, LB_GETTEXTLEN, i, 0));
+  if (n < 0) return {};
+  std::string s(n + 1, '\0');
+  s.resize(SendMessageA(Handle, LB_GETTEXT, i, reinterpret_cast<LPARAM>(s.data())));
+  return s;
+}
+
+std::vector<std::string> TListBox::Items() const {
+  std::vector<std::string> v;
+  for (int i = 0, n = Count(); i < n; ++i) v.push_back(Item(i));
+  return v;
+}
+
+void TListBox::EndUpdate() {
+  SendMessageA(Handle, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(Handle, nullptr, TRUE);
+}
+
+TComboBox::TComboBox(TControl& parent, const std::string& name, TComboStyle style, int x, int y, int w,
+                     int dropHeight, int maxLength)
+    : Style(style) {
+  Create(parent, name, "COMBOBOX", "",
+         (style == TComboStyle::DropDown ? CBS_DROPDOWN | CBS_AUTOHSCROLL : CBS_DROPDOWNLIST) | WS_VSCROLL | WS_TABSTOP,
+         0, x, y, w, dropHeight);
+  if (maxLength) SetMaxLength(maxLength);
+}
+
+std::string TComboBox::Item(int i) const {
+  int n = static_cast<int>(SendMessageA(Handle, CB_GETLBTEXTLEN, i, 0));
+  if (n < 0) return {};
+  std::string s(n + 1, '\0');
+  s.resize(SendMessageA(Handle, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(s.data())));
+  return s;
+}
+
+std::vector<std::string> TComboBox::Items() const {
+  std::vector<std::string> v;
+  for (int i = 0, n = Count(); i < n; ++i) v.push_back(Item(i));
+  return v;
+}
+
+void TComboBox::Clear() {
+  ClearItems();
+  SetWindowTextA(Handle, "");
+}
+
+void TComboBox::SetText(const std::string& s) {
+  if (Style == TComboStyle::DropDown)
+    SetWindowTextA(Handle, s.c_str());
+  else
+    SetItemIndex(static_cast<int>(SendMessageA(Handle, CB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(s.c_str()))));
+}
+
+void TComboBox::Command(int code) {
+  if ((code == CBN_SELCHANGE || code == CBN_EDITCHANGE) && OnChange) OnChange();
+}
+
+TNotebook::TNotebook(TControl& parent, const std::string& name, const std::vector<std::string>& pages, int x,
+                     int y, int w, int h) {
+  Create(parent, name, nullptr, "", 0, 0, x, y, w, h);
+  for (size_t i = 0; i < pages.size(); ++i) {
+    Pages.push_back(new TPanel(*this, pages[i], "", 0, 0, w, h));
+    Pages.back()->SetVisible(i == 0);
+  }
+}
+
+TNotebook::~TNotebook() {
+  for (TPanel* p : Pages) delete p;
+}
+
+void TNotebook::SetPageIndex(int i) {
+  if (i < 0 || i >= PageCount()) return;
+  Index = i;
+  for (int k = 0; k < PageCount(); ++k)
+    if (k != i) Pages[k]->SetVisible(false);
+  Pages[i]->SetVisible(true);
+}
+
+TProgressBar::TProgressBar(TControl& parent, const std::string& name, int x, int y, int w, int h, bool smooth,
+                           int maxValue) {
+  Create(parent, name, PROGRESS_CLASSA, "", smooth ? PBS_SMOOTH : 0, 0, x, y, w, h);
+  SendMessageA(Handle, PBM_SETRANGE32, 0, maxValue);
+}
+
+TSpinEdit::TSpinEdit(TControl& parent, const std::string& name, int x, int y, int w, int h, int minValue,
+                     int maxValue, int value)
+    : MinValue(minValue), MaxValue(maxValue) {
+  Create(parent, name, "EDIT", std::to_string(value), ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, x, y, w, h);
+  UpDown = CreateWindowExA(0, UPDOWN_CLASSA, "",
+                           WS_CHILD | WS_VISIBLE | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS | UDS_SETBUDDYINT,
+                           0, 0, 0, 0, GetParent(Handle), nullptr, GetModuleHandleA(nullptr), nullptr);
+  SendMessageA(UpDown, UDM_SETBUDDY, reinterpret_cast<WPARAM>(Handle), 0);
+  SendMessageA(UpDown, UDM_SETRANGE32, minValue, maxValue);
+  SendMessageA(UpDown, UDM_SETPOS32, 0, value);
+}
+
+int TSpinEdit::Value() const {
+  std::string s = Text();
+  char* end = nullptr;
+  long v = std::strtol(s.c_str(), &end, 10);
+  if (s.empty() || *end || s[0] == ' ') return MinValue;
+  return static_cast<int>(std::clamp<long>(v, MinValue, MaxValue));
+}
+
+void TSpinEdit::Command(int code) {
+  if (code == EN_KILLFOCUS) {
+    int v = Value();
+    if (Text() != std::to_string(v)) SetValue(v);
+  }
+}
+
+TTimer::TTimer(TForm& form, UINT interval, bool enabled) : Interval(interval), Form(form) {
+  g_timers.insert(this);
+  SetEnabled(enabled);
+}
+
+void TTimer::SetEnabled(bool on) {
+  if (on == On) return;
+  On = on;
+  if (on)
+    SetTimer(Form.Handle, reinterpret_cast<UINT_PTR>(this), Interval, nullptr);
+  else
+    KillTimer(Form.Handle, reinterpret_cast<UINT_PTR>(this));
+}
+
+TTimer::~TTimer() {
+  SetEnabled(false);
+  g_timers.erase(this);
+}
+
+void TPopupMenu::Popup(int screenX, int screenY) {
+  std::vector<std::string> captions;
+  for (TMenuItem* i : Items) captions.push_back(i->Caption);
+  int k = Dialogs().Popup(Form.Handle, captions, POINT{screenX, screenY});
+  if (k >= 0 && k < static_cast<int>(Items.size()) && Items[k]->OnClick) Items[k]->OnClick();
+}
+
+// ---- TForm -------------------------------------------------------------------------------------
+TForm::TForm(const std::string& caption, int clientWidth, int clientHeight, TBorder border,
+             TPosition position, const TFontSpec& font)
+    : Position(position) {
+  Init();
+  Form = this;
+  Name = "";
+  Font = font;
+  ParentFont = false;
+  DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, ex = WS_EX_CONTROLPARENT;
+  HWND owner = nullptr;
+  if (border == TBorder::Single) {
+    style |= WS_OVERLAPPED | WS_MINIMIZEBOX;
+  } else {
+    style |= WS_POPUP;
+    ex |= WS_EX_DLGMODALFRAME;
+    if (Application.MainForm) owner = Application.MainForm->Handle;
+  }
+  RECT r{0, 0, clientWidth, clientHeight};
+  AdjustWindowRectEx(&r, style, FALSE, ex);
+  Handle = CreateWindowExA(ex, kLayerClass, caption.c_str(), style, 0, 0, r.right - r.left, r.bottom - r.top,
+                           owner, nullptr, GetModuleHandleA(nullptr), nullptr);
+  SetWindowLongPtrA(Handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetPropA(Handle, kFormProp, Handle);
+  if (!Application.MainForm) Application.MainForm = this;
+  ApplyFont();
+  Place();
+}
+
+TForm::~TForm() {
+  if (Application.MainForm == this) Application.MainForm = nullptr;  // no quit message from here
+  if (Handle) {
+    SetWindowLongPtrA(Handle, GWLP_USERDATA, 0);
+    HWND h = Handle;
+    Handle = nullptr;
+    DestroyWindow(h);
+  }
+  if (Tooltip) DestroyWindow(Tooltip);
+}
+
+void TForm::SetFont(const TFontSpec& f) {
+  Font = f;
+  ApplyFont();
+  for (TControl* c : Controls)
+    if (c->ParentFont && c->Parent) {
+      c->Font = c->Parent->Font;
+      c->ApplyFont();
+    }
+}
+
+void TForm::Place() {
+  RECT w;
+  GetWindowRect(Handle, &w);
+  RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (Position == TPosition::MainFormCenter && Application.MainForm && Application.MainForm != this)
+    GetWindowRect(Application.MainForm->Handle, &area);
+  int x = (area.left + area.right - (w.right - w.left)) / 2;
+  int y = (area.top + area.bottom - (w.bottom - w.top)) / 2;
+  SetWindowPos(Handle, nullptr, std::max(0, x), std::max(0, y), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm::Show() {
+  bool visible = IsWindowVisible(Handle);
+  if (!visible) {
+    Place();
+    if (OnShow) OnShow();
+  }
+  if (!Handle) return;  // the show handler may have closed the program
+  ShowWindow(Handle, SW_SHOW);
+  if (!visible && ActiveControl && ActiveControl->Handle && IsWindowEnabled(ActiveControl->Handle))
+    ::SetFocus(ActiveControl->Handle);
+}
+
+namespace {
+struct TOthers {
+  HWND Self;
+  std::vector<HWND> Found;
+};
+BOOL CALLBACK CollectOthers(HWND h, LPARAM p) {
+  auto* o = reinterpret_cast<TOthers*>(p);
+  if (h != o->Self && IsWindowVisible(h) && IsWindowEnabled(h)) o->Found.push_back(h);
+  return TRUE;
+}
+}  // namespace
+
+int TForm::ShowModal() {
+  TOthers others{Handle, {}};
+  EnumThreadWindows(GetCurrentThreadId(), CollectOthers, reinterpret_cast<LPARAM>(&others));
+  std::vector<HWND>& disabled = others.Found;
+  HWND previous = GetActiveWindow();
+  for (HWND h : disabled) EnableWindow(h, FALSE);
+  ModalResult = mrNone;
+  InModal = true;
+  Show();
+  MSG m;
+  while (ModalResult == mrNone && Handle) {
+    if (GetMessageA(&m, nullptr, 0, 0) <= 0) {
+      PostQuitMessage(static_cast<int>(m.wParam));
+      if (ModalResult == mrNone) ModalResult = mrCancel;
+      break;
+    }
+    DispatchOne(m);
+  }
+  InModal = false;
+  for (HWND h : disabled) EnableWindow(h, TRUE);
+  if (Handle) Hide();
+  if (previous && IsWindow(previous)) SetActiveWindow(previous);
+  return ModalResult;
+}
+
+bool TForm::CloseQuery() {
+  bool can = true;
+  if (OnCloseQuery) OnCloseQuery(can);
+  return can;
+}
+
+void TForm::Close() {
+  if (!CloseQuery()) return;
+  if (InModal) {
+    if (ModalResult == mrNone) ModalResult = mrCancel;
+  } else if (this == Application.MainForm) {
+    DestroyWindow(Handle);  // WM_DESTROY ends the message loop
+  } else {
+    Hide();
+  }
+}
+
+TControl* TForm::FindControl(const std::string& name) const {
+  for (TControl* c : Controls)
+    if (c->Name == name) return c;
+  return nullptr;
+}
+
+// ---- threads -----------------------------------------------------------------------------------
+TThread::TThread() { Handle = CreateThread(nullptr, 0, ThreadProc, this, CREATE_SUSPENDED, &ThreadID); }
+
+TThread::~TThread() {
+  if (Handle) CloseHandle(Handle);
+}
+
+DWORD WINAPI TThread::ThreadProc(LPVOID p) {
+  auto* self = static_cast<TThread*>(p);
+  try {
+    self->Execute();
+  } catch (...) {
+  }
+  bool free = self->FreeOnTerminate;
+  self->Finished = true;
+  if (free) delete self;
+  return 0;
+}
+
+void TThread::WaitFor() { WaitServing(Handle); }
+
+void TThread::Synchronize(const std::function<void()>& call) {
+  if (GetCurrentThreadId() == Application.ThreadId || !Application.SyncWindow) {
+    call();
+    return;
+  }
+  SyncCall c{&call, nullptr};
+  SendMessageA(Application.SyncWindow, WM_CV_SYNC, 0, reinterpret_cast<LPARAM>(&c));
+  if (c.Error) std::rethrow_exception(c.Error);
+}
+
+void WaitServing(HANDLE h) {
+  if (GetCurrentThreadId() != Application.ThreadId) {
+    WaitForSingleObject(h, INFINITE);
+    return;
+  }
+  while (MsgWaitForMultipleObjects(1, &h, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+    MSG m;
+    PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // serves the sent calls
+  }
+}
+
+}  // namespace ui

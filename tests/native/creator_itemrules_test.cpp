@@ -104,18 +104,6 @@ TEST(Choices, ExtensionRules) {
   EXPECT_TRUE(DllChoices({}).empty());
 }
 
-TEST(SpinValue, BoundsAndNonNumbers) {
-  struct Case { const char* text; int value; };
-  for (Case c : {
-           Case{"0", 0}, Case{"7", 7}, Case{"65535", 65535}, Case{"65536", 65535},
-           Case{"99999999999999999999", 65535}, Case{"-1", 0}, Case{"-99999999999999", 0},
-           Case{"+12", 12}, Case{" 12 ", 12}, Case{"", 0}, Case{"-", 0}, Case{"abc", 0},
-           Case{"12a", 0}, Case{"1.5", 0},
-       }) {
-    EXPECT_EQ(SpinValue(c.text), c.value) << c.text;
-  }
-}
-
 TEST(ShortcutEntryRow, IconColumnsFollowTheBox) {
   EXPECT_EQ(ShortcutEntryRow("<Desktop>", "App", "<InstallRoot>\\a.exe", "", true, "", 3),
             (Row{"<Desktop>", "App", "<InstallRoot>\\a.exe", "", "", "3"}));
@@ -124,6 +112,15 @@ TEST(ShortcutEntryRow, IconColumnsFollowTheBox) {
             (Row{"Mine", "U", "<Uninstall>", "<UninstallFile>", "", "0"}));
   EXPECT_EQ(ShortcutEntryRow("L", "C", "T", "-x", true, "<InstallRoot>\\a.ico", 65535),
             (Row{"L", "C", "T", "-x", "<InstallRoot>\\a.ico", "65535"}));
+}
+
+TEST(UsesTahoma, FromWindows98On) {
+  struct Case { unsigned major, minor; bool tahoma; };
+  for (Case c : {Case{4, 0, false}, Case{4, 10, true}, Case{4, 90, true}, Case{4, 1, true},
+                 Case{3, 51, false}, Case{5, 0, true}, Case{5, 1, true}, Case{6, 1, true},
+                 Case{10, 0, true}}) {
+    EXPECT_EQ(UsesTahoma(c.major, c.minor), c.tahoma) << c.major << "." << c.minor;
+  }
 }
 
 TEST(AboutPicture, ComputerAndDiscOnATransparentGround) {

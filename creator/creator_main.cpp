@@ -1,0 +1,491 @@
+// The creator's wizard window.
+#include "creator/creator_main.h"
+
+#include "creator/creator_about.h"
+#include "creator/creator_adddll.h"
+#include "creator/creator_addfile.h"
+#include "creator/creator_addreg.h"
+#include "creator/creator_addshort.h"
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+const char kSaveQuestion[] = "Do you want to save the current settings\r\nto a Corvantaine Setup Datasheet?";
+const char kDatasheetFilter[] = "Setup Datasheets (*.sds)|*.sds";
+
+// The header that Next shows on arriving at page i.
+const char* const kNextHeader[] = {
+    "",
+    "Application Information",
+    "Select files to be installed",
+    "Registry Changes",
+    "License Aggreement",
+    "Application Compatibility / System Reboot",
+    "Default Destination Directory",
+    "Start-Up Shortcuts",
+    "DLL and OCX Registration",
+    "Additional Commands",
+    "Ready to go",
+};
+// The header that Back shows on arriving at page i.
+const char* const kBackHeader[] = {
+    "Welcome to the Corvantaine 2 Setup Creator",
+    "Application Information",
+    "Select files to be installed",
+    "Registry Changes",
+    "License Aggreement",
+    "Application Compatibility / System Reboot",
+    "Default Destination Directory",
+    "Start-Menu and QuickLaunch Shortcuts",
+    "DLL and OCX Registration",
+    "Additional Commands",
+};
+
+bool FileExists(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string FullPath(const std::string& path) {  // the profile service takes bare names elsewhere
+  char buf[MAX_PATH * 4];
+  DWORD n = GetFullPathNameA(path.c_str(), sizeof buf, buf, nullptr);
+  return n && n < sizeof buf ? std::string(buf, n) : path;
+}
+
+// Deletes every selected row: one walk, the index staying put where a row goes.
+void RemoveSelectedRows(ui::TListView& list) {
+  if (list.SelCount() < 1) return;
+  for (int i = 0; i < list.Count();)
+    if (list.Selected(i))
+      list.Delete(i);
+    else
+      ++i;
+}
+
+void RemoveSelectedItem(ui::TListBox& list) {
+  if (int i = list.ItemIndex(); i >= 0) list.Delete(i);
+}
+
+// The profile service, with buffers that grow until the answer fits.
+class TProfileReader : public datasheet::TReader {
+public:
+  explicit TProfileReader(std::string file) : File(std::move(file)) {}
+  std::optional<std::string> Value(const std::string& section, const std::string& key) override {
+    const char kMissing[] = "\x01missing\x01";
+    std::string v = Read(section.c_str(), key.c_str(), kMissing, 1);
+    if (v == kMissing) return std::nullopt;
+    return v;
+  }
+  std::vector<std::string> Keys(const std::string& section) override {
+    std::string all = Read(section.c_str(), nullptr, "", 2);
+    std::vector<std::string> keys;
+    for (size_t p = 0; p < all.size();) {
+      size_t end = all.find('\0', p);
+      if (end == std::string::npos) end = all.size();
+      if (end > p) keys.push_back(all.substr(p, end - p));
+      p = end + 1;
+    }
+    return keys;
+  }
+
+private:
+  // A value that fills the buffer comes back as size - 1 characters, a key list as size - 2.
+  std::string Read(const char* section, const char* key, const char* def, DWORD full) {
+    for (DWORD size = 2048;; size *= 2) {
+      std::string buf(size, '\0');
+      DWORD n = GetPrivateProfileStringA(section, key, def, buf.data(), size, File.c_str());
+      if (n < size - full) {
+        buf.resize(n);
+        return buf;
+      }
+    }
+  }
+  std::string File;
+};
+
+}  // namespace
+
+TForm1::TForm1()
+    : TForm("Corvantaine 2 - Setup Creator", 495, 330, ui::TBorder::Single, ui::TPosition::ScreenCenter,
+            {"MS Sans Serif", 8}) {
+  Form1 = this;
+  Panel1.SetFont({"MS Sans Serif", 8, true});
+  for (ui::TButton* b : {&SpeedButton1, &SpeedButton2, &SpeedButton3, &SpeedButton4}) {
+    b->SetFont({"MS Sans Serif", 8, true});
+    SetWindowLongA(b->Handle, GWL_STYLE, GetWindowLongA(b->Handle, GWL_STYLE) & ~WS_TABSTOP);  // no focus stop
+  }
+  SpeedButton1.SetHint("Add Command");
+  SpeedButton2.SetHint("Remove Command");
+  SpeedButton4.SetHint("Add Command");
+  SpeedButton3.SetHint("Remove Command");
+  Image1.LoadBitmap("IMAGE1", false);
+  SendMessageA(Handle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1))));
+
+  // Initial states.
+  EOpenFile.SetEnabled(false);
+  Button4.SetEnabled(false);
+  for (ui::TControl* c : std::initializer_list<ui::TControl*>{&Label27, &Edit5, &Button11, &Label28, &Label29})
+    c->SetEnabled(false);
+  for (ui::TCheckBox* c : {&CheckBox1, &CheckBox2, &CheckBox3, &CheckBox4, &CheckBox5, &CheckBox6, &CheckBox7, &CheckBox15})
+    c->SetEnabled(false);
+  Label30.SetVisible(false);
+  Button3.SetEnabled(false);
+  ActiveControl = &Button2;
+
+  // Handlers.
+  OnShow = [this] { FormShow(); };
+  OnCloseQuery = [this](bool& can) { FormCloseQuery(can); };
+  Button2.OnClick = [this] { Button2Click(); };
+  Button3.OnClick = [this] { Button3Click(); };
+  Button1.OnClick = [this] { Button1Click(); };
+  Button7.OnClick = [this] { Button7Click(); };
+  RadioButton1.OnClick = [this] { RadioButton1Click(); };
+  RadioButton2.OnClick = [this] { RadioButton2Click(); };
+  Button4.OnClick = [this] { Button4Click(); };
+  Button6.OnClick = [this] { Button6Click(); };
+  Button5.OnClick = [this] { Button5Click(); };
+  Button8.OnClick = [this] { Button8Click(); };
+  Button9.OnClick = [this] { Button9Click(); };
+  Button15.OnClick = [this] { Button15Click(); };
+  CheckBox14.OnClick = [this] { CheckBox14Click(); };
+  Button11.OnClick = [this] { Button11Click(); };
+  RadioButton8.OnClick = [this] { RadioButton8Click(); };
+  RadioButton7.OnClick = [this] { RadioButton7Click(); };
+  Button14.OnClick = [this] { Button14Click(); };
+  Button12.OnClick = [this] { Button12Click(); };
+  Button17.OnClick = [this] { Button17Click(); };
+  Button16.OnClick = [this] { Button16Click(); };
+  SpeedButton1.OnClick = [this] { SpeedButton1Click(); };
+  SpeedButton4.OnClick = [this] { SpeedButton4Click(); };
+  SpeedButton2.OnClick = [this] { SpeedButton2Click(&SpeedButton2); };
+  SpeedButton3.OnClick = [this] { SpeedButton2Click(&SpeedButton3); };
+  Button13.OnClick = [this] { Button13Click(); };
+
+  FormCreate();
+}
+
+TForm1::~TForm1() {
+  FormDestroy();
+  if (BuildThread) CloseHandle(BuildThread);
+  if (Form1 == this) Form1 = nullptr;
+}
+
+void TForm1::FormCreate() {
+  DWORD major = 0, minor = 0;
+  if (ui::WindowsVersion(major, minor) && ((major == 4 && minor > 0) || major > 4)) {
+    ui::TFontSpec f = Font;
+    f.Name = "Tahoma";
+    SetFont(f);
+    ui::TFontSpec p = Panel1.Font;
+    p.Name = "Tahoma";
+    Panel1.SetFont(p);
+  }
+  PackageList.clear();
+  PackageList.push_back("Required Files");
+}
+
+void TForm1::FormShow() {
+  if (DatasheetArgument.empty()) return;
+  if (FileExists(DatasheetArgument))
+    LoadDatasheet(DatasheetArgument);
+  else
+    ui::BeepMsgBox(Handle, "Specified Setup Datasheet does not exist!", MB_ICONWARNING | MB_OK);
+}
+
+void TForm1::FormCloseQuery(bool& CanClose) {
+  if (BuildRunning()) {  // the build still reaches the controls: the window stays
+    ui::Beep();
+    CanClose = false;
+    return;
+  }
+  if (Button1.Text() == "&Finish") {
+    CanClose = true;
+    return;
+  }
+  switch (ui::BeepMsgBox(Handle, kSaveQuestion, MB_ICONWARNING | MB_YESNOCANCEL)) {
+    case IDNO:
+      CanClose = true;
+      return;
+    case IDYES: {
+      ui::TFileDialog d;
+      d.Title = "Save Setup Datasheet";
+      d.Filter = kDatasheetFilter;
+      d.DefaultExt = "sds";
+      CanClose = false;
+      if (!ui::Dialogs().SaveFile(Handle, d)) return;
+      try {
+        SaveDatasheet(d.FileName);
+        CanClose = true;
+      } catch (const EDatasheetError& e) {  // nothing lost: the user may choose another file
+        ui::MsgBox(Handle, e.what(), MB_ICONERROR | MB_OK);
+      }
+      return;
+    }
+    default:
+      CanClose = false;
+  }
+}
+
+void TForm1::FormDestroy() { PackageList.clear(); }
+
+void TForm1::Button2Click() {
+  int page = Notebook1.PageIndex();
+  auto fail = [this](const char* text) { ui::BeepMsgBox(Handle, text, MB_ICONERROR | MB_OK); };
+  switch (page) {
+    case 0:
+      if (RadioButton2.Checked()) {
+        LoadDatasheet(EOpenFile.Text());
+        return;
+      }
+      break;
+    case 1:
+      if (EAppTitle.Text().empty() || EVersion.Text().empty()) return fail("Fill out all fields first!");
+      break;
+    case 2:
+      if (FileList.Count() < 1) return fail("No Files selected!");
+      break;
+    case 10:
+      if (!CheckBox10.Checked() && !CheckBox11.Checked()) return fail("Please select at least one Media Type!");
+      StartBuild();
+      return;
+    case 11:
+      return;
+  }
+  Panel1.SetText(kNextHeader[page + 1]);
+  Notebook1.SetPageIndex(page + 1);
+  if (page == 0) Button3.SetEnabled(true);
+}
+
+void TForm1::Button3Click() {
+  int page = Notebook1.PageIndex();
+  if (page < 1 || page > 10) return;
+  Panel1.SetText(kBackHeader[page - 1]);
+  Notebook1.SetPageIndex(page - 1);
+  if (page == 1) Button3.SetEnabled(false);
+}
+
+void TForm1::StartBuild() {
+  Panel1.SetText("Building package(s)");
+  Button1.SetEnabled(false);
+  Button2.SetEnabled(false);
+  Button3.SetEnabled(false);
+  Notebook1.SetPageIndex(11);
+  // The build thread starts here: created suspended (it frees itself), handed to WatchBuild,
+  // the waiting messages handled once so that the page is painted, then resumed.
+}
+
+void TForm1::WatchBuild(HANDLE thread) {
+  if (BuildThread) CloseHandle(BuildThread);
+  BuildThread = nullptr;
+  DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &BuildThread, SYNCHRONIZE, FALSE, 0);
+}
+
+bool TForm1::BuildRunning() const { return BuildThread && WaitForSingleObject(BuildThread, 0) == WAIT_TIMEOUT; }
+
+void TForm1::Button1Click() { Close(); }
+
+void TForm1::Button7Click() { AboutFrm->ShowModal(); }
+
+void TForm1::RadioButton1Click() {
+  EOpenFile.SetEnabled(false);
+  Button4.SetEnabled(false);
+}
+
+void TForm1::RadioButton2Click() {
+  EOpenFile.SetEnabled(true);
+  Button4.SetEnabled(true);
+}
+
+void TForm1::Button4Click() {
+  ui::TFileDialog d;
+  d.Title = "Open Setup Datasheet";
+  d.Filter = kDatasheetFilter;
+  if (ui::Dialogs().OpenFile(Handle, d)) EOpenFile.SetText(d.FileName);
+}
+
+void TForm1::Button6Click() { AddFileFrm->ShowModal(); }
+void TForm1::Button5Click() { RemoveSelectedRows(FileList); }
+void TForm1::Button8Click() { AddRegFrm->ShowModal(); }
+void TForm1::Button9Click() { RemoveSelectedRows(Registry); }
+
+void TForm1::Button15Click() {
+  ui::TFileDialog d;
+  d.Title = "Import Registration File...";
+  d.Filter = "Registration Files (*.reg)|*.reg";
+  if (ui::Dialogs().OpenFile(Handle, d)) ImportRegFile(d.FileName);
+}
+
+void TForm1::ImportRegFile(const std::string&) {
+  // The registry-export import fills this in.
+}
+
+void TForm1::CheckBox14Click() {
+  bool on = CheckBox14.Checked();
+  for (ui::TControl* c : std::initializer_list<ui::TControl*>{&Label27, &Label28, &Label29, &Button11, &Edit5})
+    c->SetEnabled(on);
+}
+
+void TForm1::Button11Click() {
+  ui::TFileDialog d;
+  d.Title = "Select License Aggreement File...";
+  d.Filter = "Plain Text Files (*.txt)|*.txt|Rich Text Files (*.rtf)|*.rtf";
+  if (ui::Dialogs().OpenFile(Handle, d)) Edit5.SetText(d.FileName);
+}
+
+void TForm1::RadioButton8Click() {
+  for (ui::TCheckBox* c : {&CheckBox1, &CheckBox2, &CheckBox3, &CheckBox4, &CheckBox5, &CheckBox6, &CheckBox7, &CheckBox15})
+    c->SetEnabled(true);
+}
+
+void TForm1::RadioButton7Click() {
+  std::initializer_list<ui::TCheckBox*> boxes{&CheckBox1, &CheckBox2, &CheckBox3, &CheckBox4,
+                                              &CheckBox5, &CheckBox6, &CheckBox7, &CheckBox15};
+  for (ui::TCheckBox* c : boxes) c->SetEnabled(false);
+  for (ui::TCheckBox* c : boxes) c->SetChecked(true);
+}
+
+void TForm1::Button14Click() { AddShortFrm->ShowModal(); }
+void TForm1::Button12Click() { RemoveSelectedRows(ShortCuts); }
+void TForm1::Button17Click() { AddDLLFrm->ShowModal(); }
+void TForm1::Button16Click() { RemoveSelectedItem(DLLList); }
+
+void TForm1::SpeedButton1Click() {
+  std::string command;
+  if (ui::Dialogs().InputBox(Handle, "Post-Installation Command",
+                             "Enter a command that should be executed after a successful installation process:",
+                             command, 255))
+    PIList.Add(command);
+}
+
+void TForm1::SpeedButton4Click() {
+  std::string command;
+  if (ui::Dialogs().InputBox(Handle, "Pre-Uninstallation Command",
+                             "Enter a command that should be executed before the uninstallation process starts:",
+                             command, 255))
+    PUIList.Add(command);
+}
+
+void TForm1::SpeedButton2Click(ui::TControl* Sender) {
+  if (Sender == &SpeedButton2) RemoveSelectedItem(PIList);
+  if (Sender == &SpeedButton3) RemoveSelectedItem(PUIList);
+}
+
+void TForm1::Button13Click() {
+  std::string folder = Edit3.Text();
+  if (ui::Dialogs().BrowseFolder(Handle, "Select an output directory.", folder)) Edit3.SetText(folder);
+}
+
+// ---- the datasheet -----------------------------------------------------------------------------
+namespace {
+template <size_t N>
+std::vector<std::array<std::string, N>> RowsOf(const ui::TListView& list) {
+  std::vector<std::array<std::string, N>> rows(list.Count());
+  for (int r = 0; r < list.Count(); ++r)
+    for (size_t c = 0; c < N; ++c) rows[r][c] = list.Cell(r, static_cast<int>(c));
+  return rows;
+}
+
+template <size_t N>
+void FillRows(ui::TListView& list, const std::vector<std::array<std::string, N>>& rows) {
+  list.BeginUpdate();
+  list.Clear();
+  for (const auto& row : rows) list.AddRow(std::vector<std::string>(row.begin(), row.end()));
+  list.EndUpdate();
+}
+
+void FillItems(ui::TListBox& list, const std::vector<std::string>& items) {
+  list.BeginUpdate();
+  list.Clear();
+  for (const std::string& s : items) list.Add(s);
+  list.EndUpdate();
+}
+}  // namespace
+
+datasheet::TDatasheet TForm1::Project() const {
+  datasheet::TDatasheet d;
+  d.Name = EAppTitle.Text();
+  d.Version = EVersion.Text();
+  d.Company = ECompany.Text();
+  d.Homepage = EHomepage.Text();
+  d.ShowLicense = CheckBox14.Checked();
+  d.LicenseFile = Edit5.Text();
+  d.Reboot = CheckBox8.Checked();
+  d.Destination = Edit1.Text();
+  d.PackageDest = Edit3.Text();
+  d.CAV = RadioButton3.Checked();
+  d.CA = RadioButton4.Checked();
+  d.A = RadioButton6.Checked();
+  d.AV = RadioButton5.Checked();
+  d.Web = CheckBox10.Checked();
+  d.CDDVD = CheckBox11.Checked();
+  d.Compression = CheckBox16.Checked();
+  d.Files = RowsOf<3>(FileList);
+  d.Registry = RowsOf<4>(Registry);
+  d.All = RadioButton7.Checked();
+  d.Custom = RadioButton8.Checked();
+  const ui::TCheckBox* systems[] = {&CheckBox1, &CheckBox2, &CheckBox3, &CheckBox4,
+                                    &CheckBox5, &CheckBox6, &CheckBox7, &CheckBox15};
+  for (size_t i = 0; i < 8; ++i) d.Systems[i] = systems[i]->Checked();
+  d.Shortcuts = RowsOf<6>(ShortCuts);
+  d.Dlls = DLLList.Items();
+  d.PostInstall = PIList.Items();
+  d.PreUninstall = PUIList.Items();
+  d.Packages = PackageList;
+  return d;
+}
+
+void TForm1::SetProject(const datasheet::TDatasheet& d) {
+  EAppTitle.SetText(d.Name);
+  EVersion.SetText(d.Version);
+  ECompany.SetText(d.Company);
+  EHomepage.SetText(d.Homepage);
+  CheckBox14.SetChecked(d.ShowLicense);
+  Edit5.SetText(d.LicenseFile);
+  CheckBox8.SetChecked(d.Reboot);
+  Edit1.SetText(d.Destination);
+  Edit3.SetText(d.PackageDest);
+  RadioButton3.SetChecked(d.CAV);
+  RadioButton4.SetChecked(d.CA);
+  RadioButton6.SetChecked(d.A);
+  RadioButton5.SetChecked(d.AV);
+  CheckBox10.SetChecked(d.Web);
+  CheckBox11.SetChecked(d.CDDVD);
+  CheckBox16.SetChecked(d.Compression);
+  FillRows(FileList, d.Files);
+  FillRows(Registry, d.Registry);
+  RadioButton7.SetChecked(d.All);
+  RadioButton8.SetChecked(d.Custom);
+  if (RadioButton7.Checked()) RadioButton7Click();
+  if (RadioButton8.Checked()) RadioButton8Click();
+  ui::TCheckBox* systems[] = {&CheckBox1, &CheckBox2, &CheckBox3, &CheckBox4,
+                              &CheckBox5, &CheckBox6, &CheckBox7, &CheckBox15};
+  for (size_t i = 0; i < 8; ++i) systems[i]->SetChecked(d.Systems[i]);
+  FillRows(ShortCuts, d.Shortcuts);
+  FillItems(DLLList, d.Dlls);
+  FillItems(PIList, d.PostInstall);
+  FillItems(PUIList, d.PreUninstall);
+  PackageList = d.Packages;
+}
+
+void TForm1::SaveDatasheet(const std::string& FileName) {
+  std::string file = FullPath(FileName);
+  DeleteFileA(file.c_str());
+  for (const datasheet::TEntry& e : datasheet::Entries(Project()))
+    if (!WritePrivateProfileStringA(e.Section.c_str(), e.Key.c_str(), e.Value.c_str(), file.c_str()))
+      throw EDatasheetError("Unable to write to " + FileName);
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());  // flushes the file
+}
+
+void TForm1::LoadDatasheet(const std::string& FileName) {
+  if (!FileExists(FileName)) {
+    ui::MsgBox(Handle, "Specified File does not exist!", MB_ICONERROR | MB_OK);
+    return;
+  }
+  ui::THourglass wait;
+  TProfileReader reader(FullPath(FileName));
+  SetProject(datasheet::Read(reader));
+  Panel1.SetText("Application Information");
+  Notebook1.SetPageIndex(1);
+  Button3.SetEnabled(true);
+}

@@ -1,0 +1,27 @@
+// Starting a whole program as a child process and answering its message boxes from outside,
+// the way a user would: each box is read (caption and text) and one of its buttons is pressed.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct TBoxSeen {
+  std::string Caption, Text;
+};
+
+struct TChildRun {
+  bool Started = false;
+  bool TimedOut = false;  // the child was still running at the time limit and was ended
+  DWORD Pid = 0;
+  DWORD ExitCode = ~0u;
+  std::vector<TBoxSeen> Boxes;
+};
+
+// Runs commandLine and waits for it. Each message box of the child gets the next button of
+// answers (IDOK, IDYES, IDNO, ...); once they run out, IDOK, or IDNO for a box without OK.
+TChildRun RunChild(const std::string& commandLine, std::vector<int> answers = {}, DWORD timeoutMs = 30000);
+
+// The directory of the running test program, with a trailing backslash.
+std::string ProgramDir();

@@ -1,0 +1,449 @@
+// The window layer under Wine's null display driver: windows and controls, the click rule,
+// the seam, the hand-over to the user-interface thread, modal windows, the layer's own dialogs.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+
+#include "ui/testing.h"
+#include "ui/ui.h"
+
+using namespace ui;
+using ui::testing::TAsked;
+using ui::testing::TScriptedDialogs;
+
+namespace {
+
+class TSample : public TForm {
+public:
+  TSample() : TForm("Sample", 300, 200) {
+    Box.OnClick = [this] { ++BoxClicks; };
+    A.OnClick = [this] { ++AClicks; };
+    B.OnClick = [this] { ++BClicks; };
+    ActiveControl = &Ok;
+  }
+  TButton Ok{*this, "Ok", "&OK", 10, 170, 75, 22};
+  TCheckBox Box{*this, "Box", "Tick", 10, 10, 100};
+  TGroupBox Group{*this, "Group", "Choice", 120, 10, 170, 70};
+  TRadioButton A{Group, "A", "A", 8, 16, 100, 17, true};
+  TRadioButton B{Group, "B", "B", 8, 36, 100, 17};
+  TRadioButton Other{*this, "Other", "Other group", 10, 40, 100, 17, true};
+  TPanel Header{*this, "Header", "Header", 10, 90, 280, 20};
+  TListView List{*this, "List", {{"One", 50}, {"Two", 60}, {"Three", 70}}, 10, 112, 200, 50};
+  int BoxClicks = 0, AClicks = 0, BClicks = 0;
+};
+
+std::string FaceOf(HWND h) {
+  LOGFONTA lf{};
+  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(h, WM_GETFONT, 0, 0)), sizeof lf, &lf);
+  return lf.lfFaceName;
+}
+
+TEST(Window, FormAndControlsExistWithTheirTextsAndGeometry) {
+  TSample f;
+  RECT r;
+  GetClientRect(f.Handle, &r);
+  EXPECT_EQ(r.right, 300);
+  EXPECT_EQ(r.bottom, 200);
+  EXPECT_EQ(f.Text(), "Sample");
+  EXPECT_EQ(f.Ok.Text(), "&OK");
+  EXPECT_EQ(f.FindControl("B"), &f.B);
+  EXPECT_EQ(f.FindControl("nothing"), nullptr);
+  EXPECT_EQ(f.B.Left(), 8);  // relative to its group box
+  EXPECT_EQ(f.B.Top(), 36);
+  EXPECT_EQ(GetParent(f.B.Handle), f.Group.Handle);
+  // Centred on the 1024 x 768 screen.
+  GetWindowRect(f.Handle, &r);
+  EXPECT_NEAR((r.left + r.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+  EXPECT_FALSE(GetWindowLongA(f.Handle, GWL_STYLE) & (WS_MAXIMIZEBOX | WS_THICKFRAME));
+  EXPECT_TRUE(GetWindowLongA(f.Handle, GWL_STYLE) & WS_MINIMIZEBOX);
+}
+
+TEST(Window, FontPassesToControlsThatTakeTheirParentsFont) {
+  TSample f;
+  f.Header.SetFont({"MS Sans Serif", 8, true});
+  EXPECT_EQ(FaceOf(f.Ok.Handle), "MS Sans Serif");
+  TFontSpec t = f.Font;
+  t.Name = "Tahoma";
+  f.SetFont(t);
+  EXPECT_EQ(FaceOf(f.Ok.Handle), "Tahoma");
+  EXPECT_EQ(FaceOf(f.B.Handle), "Tahoma");  // inside the group box
+  EXPECT_EQ(f.Header.Font.Name, "MS Sans Serif");  // a font of its own stays
+  EXPECT_TRUE(f.Header.Font.Bold);
+}
+
+TEST(Window, ProgramChangesOfCheckBoxesAndRadioButtonsRunTheirClickHandlers) {
+  TSample f;
+  struct Step { const char* what; bool boxTo; int boxClicks; };
+  for (Step s : {Step{"tick", true, 1}, Step{"tick again: no change", true, 1}, Step{"untick", false, 2},
+                 Step{"untick again", false, 2}}) {
+    f.Box.SetChecked(s.boxTo);
+    EXPECT_EQ(f.Box.Checked(), s.boxTo) << s.what;
+    EXPECT_EQ(f.BoxClicks, s.boxClicks) << s.what;
+  }
+  // A user's click toggles and runs the handler once.
+  SendMessageA(f.Box.Handle, BM_CLICK, 0, 0);
+  EXPECT_TRUE(f.Box.Checked());
+  EXPECT_EQ(f.BoxClicks, 3);
+
+  f.B.SetChecked(true);  // becomes checked: handler; A unchecked without its handler
+  EXPECT_TRUE(f.B.Checked());
+  EXPECT_FALSE(f.A.Checked());
+  EXPECT_TRUE(f.Other.Checked()) << "another parent, another group";
+  EXPECT_EQ(f.BClicks, 1);
+  EXPECT_EQ(f.AClicks, 0);
+  f.B.SetChecked(true);  // already checked: nothing
+  EXPECT_EQ(f.BClicks, 1);
+  f.B.SetChecked(false);  // unchecking checks nothing else and runs nothing
+  EXPECT_FALSE(f.A.Checked());
+  EXPECT_FALSE(f.B.Checked());
+  EXPECT_EQ(f.BClicks, 1);
+  SendMessageA(f.A.Handle, BM_CLICK, 0, 0);  // the user's click
+  EXPECT_TRUE(f.A.Checked());
+  EXPECT_EQ(f.AClicks, 1);
+}
+
+TEST(Window, ListViewRowsCellsSelectionAndColumns) {
+  TSample f;
+  EXPECT_EQ(f.List.ColumnCount(), 3);
+  EXPECT_EQ(f.List.ColumnCaption(1), "Two");
+  EXPECT_EQ(f.List.ColumnWidth(2), 70);
+  std::string longText(5000, 'x');
+  f.List.BeginUpdate();
+  f.List.AddRow({"a", "b", "c"});
+  f.List.AddRow({"d", longText});
+  f.List.EndUpdate();
+  EXPECT_EQ(f.List.Count(), 2);
+  EXPECT_EQ(f.List.Row(0), (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(f.List.Cell(1, 1), longText);
+  EXPECT_EQ(f.List.Cell(1, 2), "");
+  f.List.SetSelected(0, true);
+  f.List.SetSelected(1, true);
+  EXPECT_EQ(f.List.SelCount(), 2);
+  f.List.Delete(0);
+  EXPECT_EQ(f.List.Cell(0, 0), "d");
+  EXPECT_TRUE(f.List.Selected(0));
+}
+
+TEST(Window, OtherControls) {
+  TForm f("Other", 400, 300);
+  TListBox lb(f, "lb", 0, 0, 100, 100);
+  EXPECT_EQ(lb.ItemIndex(), -1);
+  lb.Add("z");
+  lb.Add("a");
+  EXPECT_EQ(lb.Items(), (std::vector<std::string>{"z", "a"})) << "unsorted";
+  lb.SetItemIndex(1);
+  EXPECT_EQ(lb.ItemIndex(), 1);
+
+  TComboBox edit(f, "edit", TComboStyle::DropDown, 0, 110, 100, 100, 5);
+  edit.Add("one");
+  edit.SetText("typed");
+  EXPECT_EQ(edit.Text(), "typed");
+  edit.Clear();
+  EXPECT_EQ(edit.Count(), 0);
+  EXPECT_EQ(edit.Text(), "");
+  TComboBox list(f, "list", TComboStyle::DropDownList, 0, 140, 100);
+  list.Add("x");
+  list.Add("y");
+  list.SetText("y");
+  EXPECT_EQ(list.ItemIndex(), 1);
+  EXPECT_EQ(list.Text(), "y");
+  list.SetText("absent");
+  EXPECT_EQ(list.ItemIndex(), -1);
+
+  TEdit e(f, "e", "", 0, 170, 100, 21, 255);
+  EXPECT_EQ(e.MaxLength(), 255);
+
+  TNotebook nb(f, "nb", {"P0", "P1", "P2"}, 200, 0, 200, 200);
+  TLabel onPage1(nb.Page(1), "onPage1", "here", 0, 0);
+  EXPECT_EQ(nb.PageIndex(), 0);
+  EXPECT_TRUE(nb.Page(0).Visible());
+  nb.SetPageIndex(2);
+  EXPECT_EQ(nb.PageIndex(), 2);
+  EXPECT_FALSE(nb.Page(0).Visible());
+  EXPECT_TRUE(nb.Page(2).Visible());
+  EXPECT_EQ(nb.Page(1).Name, "P1");
+
+  struct Spin { const char* text; int value; };
+  TSpinEdit spin(f, "spin", 0, 200, 60, 21, 0, 65535);
+  for (Spin s : {Spin{"12", 12}, Spin{"", 0}, Spin{"abc", 0}, Spin{"12x", 0}, Spin{"70000", 65535},
+                 Spin{"-5", 0}}) {
+    spin.SetText(s.text);
+    EXPECT_EQ(spin.Value(), s.value) << s.text;
+  }
+
+  TCheckListBox clb(f, "clb", 0, 230, 150, 60, 20);
+  clb.Add("first");
+  clb.Add("second");
+  clb.SetChecked(1, true);
+  EXPECT_FALSE(clb.Checked(0));
+  EXPECT_TRUE(clb.Checked(1));
+  EXPECT_EQ(clb.Item(1), "second");
+
+  TProgressBar bar(f, "bar", 160, 230, 100, 17);
+  bar.SetPosition(42);
+  EXPECT_EQ(bar.Position(), 42);
+
+  TButton flat(f, "flat", "+", 300, 250, 20, 20, true);
+  flat.SetHint("Add Command");
+  EXPECT_EQ(flat.Hint, "Add Command");
+  EXPECT_NE(f.Tooltip, nullptr);
+}
+
+TEST(Window, TimerFiresOnTheMessageLoop) {
+  TForm f("Timer", 100, 100);
+  TTimer t(f, 1);
+  int fired = 0;
+  t.OnTimer = [&] {
+    ++fired;
+    t.SetEnabled(false);  // one shot
+  };
+  t.SetEnabled(true);
+  EXPECT_TRUE(ui::testing::PumpUntil([&] { return fired > 0; }));
+  ui::testing::PumpUntil([] { return false; }, 50);
+  EXPECT_EQ(fired, 1);
+}
+
+TEST(Seam, ScriptedAnswererRecordsWhatWasAskedAndAnswersInOrder) {
+  TScriptedDialogs d;
+  Application.Title = "App";
+  d.Answer(IDNO);
+  d.AnswerFile("C:\\a.sds");
+  d.AnswerCancel();
+  d.AnswerText("cmd");
+  d.Answer(3);
+  d.AnswerText("C:\\out");
+  EXPECT_EQ(ui::BeepMsgBox(nullptr, "Error!", MB_ICONERROR | MB_OK), IDOK);  // takes no answer
+  EXPECT_EQ(ui::MsgBox(nullptr, "Save?", MB_ICONWARNING | MB_YESNOCANCEL), IDNO);
+  TFileDialog fd;
+  fd.Title = "Open";
+  EXPECT_TRUE(Dialogs().OpenFile(nullptr, fd));
+  EXPECT_EQ(fd.FileName, "C:\\a.sds");
+  EXPECT_FALSE(Dialogs().SaveFile(nullptr, fd));
+  std::string v;
+  EXPECT_TRUE(Dialogs().InputBox(nullptr, "Cap", "Prompt", v, 255));
+  EXPECT_EQ(v, "cmd");
+  ui::Beep();
+  EXPECT_EQ(Dialogs().Question(nullptr, "Overwrite?", "Setup", MB_ICONQUESTION,
+                               {"&Yes", "Yes to &All", "&No", "N&o to All"}),
+            3);
+  std::string folder = "C:\\in";
+  EXPECT_TRUE(Dialogs().BrowseFolder(nullptr, "Pick", folder));
+  EXPECT_EQ(folder, "C:\\out");
+  EXPECT_EQ(Dialogs().Question(nullptr, "More?", "", MB_ICONQUESTION, {"a"}), -1);  // no answer left
+  EXPECT_EQ(d.Unscripted, 1);
+
+  ASSERT_EQ(d.Asked.size(), 8u);
+  EXPECT_EQ(d.Beeps, 2);
+  struct Row { TAsked::TKind kind; bool beep; const char* text; const char* caption; };
+  Row want[] = {{TAsked::Message, true, "Error!", "App"},     {TAsked::Message, false, "Save?", "App"},
+                {TAsked::OpenFile, false, "", "Open"},        {TAsked::SaveFile, false, "", "Open"},
+                {TAsked::InputBox, false, "Prompt", "Cap"},   {TAsked::Question, true, "Overwrite?", "Setup"},
+                {TAsked::BrowseFolder, false, "Pick", ""},    {TAsked::Question, false, "More?", ""}};
+  for (size_t i = 0; i < std::size(want); ++i) {
+    EXPECT_EQ(d.Asked[i].Kind, want[i].kind) << i;
+    EXPECT_EQ(d.Asked[i].Beep, want[i].beep) << i;
+    EXPECT_EQ(d.Asked[i].Text, want[i].text) << i;
+    EXPECT_EQ(d.Asked[i].Caption, want[i].caption) << i;
+  }
+  EXPECT_EQ(d.Asked[0].Icon(), UINT(MB_ICONERROR));
+  EXPECT_EQ(d.Asked[1].ButtonSet(), UINT(MB_YESNOCANCEL));
+  EXPECT_EQ(d.Asked[4].MaxLength, 255);
+  EXPECT_EQ(d.Asked[5].Buttons[1], "Yes to &All");
+  EXPECT_EQ(d.Asked[6].Value, "C:\\in");
+}
+
+TEST(Seam, PopupMenuRunsTheChosenItem) {
+  TScriptedDialogs d;
+  TForm f("Menu", 100, 100);
+  TPopupMenu menu(f);
+  TMenuItem first(menu, "Add Files..."), second(menu, "Add Folder Content...");
+  int which = 0;
+  first.OnClick = [&] { which = 1; };
+  second.OnClick = [&] { which = 2; };
+  d.Answer(1);
+  menu.Popup(10, 20);
+  EXPECT_EQ(which, 2);
+  ASSERT_EQ(d.Asked.size(), 1u);
+  EXPECT_EQ(d.Asked[0].Buttons, (std::vector<std::string>{"Add Files...", "Add Folder Content..."}));
+  EXPECT_EQ(d.Asked[0].Text, "10,20");
+  which = 0;
+  d.AnswerCancel();
+  menu.Popup(0, 0);
+  EXPECT_EQ(which, 0);
+}
+
+// The layer's own dialogs, driven from inside their modal loops.
+struct TFind {
+  const char* Text;
+  HWND Found;
+};
+BOOL CALLBACK MatchText(HWND h, LPARAM p) {
+  auto* f = reinterpret_cast<TFind*>(p);
+  char buf[256];
+  GetWindowTextA(h, buf, sizeof buf);
+  if (lstrcmpA(buf, f->Text) != 0) return TRUE;
+  f->Found = h;
+  return FALSE;
+}
+HWND FindChildByText(HWND parent, const char* text) {
+  TFind f{text, nullptr};
+  EnumChildWindows(parent, MatchText, reinterpret_cast<LPARAM>(&f));
+  return f.Found;
+}
+
+TEST(RealDialogs, InputBoxTakesTheTypedTextOnOkAndNothingOnCancel) {
+  ui::Init();
+  for (bool ok : {true, false}) {
+    PostCall([ok] {
+      HWND box = FindWindowA(nullptr, "Post-Installation Command");
+      ASSERT_NE(box, nullptr);
+      HWND edit = FindWindowExA(box, nullptr, "EDIT", nullptr);
+      ASSERT_NE(edit, nullptr);
+      EXPECT_EQ(SendMessageA(edit, EM_GETLIMITTEXT, 0, 0), 10);
+      SetWindowTextA(edit, "regedit /s");
+      SendMessageA(FindChildByText(box, ok ? "OK" : "Cancel"), BM_CLICK, 0, 0);
+    });
+    std::string v = "before";
+    EXPECT_EQ(Dialogs().InputBox(nullptr, "Post-Installation Command", "Enter a command:", v, 10), ok);
+    EXPECT_EQ(v, ok ? "regedit /s" : "before");
+  }
+}
+
+TEST(RealDialogs, QuestionWithButtonsOfItsOwnReturnsThePressedOne) {
+  ui::Init();
+  const std::vector<std::string> buttons{"&Yes", "Yes to &All", "&No", "N&o to All"};
+  for (int i = 0; i < 4; ++i) {
+    PostCall([&, i] {
+      HWND box = FindWindowA(nullptr, "Overwrite");
+      ASSERT_NE(box, nullptr);
+      SendMessageA(FindChildByText(box, buttons[i].c_str()), BM_CLICK, 0, 0);
+    });
+    EXPECT_EQ(Dialogs().Question(nullptr, "Replace the file?", "Overwrite", MB_ICONQUESTION, buttons), i);
+  }
+  PostCall([] { PostMessageA(FindWindowA(nullptr, "Overwrite"), WM_CLOSE, 0, 0); });
+  EXPECT_EQ(Dialogs().Question(nullptr, "Replace the file?", "Overwrite", MB_ICONQUESTION, buttons), -1);
+}
+
+TEST(Modal, ShowModalRunsUntilTheWindowClosesAndDisablesTheOthers) {
+  TSample main;
+  main.Show();
+  TForm dialog("Dialog", 200, 100, TBorder::Dialog, TPosition::MainFormCenter);
+  int shows = 0;
+  bool mainEnabledDuring = true;
+  dialog.OnShow = [&] { ++shows; };
+  PostCall([&] {
+    mainEnabledDuring = IsWindowEnabled(main.Handle);
+    dialog.Close();
+  });
+  EXPECT_EQ(dialog.ShowModal(), mrCancel);
+  EXPECT_EQ(shows, 1);
+  EXPECT_FALSE(mainEnabledDuring);
+  EXPECT_TRUE(IsWindowEnabled(main.Handle));
+  EXPECT_FALSE(IsWindowVisible(dialog.Handle));
+  ui::testing::CloseWhenModal(dialog);
+  dialog.ShowModal();
+  EXPECT_EQ(shows, 2);
+  main.Hide();
+}
+
+TEST(Modal, CloseQueryDecidesAndTheMainWindowEndsTheLoop) {
+  TSample main;
+  bool allow = false;
+  int asked = 0;
+  main.OnCloseQuery = [&](bool& can) {
+    ++asked;
+    can = allow;
+  };
+  SendMessageA(main.Handle, WM_CLOSE, 0, 0);  // the close box
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(IsWindow(main.Handle));
+  allow = true;
+  main.Close();
+  EXPECT_EQ(main.Handle, nullptr);
+  MSG m;
+  EXPECT_TRUE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the loop would end";
+}
+
+// ---- threads -----------------------------------------------------------------------------------
+class TWorker : public TThread {
+public:
+  std::function<void()> Body;
+  std::atomic<bool>* Freed = nullptr;
+  ~TWorker() override {
+    if (Freed) *Freed = true;
+  }
+protected:
+  void Execute() override { Body(); }
+};
+
+TEST(Thread, SynchronizeRunsOnTheUserInterfaceThreadAndPassesErrorsBack) {
+  ui::Init();
+  DWORD ui = GetCurrentThreadId(), ranOn = 0;
+  std::string caught;
+  TWorker w;
+  w.Body = [&] {
+    TThread::Synchronize([&] { ranOn = GetCurrentThreadId(); });
+    try {
+      TThread::Synchronize([] { throw std::runtime_error("from the call"); });
+    } catch (const std::exception& e) {
+      caught = e.what();
+    }
+  };
+  EXPECT_EQ(WaitForSingleObject(w.Handle, 50), WAIT_TIMEOUT) << "created suspended";
+  w.Resume();
+  w.WaitFor();  // serves the hand-overs while it waits
+  EXPECT_TRUE(w.Finished);
+  EXPECT_EQ(ranOn, ui);
+  EXPECT_EQ(caught, "from the call");
+
+  bool atOnce = false;  // on the user-interface thread the call runs at once
+  TThread::Synchronize([&] { atOnce = true; });
+  EXPECT_TRUE(atOnce);
+  EXPECT_THROW(TThread::Synchronize([] { throw std::logic_error("x"); }), std::logic_error);
+}
+
+TEST(Thread, FreeOnTerminateDeletesTheThreadAndAnEscapingErrorIsSwallowed) {
+  ui::Init();
+  std::atomic<bool> freed = false;
+  auto* w = new TWorker;
+  w->Freed = &freed;
+  w->FreeOnTerminate = true;
+  w->SetPriority(THREAD_PRIORITY_BELOW_NORMAL);
+  EXPECT_EQ(GetThreadPriority(w->Handle), THREAD_PRIORITY_BELOW_NORMAL);
+  w->Body = [] { throw std::runtime_error("lost"); };
+  w->Resume();
+  EXPECT_TRUE(ui::testing::PumpUntil([&] { return freed.load(); }));
+}
+
+}  // namespace
+
+namespace {
+int TextWidth(const std::string& text, const TFontSpec& f) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, FontHandle(f));
+  SIZE s;
+  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &s);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return s.cx;
+}
+}  // namespace
+
+// An auto-sized label is as wide as its text, also after a change of font, and never wraps
+// its last word away when the text fits exactly.
+TEST(Window, AnAutoSizedLabelFitsItsTextInEveryFont) {
+  TForm f("Labels", 600, 100);
+  TPanel page(f, "page", "", 0, 0, 600, 100);
+  const std::string text = "required. The commands will be executed without further confirmation.";
+  TLabel l(page, "l", text, 8, 8);
+  EXPECT_GE(l.Width(), TextWidth(text, l.Font));
+  TFontSpec t = f.Font;
+  t.Name = "Tahoma";
+  f.SetFont(t);
+  EXPECT_EQ(l.Font.Name, "Tahoma");
+  EXPECT_GE(l.Width(), TextWidth(text, t));
+  l.SetText(text + " and more");
+  EXPECT_GE(l.Width(), TextWidth(text + " and more", t));
+  EXPECT_EQ(GetWindowLongA(l.Handle, GWL_STYLE) & SS_TYPEMASK, SS_LEFTNOWORDWRAP) << "no word wrap";
+}
