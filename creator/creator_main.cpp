@@ -271,8 +271,9 @@ void TForm1::StartBuild() {
   Button2.SetEnabled(false);
   Button3.SetEnabled(false);
   Notebook1.SetPageIndex(11);
-  // The build thread starts here: created suspended (it frees itself), handed to WatchBuild,
-  // the waiting messages handled once so that the page is painted, then resumed.
+  // The build thread is created here: suspended, freeing itself, and handed to WatchBuild.
+  ui::Application.ProcessMessages();  // the report page is painted before the build begins
+  // ... and resumed here.
 }
 
 void TForm1::WatchBuild(HANDLE thread) {

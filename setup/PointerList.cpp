@@ -1,6 +1,5 @@
 #include "setup/PointerList.h"
 
-#include <chrono>
 #include <ctime>
 
 TListTimerService* ListTimerService = nullptr;
@@ -36,16 +35,13 @@ static int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
 }
 
 TDateTime NowLocal() {
-  using namespace std::chrono;
-  const auto now = system_clock::now();
-  const std::time_t t = system_clock::to_time_t(now);
+  const std::time_t t = std::time(nullptr);
   const std::tm* lt = std::localtime(&t);
   if (!lt) return 0;
-  const int64_t ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
-  const int64_t days = DaysFromCivil(lt->tm_year + 1900, lt->tm_mon + 1, lt->tm_mday) -
+  const int64_t days = DaysFromCivil(lt->tm_year + 1900, static_cast<unsigned>(lt->tm_mon + 1),
+                                     static_cast<unsigned>(lt->tm_mday)) -
                        DaysFromCivil(1899, 12, 30);
-  const double secs = lt->tm_hour * 3600.0 + lt->tm_min * 60.0 + lt->tm_sec + ms / 1000.0;
-  return static_cast<double>(days) + secs / 86400.0;
+  return static_cast<double>(days) + (lt->tm_hour * 3600 + lt->tm_min * 60 + lt->tm_sec) / 86400.0;
 }
 
 TDateTime (*TLHPointerList::Clock)() = NowLocal;

@@ -271,9 +271,12 @@ bool PartNamed(const TSetupCommandLine& cl, const std::string& caption) {
 int32_t VersionNumber(uint32_t versionMS, uint32_t versionLS) {
   const std::string joined = std::to_string(versionMS >> 16) + std::to_string(versionMS & 0xFFFF) +
                              std::to_string(versionLS >> 16) + std::to_string(versionLS & 0xFFFF);
-  if (joined.size() > 10) return 2147483647;
-  const uint64_t v = std::stoull(joined);
-  return v > 2147483647u ? 2147483647 : static_cast<int32_t>(v);
+  uint64_t v = 0;
+  for (char c : joined) {
+    v = v * 10 + static_cast<uint64_t>(c - '0');
+    if (v > 2147483647u) return 2147483647;
+  }
+  return static_cast<int32_t>(v);
 }
 
 bool OsAllowed(const TAppInfoRec& info, uint32_t platform, uint32_t major, uint32_t minor) {

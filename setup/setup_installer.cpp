@@ -8,6 +8,8 @@
 
 #include <vector>
 
+#include "setup/setup_main.h"
+
 const char* const kMissingFilesText =
     "Could not find all required files!\r\nYour Setup Package seems to be corrupt or "
     "incomplete.\r\nPlease contact your software manufacturer.\r\n\r\nSetup cannot continue and "
@@ -285,22 +287,52 @@ void (*ShellOpen)(const std::string& url) = ShellExecuteOpen;
 
 void TInstaller::OpenURL(const std::string& URL) { ShellOpen(URL); }
 
-// ---- the parts that reach the window (until the window layer is in place) ----
+// ---- the parts that reach the window ----
 
-bool CommonShortcutsChecked() { return false; }
+bool CommonShortcutsChecked() { return MainForm && MainForm->CommonSC.Checked(); }
 
 void TInstaller::ShowLoadError(const char* text) {
-  MessageBeep(MB_OK);
-  MessageBoxA(nullptr, text, "Setup", MB_OK | MB_ICONERROR);
+  ui::BeepMsgBox(MainForm ? MainForm->Handle : nullptr, text, MB_OK | MB_ICONERROR);
 }
 
-void TInstaller::FillPartsList() {}
+void TInstaller::FillPartsList() {
+  if (!MainForm) return;
+  ui::TCheckListBox& parts = MainForm->PartsList;
+  parts.Clear();
+  if (AppInfo.HasStartMenuShortcut == 1) parts.Add("Add Shortcuts to Start Menu");
+  if (AppInfo.HasDesktopShortcut == 1) parts.Add("Add Shortcuts to Desktop");
+  if (AppInfo.HasQuickLaunchShortcut == 1) parts.Add("Add Shortcuts to Quick Launch Bar");
+  if (Packages)
+    for (const std::string& name : *Packages) parts.Add(name);
+  for (int i = 0; i < parts.Count(); ++i) parts.SetChecked(i, true);
+}
 
-bool TInstaller::IsPackageSelected(const std::string&) { return false; }
+// Runs on the worker; the list no longer changes once the installation has started.
+bool TInstaller::IsPackageSelected(const std::string& Name) {
+  if (!MainForm) return false;
+  ui::TCheckListBox& parts = MainForm->PartsList;
+  for (int i = 0, n = parts.Count(); i < n; ++i)
+    if (parts.Checked(i) && parts.Item(i) == Name) return true;
+  return false;
+}
 
 bool TInstaller::CheckOS() {
   OSVERSIONINFOA v{};
   v.dwOSVersionInfoSize = sizeof v;
   if (!GetVersionExA(&v)) return false;
+  if (MainForm) {
+    if (v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) MainForm->CommonSC.SetEnabled(false);
+    if (v.dwMajorVersion > 4 || (v.dwMajorVersion == 4 && v.dwMinorVersion > 0)) {
+      ui::TFontSpec f = MainForm->Font;
+      f.Name = "Tahoma";
+      MainForm->SetFont(f);
+      for (ui::TLabel* l : {&MainForm->Label1, &MainForm->Label2, &MainForm->Label5, &MainForm->Label6,
+                            &MainForm->Label30, &MainForm->LAppWebsite, &MainForm->Label3}) {
+        ui::TFontSpec own = l->Font;
+        own.Name = "Tahoma";
+        l->SetFont(own);
+      }
+    }
+  }
   return OsAllowed(AppInfo, v.dwPlatformId, v.dwMajorVersion, v.dwMinorVersion);
 }

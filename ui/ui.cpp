@@ -167,6 +167,11 @@ LRESULT CALLBACK ControlProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   if (!self) return DefWindowProcA(h, msg, wp, lp);
   WNDPROC old = self->OldProc;
   switch (msg) {
+    case WM_GETDLGCODE:  // a control with a key handler sees Enter too, as typed into it
+      if (self->OnKeyPress && lp && reinterpret_cast<MSG*>(lp)->message == WM_KEYDOWN &&
+          reinterpret_cast<MSG*>(lp)->wParam == VK_RETURN)
+        return CallWindowProcA(old, h, msg, wp, lp) | DLGC_WANTMESSAGE;
+      break;
     case WM_CHAR:
       if (self->OnKeyPress) {
         char c = static_cast<char>(wp);
@@ -505,6 +510,21 @@ void TImage::LoadBitmap(const char* resource, bool transparent) {
           p[2] = GetRValue(bg);
         }
       }
+  }
+  if (b && transparent && GetObjectA(b, sizeof ds, &ds) == sizeof ds && ds.dsBm.bmBitsPixel <= 8) {
+    // A palette bitmap: every colour-table entry of the top-left pixel's colour becomes the parent's.
+    COLORREF bg = Parent->Color != CLR_INVALID ? Parent->Color : GetSysColor(COLOR_BTNFACE);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, b);
+    RGBQUAD colors[256];
+    const UINT n = GetDIBColorTable(dc, 0, 256, colors);
+    const COLORREF key = GetPixel(dc, 0, 0);
+    for (UINT i = 0; i < n; ++i)
+      if (RGB(colors[i].rgbRed, colors[i].rgbGreen, colors[i].rgbBlue) == key)
+        colors[i] = RGBQUAD{GetBValue(bg), GetGValue(bg), GetRValue(bg), 0};
+    SetDIBColorTable(dc, 0, n, colors);
+    SelectObject(dc, old);
+    DeleteDC(dc);
   }
   SetBitmap(b);
 }

@@ -442,6 +442,11 @@ public:
   // The shell's folder browser rooted at the desktop, file-system folders only; opens at folder
   // when it names an existing one. true with folder set when the user confirms.
   virtual bool BrowseFolder(HWND owner, const std::string& prompt, std::string& folder) = 0;
+  // The same, rooted at folder when the shell can resolve that name (then only it and the folders
+  // below it can be chosen), else at the desktop.
+  virtual bool BrowseFolderFrom(HWND owner, const std::string& prompt, std::string& folder) {
+    return BrowseFolder(owner, prompt, folder);
+  }
   // A caption, a prompt, one edit (value in and out, at most maxLength characters when > 0), OK
   // and Cancel. true on OK.
   virtual bool InputBox(HWND owner, const std::string& caption, const std::string& prompt,
