@@ -11,7 +11,7 @@
 #include "creator/creator_addshort.h"
 #include "creator/creator_main.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
   ui::Application.Title = "Corvantaine 2 Setup Creator";
   new TForm1;  // sets Form1 as it is created: the first window, so the main one
   AddFileFrm = new TAddFileFrm;
@@ -20,7 +20,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   AddShortFrm = new TAddShortFrm;
   AddDLLFrm = new TAddDLLFrm;
   if (__argc > 1) Form1->DatasheetArgument = __argv[1];
-  ui::Application.Run();
+  ui::Application.Run(show);
   delete AddDLLFrm;
   delete AddShortFrm;
   delete AboutFrm;

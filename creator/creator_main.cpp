@@ -6,6 +6,7 @@
 #include "creator/creator_addfile.h"
 #include "creator/creator_addreg.h"
 #include "creator/creator_addshort.h"
+#include "creator/creator_regimport.h"
 
 TForm1* Form1 = nullptr;
 
@@ -194,13 +195,13 @@ void TForm1::FormShow() {
 }
 
 void TForm1::FormCloseQuery(bool& CanClose) {
+  if (Button1.Text() == "&Finish") {  // set by the build's last call on the window
+    CanClose = true;
+    return;
+  }
   if (BuildRunning()) {  // the build still reaches the controls: the window stays
     ui::Beep();
     CanClose = false;
-    return;
-  }
-  if (Button1.Text() == "&Finish") {
-    CanClose = true;
     return;
   }
   switch (ui::BeepMsgBox(Handle, kSaveQuestion, MB_ICONWARNING | MB_YESNOCANCEL)) {
@@ -317,8 +318,25 @@ void TForm1::Button15Click() {
   if (ui::Dialogs().OpenFile(Handle, d)) ImportRegFile(d.FileName);
 }
 
-void TForm1::ImportRegFile(const std::string&) {
-  // The registry-export import fills this in.
+// Appends a row to Registry for every value of the export. What a setup cannot carry is left out
+// and named in one message after the rest is in.
+void TForm1::ImportRegFile(const std::string& FileName) {
+  if (!FileExists(FileName)) {
+    ui::MsgBox(Handle, "Specified File does not exist!", MB_ICONERROR | MB_OK);
+    return;
+  }
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!ReadRegExportFile(FileName, bytes, error)) {
+    ui::BeepMsgBox(Handle, error, MB_ICONERROR | MB_OK);
+    return;
+  }
+  const TRegImportResult result = ParseRegExport(bytes, AnsiFromWide);
+  Registry.BeginUpdate();
+  for (const TRegImportRow& row : result.Rows) Registry.AddRow({row.Path, row.Key, row.Value, row.Type});
+  Registry.EndUpdate();
+  const std::string notice = RegImportNotice(result);
+  if (!notice.empty()) ui::BeepMsgBox(Handle, notice, MB_ICONWARNING | MB_OK);
 }
 
 void TForm1::CheckBox14Click() {

@@ -206,8 +206,9 @@ public:
 
   // Next on the Ready page once a medium is chosen: the report page and the build thread.
   void StartBuild();
-  // The build thread to wait for: a close request is refused while it runs. Takes its own
-  // duplicate of the handle, so the thread may free itself.
+  // The build thread to wait for: a close request is refused while it runs, until Button1
+  // reads "&Finish" (the build's last call on the window). Takes its own duplicate of the
+  // handle, so the thread may free itself.
   void WatchBuild(HANDLE thread);
   bool BuildRunning() const;
 

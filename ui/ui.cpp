@@ -223,8 +223,8 @@ void PostCall(std::function<void()> call) {
   if (!PostMessageA(Application.SyncWindow, WM_CV_POSTED, 0, reinterpret_cast<LPARAM>(f))) delete f;
 }
 
-void TApplication::Run() {
-  if (MainForm) MainForm->Show();
+void TApplication::Run(int how) {
+  if (MainForm) MainForm->Show(how);
   MSG m;
   while (!Terminated && GetMessageA(&m, nullptr, 0, 0) > 0) DispatchOne(m);
   Terminated = true;
@@ -845,16 +845,20 @@ void TForm::Place() {
   SetWindowPos(Handle, nullptr, std::max(0, x), std::max(0, y), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TForm::Show() {
+void TForm::Show(int how) {
   bool visible = IsWindowVisible(Handle);
   if (!visible) {
     Place();
     if (OnShow) OnShow();
   }
   if (!Handle) return;  // the show handler may have closed the program
-  ShowWindow(Handle, SW_SHOW);
-  if (!visible && ActiveControl && ActiveControl->Handle && IsWindowEnabled(ActiveControl->Handle))
-    ::SetFocus(ActiveControl->Handle);
+  ShowWindow(Handle, how);
+  if (!visible && ActiveControl && ActiveControl->Handle && IsWindowEnabled(ActiveControl->Handle)) {
+    if (GetActiveWindow() == Handle)
+      ::SetFocus(ActiveControl->Handle);
+    else
+      LastFocus = ActiveControl->Handle;  // taken when the window is activated
+  }
 }
 
 namespace {

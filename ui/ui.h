@@ -366,7 +366,9 @@ public:
 
   void SetText(const std::string& s) { SetWindowTextA(Handle, s.c_str()); }
   void SetFont(const TFontSpec& f);  // the form's font; passed on to every ParentFont control
-  void Show();
+  // Shows the window (how: an SW_ value; SW_SHOWNA or SW_SHOWNOACTIVATE leave the active window
+  // as it is, and the first control gets the focus when the window is activated later).
+  void Show(int how = SW_SHOW);
   void Hide() { ShowWindow(Handle, SW_HIDE); }
   // Shows the window modally: the other windows are disabled until it closes. Returns ModalResult.
   int ShowModal();
@@ -398,7 +400,8 @@ struct TApplication {
   DWORD ThreadId = 0;         // the user-interface thread
   HWND SyncWindow = nullptr;  // serves TThread::Synchronize
   bool Terminated = false;
-  void Run();              // shows the main window and runs the message loop until it closes
+  // Shows the main window (how: WinMain's nCmdShow) and runs the message loop until it closes.
+  void Run(int how = SW_SHOW);
   void ProcessMessages();  // handles the waiting messages, then returns
 };
 extern TApplication Application;

@@ -20,20 +20,26 @@ TEST(RegImportAndRuntime, ValuesInstallAsExported) {
     }
     body += "\r\n";
   }
+  body += "\"Path\"=\"C:\\\\App\\\\<x>\"\r\n";
   body += "\"Max\"=dword:ffffffff\r\n\"Min\"=dword:80000000\r\n\"Zero\"=dword:00000000\r\n\"Mid\"=dword:7FFFFFFF\r\n";
   const TRegImportResult r = ParseRegExport(std::vector<uint8_t>(body.begin(), body.end()));
-  ASSERT_EQ(r.Rows.size(), 8u);
+  ASSERT_EQ(r.Rows.size(), 9u);
   std::string bytes;
   for (int i = 0; i < 4; ++i) {
-    std::string chunk;
-    ASSERT_TRUE(BinaryValueBytes(r.Rows[i].Value, chunk)) << r.Rows[i].Value;
-    bytes += chunk;
+    ASSERT_EQ(r.Rows[i].Type, "Binary Data");
+    const TRegData d = ConvertRegValue(0, r.Rows[i].Value, '.');
+    ASSERT_EQ(d.Kind, TRegData::Binary) << r.Rows[i].Value;
+    bytes += d.Bytes;
   }
   EXPECT_EQ(bytes, all);
+  const TRegData text = ConvertRegValue(4, r.Rows[4].Value, '.');
+  EXPECT_EQ(text.Kind, TRegData::String);
+  EXPECT_EQ(text.Bytes, "C:\\App\\<x>");  // the export's escapes undone
   const uint32_t want[] = {0xFFFFFFFFu, 0x80000000u, 0u, 0x7FFFFFFFu};
   for (int i = 0; i < 4; ++i) {
-    int32_t v = 0;
-    ASSERT_TRUE(ParseInteger(r.Rows[4 + i].Value, v)) << r.Rows[4 + i].Value;
-    EXPECT_EQ(static_cast<uint32_t>(v), want[i]) << r.Rows[4 + i].Value;
+    ASSERT_EQ(r.Rows[5 + i].Type, "Integer");
+    const TRegData d = ConvertRegValue(3, r.Rows[5 + i].Value, '.');
+    ASSERT_EQ(d.Kind, TRegData::DWord) << r.Rows[5 + i].Value;
+    EXPECT_EQ(d.Number, want[i]) << r.Rows[5 + i].Value;
   }
 }

@@ -576,6 +576,62 @@ TEST_F(AddDLLTest, ChoicesAppendsAndRefusal) {
   EXPECT_EQ(Wizard.DLLList.Count(), 2);
 }
 
+// ---- through the wizard's launchers ---------------------------------------------------------
+TEST(Launchers, EachDialogAppendsToTheWizardItWasShownFrom) {
+  TScriptedDialogs seam;
+  new TForm1;
+  AddFileFrm = new TAddFileFrm;
+  AddRegFrm = new TAddRegFrm;
+  AboutFrm = new TAboutFrm;
+  AddShortFrm = new TAddShortFrm;
+  AddDLLFrm = new TAddDLLFrm;
+  Form1->Show();
+  // Each dialog's steps run inside the modal loop that its launcher starts.
+  ui::PostCall([&] {
+    seam.Answer(0);
+    seam.AnswerFiles({"C:\\src\\app.exe", "C:\\src\\core.dll"});
+    AddFileFrm->Button1.Click();
+    AddFileFrm->Button2.Click();
+  });
+  Form1->Button6.Click();
+  ui::PostCall([] {
+    AddRegFrm->Edit1.SetText("Software\\Firm");
+    AddRegFrm->Edit3.SetText("1");
+    AddRegFrm->Button1.Click();
+  });
+  Form1->Button8.Click();
+  ui::PostCall([] {
+    AddShortFrm->ComboBox2.SetText("<Desktop>");
+    Choose(AddShortFrm->ComboBox1, 0);
+    AddShortFrm->Edit1.SetText("App");
+    AddShortFrm->Button1.Click();
+  });
+  Form1->Button14.Click();
+  ui::PostCall([] {
+    Choose(AddDLLFrm->ComboBox, 0);
+    AddDLLFrm->Button1.Click();
+  });
+  Form1->Button17.Click();
+  ui::PostCall([] { AboutFrm->Button1.Click(); });
+  Form1->Button7.Click();
+  EXPECT_EQ(AllRows(Form1->FileList), (Rows{{"<InstallRoot>\\app.exe", "C:\\src\\app.exe", "Required Files"},
+                                            {"<InstallRoot>\\core.dll", "C:\\src\\core.dll", "Required Files"}}));
+  EXPECT_EQ(AllRows(Form1->Registry), (Rows{{"HKEY_CURRENT_USER\\Software\\Firm\\", "", "1", "String"}}));
+  EXPECT_EQ(AllRows(Form1->ShortCuts), (Rows{{"<Desktop>", "App", "<InstallRoot>\\app.exe", "", "", "0"}}));
+  EXPECT_EQ(Form1->DLLList.Items(), (std::vector<std::string>{"<InstallRoot>\\core.dll"}));
+  EXPECT_EQ(Form1->PackageList, (std::vector<std::string>{"Required Files"}));
+  for (ui::TForm* f : std::vector<ui::TForm*>{AddFileFrm, AddRegFrm, AddShortFrm, AddDLLFrm, AboutFrm})
+    EXPECT_FALSE(IsWindowVisible(f->Handle)) << f->Text();
+  EXPECT_EQ(seam.Unscripted, 0);
+  Form1->Hide();
+  delete AddDLLFrm;
+  delete AddShortFrm;
+  delete AboutFrm;
+  delete AddRegFrm;
+  delete AddFileFrm;
+  delete Form1;
+}
+
 // ---- About box ---------------------------------------------------------------------------------
 TEST(AboutBox, PictureLabelsAndFonts) {
   TForm1 wizard;  // the main window

@@ -32,6 +32,8 @@ public:
   explicit TProgram(const std::string& args) {
     std::string cmd = "\"" CV_CREATOR_EXE "\" " + args;
     STARTUPINFOA si{sizeof si};
+    si.dwFlags = STARTF_USESHOWWINDOW;  // shown, but not taking the activation from other tests
+    si.wShowWindow = SW_SHOWNOACTIVATE;
     Started = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &Process);
   }
   ~TProgram() {

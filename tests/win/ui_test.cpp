@@ -327,7 +327,7 @@ TEST(RealDialogs, QuestionWithButtonsOfItsOwnReturnsThePressedOne) {
 
 TEST(Modal, ShowModalRunsUntilTheWindowClosesAndDisablesTheOthers) {
   TSample main;
-  main.Show();
+  main.Show(SW_SHOWNA);
   TForm dialog("Dialog", 200, 100, TBorder::Dialog, TPosition::MainFormCenter);
   int shows = 0;
   bool mainEnabledDuring = true;
