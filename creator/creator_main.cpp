@@ -6,11 +6,15 @@
 #include "creator/creator_addfile.h"
 #include "creator/creator_addreg.h"
 #include "creator/creator_addshort.h"
+#include "creator/creator_compiler.h"
 #include "creator/creator_regimport.h"
 
 TForm1* Form1 = nullptr;
+TCompiler* Compiler = nullptr;
 
 namespace {
+
+HANDLE CompilerThread = nullptr;  // the build of this window, which it outlives
 
 const char kSaveQuestion[] = "Do you want to save the current settings\r\nto a Corvantaine Setup Datasheet?";
 const char kDatasheetFilter[] = "Setup Datasheets (*.sds)|*.sds";
@@ -167,6 +171,12 @@ TForm1::TForm1()
 }
 
 TForm1::~TForm1() {
+  // The build reads and changes these controls up to its last step: they outlive it.
+  if (CompilerThread) {
+    ui::WaitServing(CompilerThread);
+    CloseHandle(CompilerThread);
+    CompilerThread = nullptr;
+  }
   FormDestroy();
   if (BuildThread) CloseHandle(BuildThread);
   if (Form1 == this) Form1 = nullptr;
@@ -272,9 +282,13 @@ void TForm1::StartBuild() {
   Button2.SetEnabled(false);
   Button3.SetEnabled(false);
   Notebook1.SetPageIndex(11);
-  // The build thread is created here: suspended, freeing itself, and handed to WatchBuild.
-  ui::Application.ProcessMessages();  // the report page is painted before the build begins
-  // ... and resumed here.
+  // Created suspended (it frees itself), watched, the page painted, then resumed.
+  Compiler = new TCompiler();
+  WatchBuild(Compiler->Handle);
+  if (CompilerThread) CloseHandle(CompilerThread);
+  DuplicateHandle(GetCurrentProcess(), Compiler->Handle, GetCurrentProcess(), &CompilerThread, SYNCHRONIZE, FALSE, 0);
+  ui::Application.ProcessMessages();
+  Compiler->Resume();
 }
 
 void TForm1::WatchBuild(HANDLE thread) {

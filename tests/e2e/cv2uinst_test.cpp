@@ -20,45 +20,45 @@ std::string TestName() { return ::testing::UnitTest::GetInstance()->current_test
 class InstalledApp : public ::testing::Test {
  protected:
   void SetUp() override {
-    name_ = TestName();
-    base_ = FreshDir(name_);
-    app_ = base_ + "\\My App";
-    menu_ = base_ + "\\Menu\\Programs";
-    log_ = app_ + "\\cv2uinst.dat";
-    userKey_ = "Software\\CvToolsE2E\\" + name_;
-    entryKey_ = UninstallKeys + "CvTools E2E " + name_;
-    DeleteRegTree(HKEY_CURRENT_USER, userKey_);
-    DeleteRegTree(HKEY_LOCAL_MACHINE, entryKey_);
+    FName = TestName();
+    FBase = FreshDir(FName);
+    FApp = FBase + "\\My App";
+    FMenu = FBase + "\\Menu\\Programs";
+    FLog = FApp + "\\cv2uinst.dat";
+    FUserKey = "Software\\CvToolsE2E\\" + FName;
+    FEntryKey = UninstallKeys + "CvTools E2E " + FName;
+    DeleteRegTree(HKEY_CURRENT_USER, FUserKey);
+    DeleteRegTree(HKEY_LOCAL_MACHINE, FEntryKey);
 
     // What was there before.
-    MakeDirs(menu_);
-    MakeDirs(base_ + "\\shared");
-    WriteText(base_ + "\\shared\\common.dll", "theirs");  // kept: setup was told not to replace it
-    SetRegString(HKEY_CURRENT_USER, userKey_ + "\\Shared", "Theirs", "1");
-    SetEnvironmentVariableA("CV_TEST_REG_MARKER", (base_ + "\\reg.txt").c_str());
+    MakeDirs(FMenu);
+    MakeDirs(FBase + "\\shared");
+    WriteText(FBase + "\\shared\\common.dll", "theirs");  // kept: setup was told not to replace it
+    SetRegString(HKEY_CURRENT_USER, FUserKey + "\\Shared", "Theirs", "1");
+    SetEnvironmentVariableA("CV_TEST_REG_MARKER", (FBase + "\\reg.txt").c_str());
 
     // What setup made.
-    MakeDirs(app_ + "\\doc\\en");
-    WriteText(log_, "");
-    WriteText(app_ + "\\tool.exe", "tool");
-    WriteText(app_ + "\\doc\\en\\read me.txt", "doc");
-    CopyFileA((ProgramDir() + "cvtestreg.dll").c_str(), (app_ + "\\cvtestreg.dll").c_str(), FALSE);
-    MakeDirs(menu_ + "\\My App");
-    WriteText(menu_ + "\\My App\\Tool.lnk", "link");
-    SetRegString(HKEY_CURRENT_USER, userKey_ + "\\Settings", "Path", app_);
-    SetRegString(HKEY_CURRENT_USER, userKey_ + "\\Settings", "", "default");
-    SetRegString(HKEY_CURRENT_USER, userKey_ + "\\Shared", "Added", "2");
-    SetRegString(HKEY_LOCAL_MACHINE, entryKey_, "DisplayName", DisplayName());
-    SetRegString(HKEY_LOCAL_MACHINE, entryKey_, "UninstallString", "C:\\windows\\system32\\cv2uinst.exe \"" + log_ + "\"");
-    SetRegString(HKEY_LOCAL_MACHINE, entryKey_, "DisplayIcon", app_ + "\\tool.exe");  // put there by others
+    MakeDirs(FApp + "\\doc\\en");
+    WriteText(FLog, "");
+    WriteText(FApp + "\\tool.exe", "tool");
+    WriteText(FApp + "\\doc\\en\\read me.txt", "doc");
+    CopyFileA((ProgramDir() + "cvtestreg.dll").c_str(), (FApp + "\\cvtestreg.dll").c_str(), FALSE);
+    MakeDirs(FMenu + "\\My App");
+    WriteText(FMenu + "\\My App\\Tool.lnk", "link");
+    SetRegString(HKEY_CURRENT_USER, FUserKey + "\\Settings", "Path", FApp);
+    SetRegString(HKEY_CURRENT_USER, FUserKey + "\\Settings", "", "default");
+    SetRegString(HKEY_CURRENT_USER, FUserKey + "\\Shared", "Added", "2");
+    SetRegString(HKEY_LOCAL_MACHINE, FEntryKey, "DisplayName", DisplayName());
+    SetRegString(HKEY_LOCAL_MACHINE, FEntryKey, "UninstallString", "C:\\windows\\system32\\cv2uinst.exe \"" + FLog + "\"");
+    SetRegString(HKEY_LOCAL_MACHINE, FEntryKey, "DisplayIcon", FApp + "\\tool.exe");  // put there by others
 
-    const std::string hkcu = "HKEY_CURRENT_USER\\" + userKey_, entry = "HKEY_LOCAL_MACHINE\\" + entryKey_;
-    log_lines_ = "CreateDir::" + app_ + "\r\n" +
-                 "CreateFile::" + log_ + "\r\n" +
-                 "CreateFile::" + app_ + "\\tool.exe\r\n" +
-                 "CreateDir::" + app_ + "\\doc\\en\\\r\n" +
-                 "CreateFile::" + app_ + "\\doc\\en\\read me.txt\r\n" +
-                 "CreateFile::" + app_ + "\\cvtestreg.dll\r\n" +
+    const std::string hkcu = "HKEY_CURRENT_USER\\" + FUserKey, entry = "HKEY_LOCAL_MACHINE\\" + FEntryKey;
+    FLogLines = "CreateDir::" + FApp + "\r\n" +
+                 "CreateFile::" + FLog + "\r\n" +
+                 "CreateFile::" + FApp + "\\tool.exe\r\n" +
+                 "CreateDir::" + FApp + "\\doc\\en\\\r\n" +
+                 "CreateFile::" + FApp + "\\doc\\en\\read me.txt\r\n" +
+                 "CreateFile::" + FApp + "\\cvtestreg.dll\r\n" +
                  "CreateRegKey::" + hkcu + "\\Settings\\\r\n" +
                  "CreateRegValue::" + hkcu + "\\Settings\\\\Path\r\n" +
                  "CreateRegValue::" + hkcu + "\\Settings\\\\\r\n" +
@@ -66,46 +66,46 @@ class InstalledApp : public ::testing::Test {
                  "CreateRegKey::" + entry + "\r\n" +
                  "CreateRegValue::" + entry + "\\DisplayName\r\n" +
                  "CreateRegValue::" + entry + "\\UninstallString\r\n" +
-                 "CreateDir::" + menu_ + "\\My App\\\r\n" +
-                 "CreateFile::" + menu_ + "\\My App\\Tool.lnk\r\n" +
-                 "RegisterDLL::regsvr32.exe /s \"" + app_ + "\\cvtestreg.dll\"\r\n" +
+                 "CreateDir::" + FMenu + "\\My App\\\r\n" +
+                 "CreateFile::" + FMenu + "\\My App\\Tool.lnk\r\n" +
+                 "RegisterDLL::regsvr32.exe /s \"" + FApp + "\\cvtestreg.dll\"\r\n" +
                  // The first command still sees the files; the second runs after it.
-                 "Exec::cmd /c type \"" + app_ + "\\tool.exe\" >> \"" + base_ + "\\exec.txt\"\r\n" +
-                 "Exec::cmd /c echo second>>\"" + base_ + "\\exec.txt\"\r\n";
-    WriteText(log_, log_lines_);
+                 "Exec::cmd /c type \"" + FApp + "\\tool.exe\" >> \"" + FBase + "\\exec.txt\"\r\n" +
+                 "Exec::cmd /c echo second>>\"" + FBase + "\\exec.txt\"\r\n";
+    WriteText(FLog, FLogLines);
   }
 
   void TearDown() override {
-    DeleteRegTree(HKEY_CURRENT_USER, userKey_);
-    DeleteRegTree(HKEY_LOCAL_MACHINE, entryKey_);
-    DeleteTree(base_);
+    DeleteRegTree(HKEY_CURRENT_USER, FUserKey);
+    DeleteRegTree(HKEY_LOCAL_MACHINE, FEntryKey);
+    DeleteTree(FBase);
   }
 
-  std::string DisplayName() const { return "CvTools E2E " + name_ + " 1.0"; }
+  std::string DisplayName() const { return "CvTools E2E " + FName + " 1.0"; }
   TChildRun Uninstall(const std::string& args, std::vector<int> answers = {}) {
-    return RunChild("\"" + Uninstaller() + "\" \"" + log_ + "\"" + args, answers);
+    return RunChild("\"" + Uninstaller() + "\" \"" + FLog + "\"" + args, answers);
   }
 
   // Everything that was there before the installation is there still.
   void ExpectBeforeStateKept() {
-    EXPECT_TRUE(DirExists(menu_));
-    EXPECT_EQ(ReadText(base_ + "\\shared\\common.dll"), "theirs");
-    EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, userKey_ + "\\Shared", "Theirs"));
+    EXPECT_TRUE(DirExists(FMenu));
+    EXPECT_EQ(ReadText(FBase + "\\shared\\common.dll"), "theirs");
+    EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, FUserKey + "\\Shared", "Theirs"));
   }
   // Everything that setup made is gone (the application directory aside).
   void ExpectInstallationGone() {
     for (const char* file : {"\\tool.exe", "\\doc\\en\\read me.txt", "\\cvtestreg.dll", "\\cv2uinst.dat"})
-      EXPECT_FALSE(FileExists(app_ + file)) << file;
-    EXPECT_FALSE(DirExists(app_ + "\\doc\\en"));
-    EXPECT_FALSE(DirExists(menu_ + "\\My App"));
-    EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, userKey_ + "\\Settings", "Path"));
-    EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, userKey_ + "\\Shared", "Added"));
-    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, entryKey_));
-    EXPECT_EQ(ReadText(base_ + "\\exec.txt"), "toolsecond\r\n");
-    EXPECT_EQ(ReadText(base_ + "\\reg.txt"), "unregister\r\n");
+      EXPECT_FALSE(FileExists(FApp + file)) << file;
+    EXPECT_FALSE(DirExists(FApp + "\\doc\\en"));
+    EXPECT_FALSE(DirExists(FMenu + "\\My App"));
+    EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, FUserKey + "\\Settings", "Path"));
+    EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, FUserKey + "\\Shared", "Added"));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, FEntryKey));
+    EXPECT_EQ(ReadText(FBase + "\\exec.txt"), "toolsecond\r\n");
+    EXPECT_EQ(ReadText(FBase + "\\reg.txt"), "unregister\r\n");
   }
 
-  std::string name_, base_, app_, menu_, log_, userKey_, entryKey_, log_lines_;
+  std::string FName, FBase, FApp, FMenu, FLog, FUserKey, FEntryKey, FLogLines;
 };
 
 TEST_F(InstalledApp, SilentRunLeavesTheMachineAsItWas) {
@@ -116,74 +116,74 @@ TEST_F(InstalledApp, SilentRunLeavesTheMachineAsItWas) {
   EXPECT_EQ(run.ExitCode, 0u);
   ExpectInstallationGone();
   ExpectBeforeStateKept();
-  EXPECT_FALSE(DirExists(app_));
-  EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, userKey_ + "\\Settings"));
-  EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, userKey_));  // not logged: it existed before
+  EXPECT_FALSE(DirExists(FApp));
+  EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, FUserKey + "\\Settings"));
+  EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, FUserKey));  // not logged: it existed before
 }
 
 TEST_F(InstalledApp, KeepsWhatTheUserAddedAndSaysSoOnce) {
-  WriteText(app_ + "\\doc\\notes.txt", "mine");
-  SetRegString(HKEY_CURRENT_USER, userKey_ + "\\Settings", "Recent", "mine");
+  WriteText(FApp + "\\doc\\notes.txt", "mine");
+  SetRegString(HKEY_CURRENT_USER, FUserKey + "\\Settings", "Recent", "mine");
   TChildRun run = Uninstall("", {IDYES, IDOK});
   EXPECT_FALSE(run.TimedOut);
   ASSERT_EQ(run.Boxes.size(), 2u);
   EXPECT_EQ(run.Boxes[0].Caption, "Uninstall");
   EXPECT_NE(run.Boxes[0].Text.find(DisplayName()), std::string::npos) << run.Boxes[0].Text;
-  EXPECT_NE(run.Boxes[1].Text.find(app_ + "\\"), std::string::npos) << run.Boxes[1].Text;
+  EXPECT_NE(run.Boxes[1].Text.find(FApp + "\\"), std::string::npos) << run.Boxes[1].Text;
   EXPECT_EQ(run.ExitCode, 1u);
   ExpectInstallationGone();
   ExpectBeforeStateKept();
-  EXPECT_EQ(ReadText(app_ + "\\doc\\notes.txt"), "mine");
-  EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, userKey_ + "\\Settings", "Recent"));
+  EXPECT_EQ(ReadText(FApp + "\\doc\\notes.txt"), "mine");
+  EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, FUserKey + "\\Settings", "Recent"));
 }
 
 TEST_F(InstalledApp, NoToTheQuestionTouchesNothing) {
   TChildRun run = Uninstall("", {IDNO});
   ASSERT_EQ(run.Boxes.size(), 1u);
   EXPECT_EQ(run.ExitCode, 2u);
-  EXPECT_EQ(ReadText(log_), log_lines_);
-  EXPECT_TRUE(FileExists(app_ + "\\tool.exe"));
-  EXPECT_TRUE(FileExists(menu_ + "\\My App\\Tool.lnk"));
-  EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, userKey_ + "\\Settings", "Path"));
-  EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, entryKey_));
-  EXPECT_FALSE(FileExists(base_ + "\\exec.txt"));
-  EXPECT_FALSE(FileExists(base_ + "\\reg.txt"));
+  EXPECT_EQ(ReadText(FLog), FLogLines);
+  EXPECT_TRUE(FileExists(FApp + "\\tool.exe"));
+  EXPECT_TRUE(FileExists(FMenu + "\\My App\\Tool.lnk"));
+  EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, FUserKey + "\\Settings", "Path"));
+  EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, FEntryKey));
+  EXPECT_FALSE(FileExists(FBase + "\\exec.txt"));
+  EXPECT_FALSE(FileExists(FBase + "\\reg.txt"));
 }
 
 TEST_F(InstalledApp, ReportsAFileInUseAndRemovesTheRest) {
-  HANDLE busy = CreateFileA((app_ + "\\tool.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE busy = CreateFileA((FApp + "\\tool.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(busy, INVALID_HANDLE_VALUE);
   // The first command cannot read it either; only the second writes.
   TChildRun run = Uninstall("", {IDYES, IDOK});
   CloseHandle(busy);
   ASSERT_EQ(run.Boxes.size(), 2u);
-  EXPECT_NE(run.Boxes[1].Text.find(app_ + "\\tool.exe"), std::string::npos) << run.Boxes[1].Text;
+  EXPECT_NE(run.Boxes[1].Text.find(FApp + "\\tool.exe"), std::string::npos) << run.Boxes[1].Text;
   EXPECT_EQ(run.ExitCode, 1u);
-  EXPECT_TRUE(FileExists(app_ + "\\tool.exe"));
-  EXPECT_FALSE(FileExists(log_));
-  EXPECT_FALSE(DirExists(menu_ + "\\My App"));
-  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, entryKey_));
+  EXPECT_TRUE(FileExists(FApp + "\\tool.exe"));
+  EXPECT_FALSE(FileExists(FLog));
+  EXPECT_FALSE(DirExists(FMenu + "\\My App"));
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, FEntryKey));
   ExpectBeforeStateKept();
 }
 
 TEST_F(InstalledApp, LeavesTheEntryOfALaterInstallationElsewhere) {
-  SetRegString(HKEY_LOCAL_MACHINE, entryKey_, "UninstallString", "C:\\windows\\system32\\cv2uinst.exe \"D:\\Other\\cv2uinst.dat\"");
+  SetRegString(HKEY_LOCAL_MACHINE, FEntryKey, "UninstallString", "C:\\windows\\system32\\cv2uinst.exe \"D:\\Other\\cv2uinst.dat\"");
   TChildRun run = Uninstall(" /U");
   EXPECT_EQ(run.ExitCode, 0u);
   EXPECT_TRUE(run.Boxes.empty());
-  EXPECT_TRUE(RegValueExists(HKEY_LOCAL_MACHINE, entryKey_, "DisplayName"));
-  EXPECT_TRUE(RegValueExists(HKEY_LOCAL_MACHINE, entryKey_, "UninstallString"));
-  EXPECT_FALSE(DirExists(app_));
+  EXPECT_TRUE(RegValueExists(HKEY_LOCAL_MACHINE, FEntryKey, "DisplayName"));
+  EXPECT_TRUE(RegValueExists(HKEY_LOCAL_MACHINE, FEntryKey, "UninstallString"));
+  EXPECT_FALSE(DirExists(FApp));
 }
 
 TEST_F(InstalledApp, WithoutItsEntryTheQuestionNamesTheDirectory) {
-  DeleteRegTree(HKEY_LOCAL_MACHINE, entryKey_);
+  DeleteRegTree(HKEY_LOCAL_MACHINE, FEntryKey);
   TChildRun run = Uninstall("", {IDYES, IDOK});
   ASSERT_EQ(run.Boxes.size(), 2u);
-  EXPECT_NE(run.Boxes[0].Text.find(app_), std::string::npos) << run.Boxes[0].Text;
+  EXPECT_NE(run.Boxes[0].Text.find(FApp), std::string::npos) << run.Boxes[0].Text;
   EXPECT_NE(run.Boxes[1].Text.find("successfully removed"), std::string::npos) << run.Boxes[1].Text;
   EXPECT_EQ(run.ExitCode, 0u);
-  EXPECT_FALSE(DirExists(app_));
+  EXPECT_FALSE(DirExists(FApp));
 }
 
 TEST(Cv2uinst, RefusesAMissingLog) {

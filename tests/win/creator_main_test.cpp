@@ -300,6 +300,14 @@ TEST_F(Wizard, TheBuildStartShowsTheReportPageWithTheButtonsDisabled) {
   F().Button3Click();
   EXPECT_EQ(F().Notebook1.PageIndex(), 11);
   EXPECT_TRUE(D.Asked.empty());
+  // The build runs on as this thread serves it; at its end Cancel becomes Finish, and Next and
+  // Back stay disabled.
+  ASSERT_TRUE(ui::testing::PumpUntil([&] { return !F().BuildRunning(); }));
+  EXPECT_EQ(F().Button1.Text(), "&Finish");
+  EXPECT_TRUE(F().Button1.Enabled());
+  EXPECT_FALSE(F().Button2.Enabled());
+  EXPECT_FALSE(F().Button3.Enabled());
+  EXPECT_TRUE(D.Asked.empty());
 }
 
 // ---- closing ----------------------------------------------------------------------------------

@@ -106,14 +106,14 @@ class TUninstaller {
   void DeleteLogAndDirs();
   void Message(const std::string& text, UINT icon) const;
 
-  bool silent_ = false;
-  std::string logFile_, logDir_;
-  TUninstallPlan plan_;
-  std::vector<std::string> leftovers_;
+  bool FSilent = false;
+  std::string FLogFile, FLogDir;
+  TUninstallPlan FPlan;
+  std::vector<std::string> FLeftovers;
 };
 
 void TUninstaller::Message(const std::string& text, UINT icon) const {
-  if (silent_) return;
+  if (FSilent) return;
   MessageBeep(icon);
   MessageBoxA(nullptr, text.c_str(), Caption, MB_OK | icon | MB_SETFOREGROUND);
 }
@@ -121,24 +121,24 @@ void TUninstaller::Message(const std::string& text, UINT icon) const {
 bool TUninstaller::ReadArguments() {
   std::vector<std::string> args = SplitCommandLine(GetCommandLineA());
   for (size_t i = 1; i < args.size(); ++i) {
-    if (lstrcmpiA(args[i].c_str(), "/u") == 0) silent_ = true;
-    else if (logFile_.empty()) logFile_ = args[i];
+    if (lstrcmpiA(args[i].c_str(), "/u") == 0) FSilent = true;
+    else if (FLogFile.empty()) FLogFile = args[i];
   }
-  if (logFile_.empty()) return false;
+  if (FLogFile.empty()) return false;
   char full[MAX_PATH + 1];
-  DWORD n = GetFullPathNameA(logFile_.c_str(), sizeof full, full, nullptr);
-  if (n > 0 && n < sizeof full) logFile_ = full;
-  logDir_ = ParentDir(logFile_);
+  DWORD n = GetFullPathNameA(FLogFile.c_str(), sizeof full, full, nullptr);
+  if (n > 0 && n < sizeof full) FLogFile = full;
+  FLogDir = ParentDir(FLogFile);
   return true;
 }
 
 // The display name of the uninstall entry, or else the directory the application was put in.
 std::string TUninstaller::ApplicationName() const {
-  if (!plan_.UninstallKey.Key.empty()) {
+  if (!FPlan.UninstallKey.Key.empty()) {
     char name[1024];
     DWORD size = sizeof name - 1, type = 0;
     HKEY h;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, plan_.UninstallKey.Key.c_str(), 0, KEY_QUERY_VALUE, &h) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, FPlan.UninstallKey.Key.c_str(), 0, KEY_QUERY_VALUE, &h) == ERROR_SUCCESS) {
       LONG rc = RegQueryValueExA(h, "DisplayName", nullptr, &type, reinterpret_cast<BYTE*>(name), &size);
       RegCloseKey(h);
       if (rc == ERROR_SUCCESS && type == REG_SZ && size > 1) {
@@ -147,14 +147,14 @@ std::string TUninstaller::ApplicationName() const {
       }
     }
   }
-  return "the application in " + logDir_;
+  return "the application in " + FLogDir;
 }
 
 // A later installation under the same display name elsewhere takes the entry over; its entry
 // then starts the uninstaller on another log and is not this installation's to remove.
 bool TUninstaller::UninstallEntryIsOurs() const {
   HKEY h;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, plan_.UninstallKey.Key.c_str(), 0, KEY_QUERY_VALUE, &h) != ERROR_SUCCESS)
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, FPlan.UninstallKey.Key.c_str(), 0, KEY_QUERY_VALUE, &h) != ERROR_SUCCESS)
     return true;
   char command[2048];
   DWORD size = sizeof command - 1, type = 0;
@@ -164,53 +164,53 @@ bool TUninstaller::UninstallEntryIsOurs() const {
   command[size] = 0;
   std::vector<std::string> args = SplitCommandLine(command);
   for (size_t i = 1; i < args.size(); ++i)
-    if (lstrcmpiA(args[i].c_str(), logFile_.c_str()) == 0) return true;
+    if (lstrcmpiA(args[i].c_str(), FLogFile.c_str()) == 0) return true;
   return false;
 }
 
 void TUninstaller::RunCommands() {
-  const char* dir = Exists(logDir_) ? logDir_.c_str() : nullptr;
-  for (const std::string& command : plan_.Commands) {
+  const char* dir = Exists(FLogDir) ? FLogDir.c_str() : nullptr;
+  for (const std::string& command : FPlan.Commands) {
     DWORD code;
-    if (!RunAndWait(command, dir, code)) leftovers_.push_back("Command not run: " + command);
+    if (!RunAndWait(command, dir, code)) FLeftovers.push_back("Command not run: " + command);
   }
 }
 
 void TUninstaller::UnregisterDlls() {
-  for (const std::string& command : plan_.Unregister) {
+  for (const std::string& command : FPlan.Unregister) {
     DWORD code = 0;
-    if (!RunAndWait(command, nullptr, code) || code != 0) leftovers_.push_back("Not unregistered: " + command);
+    if (!RunAndWait(command, nullptr, code) || code != 0) FLeftovers.push_back("Not unregistered: " + command);
   }
 }
 
 void TUninstaller::DeleteFiles() {
-  for (const std::string& file : plan_.Files) {
+  for (const std::string& file : FPlan.Files) {
     bool isDir;
     if (!Exists(file, &isDir) || isDir) continue;
     if (!DeleteFileA(file.c_str())) {
       SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);  // a file made read-only since
-      if (!DeleteFileA(file.c_str()) && Exists(file)) leftovers_.push_back(file);
+      if (!DeleteFileA(file.c_str()) && Exists(file)) FLeftovers.push_back(file);
     }
   }
 }
 
 void TUninstaller::DeleteRegistry() {
-  const TRegPath& entry = plan_.UninstallKey;
+  const TRegPath& entry = FPlan.UninstallKey;
   bool hasEntry = !entry.Key.empty();
   bool entryOurs = hasEntry && UninstallEntryIsOurs();
   auto isEntry = [&](const TRegPath& p) { return hasEntry && lstrcmpiA(p.Root.c_str(), entry.Root.c_str()) == 0 &&
                                                  lstrcmpiA(p.Key.c_str(), entry.Key.c_str()) == 0; };
 
-  for (const TRegPath& value : plan_.Values) {
+  for (const TRegPath& value : FPlan.Values) {
     HKEY root = RootKey(value.Root), h;
     if (!root || (isEntry(value) && !entryOurs)) continue;
     if (RegOpenKeyExA(root, value.Key.c_str(), 0, KEY_SET_VALUE, &h) != ERROR_SUCCESS) continue;  // gone already
     LONG rc = RegDeleteValueA(h, value.Value.c_str());
     RegCloseKey(h);
-    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) leftovers_.push_back(RegText(value));
+    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) FLeftovers.push_back(RegText(value));
   }
 
-  for (const TRegPath& key : plan_.Keys) {
+  for (const TRegPath& key : FPlan.Keys) {
     HKEY root = RootKey(key.Root), h;
     if (!root) continue;
     LONG rc;
@@ -225,25 +225,25 @@ void TUninstaller::DeleteRegistry() {
       if (rc != ERROR_SUCCESS || subkeys != 0 || values != 0) continue;  // holds what others put there
       rc = RegDeleteKeyA(root, key.Key.c_str());
     }
-    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) leftovers_.push_back(RegText(key));
+    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) FLeftovers.push_back(RegText(key));
   }
 }
 
 void TUninstaller::DeleteLogAndDirs() {
-  if (!plan_.LogFile.empty() && Exists(plan_.LogFile) && !DeleteFileA(plan_.LogFile.c_str()))
-    leftovers_.push_back(plan_.LogFile);
-  for (const std::string& dir : plan_.Dirs) {
+  if (!FPlan.LogFile.empty() && Exists(FPlan.LogFile) && !DeleteFileA(FPlan.LogFile.c_str()))
+    FLeftovers.push_back(FPlan.LogFile);
+  for (const std::string& dir : FPlan.Dirs) {
     bool isDir;
     if (!Exists(dir, &isDir) || !isDir) continue;
     if (!RemoveDirectoryA(dir.c_str())) {
-      leftovers_.push_back(dir + "\\");
+      FLeftovers.push_back(dir + "\\");
       continue;
     }
     // Only the deepest directory of a chain made at once is logged; the levels between it and a
     // logged directory above it were made by setup too.
     for (std::string up = ParentDir(dir); !up.empty(); up = ParentDir(up)) {
       bool inside = false;
-      for (const std::string& logged : plan_.Dirs) inside = inside || IsBelow(up, logged);
+      for (const std::string& logged : FPlan.Dirs) inside = inside || IsBelow(up, logged);
       if (!inside || !RemoveDirectoryA(up.c_str())) break;
     }
   }
@@ -255,14 +255,14 @@ int TUninstaller::Run() {
     return ExitNoLog;
   }
   std::string text;
-  if (!ReadWholeFile(logFile_, text)) {
-    Message("The uninstall log\r\n" + logFile_ + "\r\ncannot be read. The application may have been removed already.",
+  if (!ReadWholeFile(FLogFile, text)) {
+    Message("The uninstall log\r\n" + FLogFile + "\r\ncannot be read. The application may have been removed already.",
             MB_ICONERROR);
     return ExitNoLog;
   }
-  plan_ = PlanUninstall(ParseUninstallLog(text), logFile_);
+  FPlan = PlanUninstall(ParseUninstallLog(text), FLogFile);
   std::string name = ApplicationName();
-  if (!silent_) {
+  if (!FSilent) {
     MessageBeep(MB_ICONQUESTION);
     if (MessageBoxA(nullptr, ("Are you sure you want to completely remove\r\n" + name + "\r\nand all of its components?").c_str(),
                     Caption, MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
@@ -278,11 +278,11 @@ int TUninstaller::Run() {
   DeleteRegistry();
   DeleteLogAndDirs();
 
-  if (leftovers_.empty()) {
+  if (FLeftovers.empty()) {
     Message(name + " was successfully removed from your computer.", MB_ICONINFORMATION);
     return ExitDone;
   }
-  Message(name + " was removed, but these items could not be removed:\r\n" + FormatLeftovers(leftovers_) +
+  Message(name + " was removed, but these items could not be removed:\r\n" + FormatLeftovers(FLeftovers) +
               "\r\n\r\nYou may remove them yourself.",
           MB_ICONWARNING);
   return ExitLeftovers;

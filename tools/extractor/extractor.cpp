@@ -71,19 +71,19 @@ bool WriteWholeFile(const std::string& path, const uint8_t* data, uint32_t size)
 class TPackageFile {
  public:
   explicit TPackageFile(const char* path) {
-    file_ = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file_ == INVALID_HANDLE_VALUE) return;
+    FFile = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (FFile == INVALID_HANDLE_VALUE) return;
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(file_, &size) || size.QuadPart == 0 || uint64_t(size.QuadPart) > SIZE_MAX) return;
-    map_ = CreateFileMappingA(file_, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    if (!map_) return;
-    Bytes = static_cast<const uint8_t*>(MapViewOfFile(map_, FILE_MAP_READ, 0, 0, 0));
+    if (!GetFileSizeEx(FFile, &size) || size.QuadPart == 0 || uint64_t(size.QuadPart) > SIZE_MAX) return;
+    FMap = CreateFileMappingA(FFile, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (!FMap) return;
+    Bytes = static_cast<const uint8_t*>(MapViewOfFile(FMap, FILE_MAP_READ, 0, 0, 0));
     if (Bytes) Size = size_t(size.QuadPart);
   }
   ~TPackageFile() {
     if (Bytes) UnmapViewOfFile(Bytes);
-    if (map_) CloseHandle(map_);
-    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+    if (FMap) CloseHandle(FMap);
+    if (FFile != INVALID_HANDLE_VALUE) CloseHandle(FFile);
   }
   TPackageFile(const TPackageFile&) = delete;
   TPackageFile& operator=(const TPackageFile&) = delete;
@@ -92,8 +92,8 @@ class TPackageFile {
   size_t Size = 0;
 
  private:
-  HANDLE file_ = INVALID_HANDLE_VALUE;
-  HANDLE map_ = nullptr;
+  HANDLE FFile = INVALID_HANDLE_VALUE;
+  HANDLE FMap = nullptr;
 };
 
 class TExtractor {
@@ -107,7 +107,7 @@ class TExtractor {
   int RunSetup();
   void RemoveTempDir();
 
-  std::string tempDir_;  // with a trailing backslash; empty until made
+  std::string FTempDir;  // with a trailing backslash; empty until made
 };
 
 bool TExtractor::CreateTempDir() {
@@ -119,7 +119,7 @@ bool TExtractor::CreateTempDir() {
     wsprintfA(name, "cvsfx%lx-%u", GetCurrentProcessId(), attempt);
     std::string dir = std::string(base) + name;
     if (CreateDirectoryA(dir.c_str(), nullptr)) {
-      tempDir_ = dir + "\\";
+      FTempDir = dir + "\\";
       return true;
     }
     if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
@@ -129,7 +129,7 @@ bool TExtractor::CreateTempDir() {
 
 int TExtractor::Unpack(const std::vector<SfxEntry>& entries) {
   for (const SfxEntry& e : entries) {
-    std::string path = tempDir_ + std::string(e.Name);
+    std::string path = FTempDir + std::string(e.Name);
     bool written;
     if (e.Stored || e.Size == 0) {
       written = WriteWholeFile(path, e.Data, e.Size);
@@ -160,7 +160,7 @@ int TExtractor::Unpack(const std::vector<SfxEntry>& entries) {
 }
 
 int TExtractor::RunSetup() {
-  std::string program = tempDir_ + "setup.exe";
+  std::string program = FTempDir + "setup.exe";
   std::string command = "\"" + program + "\"" + OwnArguments();
   STARTUPINFOA si{};
   si.cb = sizeof si;
@@ -180,13 +180,13 @@ int TExtractor::RunSetup() {
 // The folder is ours alone: everything in it goes. A file of a program that has just ended may
 // stay locked for a moment, hence the retries.
 void TExtractor::RemoveTempDir() {
-  if (tempDir_.empty()) return;
+  if (FTempDir.empty()) return;
   for (int attempt = 0; attempt < 40; ++attempt) {
     WIN32_FIND_DATAA fd;
-    HANDLE find = FindFirstFileA((tempDir_ + "*").c_str(), &fd);
+    HANDLE find = FindFirstFileA((FTempDir + "*").c_str(), &fd);
     if (find != INVALID_HANDLE_VALUE) {
       do {
-        std::string path = tempDir_ + fd.cFileName;
+        std::string path = FTempDir + fd.cFileName;
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
           if (fd.cFileName[0] != '.') RemoveDirectoryA(path.c_str());
         } else {
@@ -196,12 +196,12 @@ void TExtractor::RemoveTempDir() {
       } while (FindNextFileA(find, &fd));
       FindClose(find);
     }
-    if (RemoveDirectoryA(tempDir_.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND ||
+    if (RemoveDirectoryA(FTempDir.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND ||
         GetLastError() == ERROR_PATH_NOT_FOUND)
       break;
     Sleep(50);
   }
-  tempDir_.clear();
+  FTempDir.clear();
 }
 
 int TExtractor::Run() {

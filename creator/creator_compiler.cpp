@@ -1,0 +1,440 @@
+#include "creator/creator_compiler.h"
+
+#include "creator/datapak.h"
+
+#include <memory>
+
+namespace {
+
+std::string Quoted(std::string_view text) {
+  std::string s;
+  s.reserve(text.size() + 2);
+  s.append(1, '\'').append(text).append(1, '\'');
+  return s;
+}
+
+// The system's own words for an error code, without the line break it ends with.
+std::string SystemReason(DWORD code) {
+  char* text = nullptr;
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string reason = n ? std::string(text, n) : "system error " + std::to_string(code);
+  if (text) LocalFree(text);
+  while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' || reason.back() == ' '))
+    reason.pop_back();
+  return reason;
+}
+
+[[noreturn]] void Fail(const std::string& what) {
+  throw EBuildError(what + ": " + SystemReason(GetLastError()));
+}
+
+bool FileExists(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExists(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Creates dir (ending with "\") and every missing parent.
+void ForceDirectories(const std::string& dir) {
+  // A network path begins with its server and share, which are no folders to create.
+  size_t from = 0;
+  if (dir.starts_with("\\\\")) from = dir.find('\\', dir.find('\\', 2) + 1);
+  for (size_t at = dir.find('\\', from); at != std::string::npos; at = dir.find('\\', at + 1)) {
+    std::string part = dir.substr(0, at);
+    if (part.empty() || part.back() == ':' || part == "\\" || DirectoryExists(part)) continue;
+    if (!CreateDirectoryA(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+      Fail("The folder " + Quoted(part) + " cannot be created");
+  }
+  if (!DirectoryExists(dir)) Fail("The folder " + Quoted(dir) + " cannot be created");
+}
+
+// The names in dir (ending with "\") but "." and "..", in the order the file system gives them.
+std::vector<std::string> ListEntries(const std::string& dir) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE h = FindFirstFileA((dir + "*.*").c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    std::string name = found.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileA(h, &found));
+  FindClose(h);
+  return names;
+}
+
+int64_t FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+    Fail(Quoted(path) + " cannot be read");
+  return static_cast<int64_t>((uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
+}
+
+}  // namespace
+
+// --- Files --------------------------------------------------------------------------------------
+
+class TCompiler::TFile : public ByteReader, public ByteWriter {
+ public:
+  // Opens for reading (others may read it meanwhile, but not write it), or creates it afresh.
+  static std::unique_ptr<TFile> Open(const std::string& path) {
+    return std::unique_ptr<TFile>(new TFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+  }
+  static std::unique_ptr<TFile> Create(const std::string& path) {
+    return std::unique_ptr<TFile>(new TFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS));
+  }
+  ~TFile() override { if (FHandle != INVALID_HANDLE_VALUE) CloseHandle(FHandle); }
+
+  int64_t Size() const {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(FHandle, &size)) Fail(Quoted(FPath) + " cannot be read");
+    return size.QuadPart;
+  }
+  size_t Read(void* buffer, size_t size) override {
+    DWORD got = 0;
+    if (!ReadFile(FHandle, buffer, static_cast<DWORD>(size), &got, nullptr))
+      Fail(Quoted(FPath) + " cannot be read");
+    return got;
+  }
+  void Write(const void* data, size_t size) override {
+    // In pieces of at most 64 MiB; the whole piece must go, or the disk said why not.
+    for (auto* p = static_cast<const uint8_t*>(data); size != 0;) {
+      DWORD piece = static_cast<DWORD>(size < (64u << 20) ? size : (64u << 20)), put = 0;
+      if (!WriteFile(FHandle, p, piece, &put, nullptr)) Fail(Quoted(FPath) + " cannot be written");
+      if (put != piece) {
+        SetLastError(ERROR_DISK_FULL);
+        Fail(Quoted(FPath) + " cannot be written");
+      }
+      p += put, size -= put;
+    }
+  }
+  // Closing flushes what the system still holds, so its failure is a write error too.
+  void Close() {
+    HANDLE h = FHandle;
+    FHandle = INVALID_HANDLE_VALUE;
+    if (h != INVALID_HANDLE_VALUE && !CloseHandle(h)) Fail(Quoted(FPath) + " cannot be written");
+  }
+  const std::string& Path() const { return FPath; }
+
+ private:
+  TFile(const std::string& path, DWORD access, DWORD share, DWORD disposition) : FPath(path) {
+    FHandle = CreateFileA(path.c_str(), access, share, nullptr, disposition,
+                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (FHandle == INVALID_HANDLE_VALUE)
+      Fail(Quoted(path) + (access == GENERIC_READ ? " cannot be opened" : " cannot be created"));
+  }
+  std::string FPath;
+  HANDLE FHandle = INVALID_HANDLE_VALUE;
+};
+
+// --- The thread ---------------------------------------------------------------------------------
+
+std::string TBuildHost::ProgramDir() {
+  char path[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  return std::string(DirectoryPart(std::string_view(path, n)));
+}
+
+TCompiler::TCompiler(TBuildHost& host) : FHost(host) { FreeOnTerminate = true; }
+
+TCompiler::~TCompiler() = default;
+
+void TCompiler::Sync(void (TCompiler::*call)()) {
+  Synchronize([this, call] { (this->*call)(); });
+}
+
+void TCompiler::Report(const std::string& line) {
+  FStatus = line;
+  Sync(&TCompiler::ReportStatus);
+}
+
+void TCompiler::Execute() {
+  try {
+    FSyncIndex = 1;
+    Sync(&TCompiler::FetchSettings);
+    const std::string outputDir = FSyncText1;
+    FTitle = FSyncText2;
+    FBase = BaseDirectory(outputDir, FTitle);
+    FProgramDir = WithBackslash(FHost.ProgramDir());
+    Sync(&TCompiler::FetchProject);
+    if (!VerifyFiles())
+      FStatus = "ERROR: Files missing, cannot compile";
+    else if (!CheckSettings(outputDir))
+      FStatus = "ERROR: Project settings not valid, cannot compile";
+    else if (!Compile())
+      FStatus = "ERROR: Compiling failed, the packages are not complete";
+    else
+      FStatus = "Compiling done, everything seems to be alright";
+    Sync(&TCompiler::ReportStatus);
+  } catch (const std::exception& e) {
+    // A file that vanished after the checks, or the report itself; "&Finish" comes all the same.
+    FStatus = std::string("ERROR: ") + e.what();
+    try { Sync(&TCompiler::ReportStatus); } catch (...) {}
+  } catch (...) {
+    FStatus = "ERROR: The build stopped on an unknown error";
+    try { Sync(&TCompiler::ReportStatus); } catch (...) {}
+  }
+  try { Sync(&TCompiler::ShowFinished); } catch (...) {}
+}
+
+bool TCompiler::VerifyFiles() {
+  Report("Verifying File Existences...");
+  std::vector<std::string> tools = {FProgramDir + "cv2uinst.exe", FProgramDir + "extractor.exe",
+                                    FProgramDir + "setup.exe"};
+  if (FProject.Info.LicenseMustAccept) tools.push_back(FProject.LicenseFile);
+  auto missing = [&](const std::string& path) {
+    Report("ERROR: '" + std::string(FileNamePart(path)) + "' in '" + std::string(DirectoryPart(path)) +
+           "' not found");
+  };
+  bool result = true;
+  for (const std::string& path : tools)
+    if (!FileExists(path)) missing(path), result = false;
+  for (size_t i = 0; result && i < FProject.Files.size(); ++i)
+    if (!FileExists(FProject.Files[i].Source)) missing(FProject.Files[i].Source), result = false;
+  return result;
+}
+
+// What would make the build fail half-way, refused before anything is written.
+bool TCompiler::CheckSettings(const std::string& outputDir) {
+  std::vector<std::string> problems;
+  if (outputDir.find_first_not_of(' ') == std::string::npos)
+    problems.push_back("No output directory is given for the packages");
+  if (std::string why = TitleProblem(FTitle); !why.empty()) problems.push_back(why);
+  for (std::string& p : CheckProject(FProject)) problems.push_back(std::move(p));
+
+  // Each file must fit a 32-bit size; raw, all of them together too. Compressed, the package can
+  // still pass 2 GiB, which shows while it is written.
+  bool oneTooLarge = false;
+  int64_t total = 0;
+  auto count = [&](const std::string& path) {
+    int64_t size = FileSize(path);
+    if (size > MaxDataPakSize) {
+      problems.push_back(Quoted(path) + " is larger than the 2 GiB a data package can address");
+      oneTooLarge = true;
+    }
+    total += size;
+  };
+  count(FProgramDir + "cv2uinst.exe");
+  for (const auto& row : FProject.Files) count(row.Source);
+  if (!oneTooLarge && !FProject.Info.CompressData && total > MaxDataPakSize)
+    problems.push_back("The files add up to " + std::to_string(total) +
+                       " bytes, more than the 2 GiB a data package can address");
+  for (const std::string& p : problems) Report("ERROR: " + p);
+  return problems.empty();
+}
+
+bool TCompiler::Compile() {
+  const std::string staging = FBase + "Temporary\\Final\\";
+  auto failed = [this](const char* what) {
+    FOutFile = nullptr;
+    Report(std::string("ERROR: ") + what);
+    FFailed = true;
+  };
+  try {
+    ForceDirectories(staging);
+    std::unique_ptr<TFile> setupDat = TFile::Create(staging + "setup.dat");
+    FOutFile = setupDat.get();
+    Sync(&TCompiler::WriteAppInfo);
+    Sync(&TCompiler::WritePackageList);
+    Sync(&TCompiler::WriteRegistryList);
+    Sync(&TCompiler::WriteShortcutList);
+    Sync(&TCompiler::WriteDllList);
+    Sync(&TCompiler::WriteCommandLists);
+    WriteDataPackage(staging + "data.pak");
+    FOutFile = nullptr;
+    setupDat->Close();
+
+    FSyncIndex = 2;
+    Sync(&TCompiler::FetchSettings);
+    const bool cdRom = FSyncFlag1, web = FSyncFlag2;
+    if (FAppInfo.LicenseMustAccept == 1) CopyStaged(FSyncText1, staging + "license.rtf");
+    CopyStaged(FProgramDir + "setup.exe", staging + "setup.exe");
+    if (cdRom) CopyToCdRom(staging, FBase + "CD-ROM\\");
+    // The Web medium comes last, after the CD-ROM folder.
+    if (web) BuildSelfExtractor(staging, FBase + "Web\\" + FTitle + ".exe");
+  } catch (const std::exception& e) {
+    failed(e.what());
+  } catch (...) {
+    failed("The build stopped on an unknown error");
+  }
+  DeleteStagedFiles();
+  if (!FFailed) {
+    const std::string datasheet = FBase + FTitle + ".sds";
+    try {
+      FSyncText1 = datasheet;
+      Sync(&TCompiler::SaveDatasheet);
+    } catch (const std::exception& e) {
+      failed(e.what());
+    } catch (...) {
+      failed("The Setup Datasheet copy cannot be written");
+    }
+    if (FFailed) DeleteFileA(datasheet.c_str());  // a half-written copy is no copy
+  }
+  RemoveStagingDirectories();
+  return !FFailed;
+}
+
+// Nothing of the clean-up is reported: a file or directory that is not there, or a directory
+// that is not empty, stays as it is.
+void TCompiler::DeleteStagedFiles() {
+  const std::string final = FBase + "Temporary\\Final\\", raw = FBase + "Temporary\\Raw\\";
+  for (const char* name : {"data.pak", "setup.exe", "setup.dat", "license.rtf"})
+    DeleteFileA((final + name).c_str());
+  for (const std::string& name : ListEntries(raw)) DeleteFileA((raw + name).c_str());
+}
+
+void TCompiler::RemoveStagingDirectories() {
+  for (const char* dir : {"Temporary\\Raw\\", "Temporary\\Final\\", "Temporary\\"})
+    RemoveDirectoryA((FBase + dir).c_str());
+}
+
+void TCompiler::CopyStaged(const std::string& from, const std::string& to) {
+  if (!CopyFileA(from.c_str(), to.c_str(), FALSE)) {
+    Report("ERROR: " + Quoted(from) + " cannot be copied to " + Quoted(to) + ": " +
+           SystemReason(GetLastError()));
+    FFailed = true;
+  }
+}
+
+void TCompiler::CopyToCdRom(const std::string& staging, const std::string& target) {
+  Report("Creating Data for Media: CD-ROM...");
+  ForceDirectories(target);
+  for (const std::string& name : ListEntries(staging)) CopyStaged(staging + name, target + name);
+}
+
+// The self-extracting package comes with its own writer; until then the Web medium says plainly
+// that it was not made.
+void TCompiler::BuildSelfExtractor(const std::string& staging, const std::string& packagePath) {
+  (void)staging;
+  Report("ERROR: " + Quoted(packagePath) + " not built: this creator cannot make self-extracting "
+         "packages yet");
+  FFailed = true;
+}
+
+void TCompiler::WriteDataPackage(const std::string& path) {
+  Report("Creating Data Package...");
+  Sync(&TCompiler::FetchPackOptions);
+  const int32_t count = FSyncIndex;
+  FOutFile->Write(&count, sizeof count);
+  std::unique_ptr<TFile> pak = TFile::Create(path);
+  DataPackager packager(FSyncFlag1);
+  {
+    std::unique_ptr<TFile> uninstaller = TFile::Open(FProgramDir + "cv2uinst.exe");
+    packager.AddUninstaller(*uninstaller, uninstaller->Size(), uninstaller->Path(), *pak);
+  }
+  Sync(&TCompiler::FetchPackOptions);
+  const int32_t rows = FSyncIndex;
+  for (int32_t i = 0; i < rows; ++i) {
+    FSyncIndex = i;
+    Sync(&TCompiler::FetchFileItem);
+    const BuildProject::FileRow row{FSyncText1, FSyncText3, FSyncText2};
+    Report("Packaging File: " + std::string(FileNamePart(row.Source)) + "...");
+    std::unique_ptr<TFile> source = TFile::Open(row.Source);
+    packager.AddFile(row, *source, source->Size(), *FOutFile, *pak);
+  }
+  pak->Close();
+}
+
+// --- On the user-interface thread -----------------------------------------------------------------
+
+void TCompiler::FetchSettings() {
+  if (FSyncIndex == 1) {
+    FSyncText1 = FHost.OutputDir();
+    FSyncText2 = FHost.AppTitle();
+  } else if (FSyncIndex == 2) {
+    FSyncText1 = FHost.LicenseFile();
+    FSyncText2 = FHost.AppTitle();
+    FSyncFlag1 = FHost.CdRom();
+    FSyncFlag2 = FHost.Web();
+  }
+}
+
+void TCompiler::FetchProject() {
+  FProject.Info = FHost.AppInfo();
+  FProject.LicenseFile = FHost.LicenseFile();
+  FProject.Packages = FHost.Packages();
+  FProject.Registry = FHost.Registry();
+  FProject.Shortcuts = FHost.Shortcuts();
+  FProject.DllList = FHost.DllList();
+  FProject.PIList = FHost.PIList();
+  FProject.PUIList = FHost.PUIList();
+  FProject.Files.clear();
+  for (int i = 0, n = FHost.FileCount(); i < n; ++i) FProject.Files.push_back(FHost.FileItem(i));
+}
+
+void TCompiler::FetchPackOptions() {
+  FSyncFlag1 = FHost.Compress();
+  FSyncIndex = FHost.FileCount();
+}
+
+void TCompiler::FetchFileItem() {
+  BuildProject::FileRow row = FHost.FileItem(FSyncIndex);
+  FSyncText1 = row.Destination;
+  FSyncText2 = row.Package;
+  FSyncText3 = row.Source;
+}
+
+void TCompiler::ReportStatus() { FHost.AddReportLine(FStatus); }
+
+void TCompiler::ShowFinished() { FHost.ShowFinished(); }
+
+void TCompiler::SaveDatasheet() {
+  FStatus = "Saving Setup Datasheet...";
+  ReportStatus();
+  FHost.SaveDatasheet(FSyncText1);
+}
+
+void TCompiler::WriteOut(const Bytes& bytes) { FOutFile->Write(bytes.data(), bytes.size()); }
+
+void TCompiler::WriteAppInfo() {
+  FStatus = "Gathering Application Information...";
+  ReportStatus();
+  const int64_t uninstallerSize = TFile::Open(FProgramDir + "cv2uinst.exe")->Size();
+  FAppInfo = MakeAppInfo(FHost.AppInfo(), FHost.Shortcuts(), static_cast<int32_t>(uninstallerSize));
+  FOutFile->Write(&FAppInfo, sizeof FAppInfo);
+}
+
+void TCompiler::WritePackageList() {
+  FStatus = "Writing Packages List...";
+  ReportStatus();
+  Bytes out;
+  AppendPackageList(out, FHost.Packages());
+  WriteOut(out);
+}
+
+void TCompiler::WriteRegistryList() {
+  FStatus = "Writing List of Registry Changes...";
+  ReportStatus();
+  Bytes out;
+  AppendRegistryList(out, FHost.Registry());
+  WriteOut(out);
+}
+
+void TCompiler::WriteShortcutList() {
+  FStatus = "Writing Shotcut List...";
+  ReportStatus();
+  Bytes out;
+  AppendShortcutList(out, FHost.Shortcuts());
+  WriteOut(out);
+}
+
+void TCompiler::WriteDllList() {
+  FStatus = "Writing DLL/OCX List...";
+  ReportStatus();
+  Bytes out;
+  AppendDllList(out, FHost.DllList());
+  WriteOut(out);
+}
+
+void TCompiler::WriteCommandLists() {
+  FStatus = "Writing List of Additional Commands...";
+  ReportStatus();
+  Bytes out;
+  AppendCommandLists(out, FHost.PIList(), FHost.PUIList());
+  WriteOut(out);
+}
