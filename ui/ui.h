@@ -381,6 +381,12 @@ public:
   bool CloseQuery();  // runs OnCloseQuery; true when the window may close
 
   TControl* FindControl(const std::string& name) const;  // by its Name, nullptr when none
+  // The control with the focus or, while another window is active, the one that takes it when
+  // this window is activated again.
+  HWND FocusedControl() const {
+    HWND focus = GetFocus();
+    return focus && IsChild(Handle, focus) ? focus : LastFocus;
+  }
   std::vector<TControl*> Controls;  // every control of the window, in creation order
   HWND Tooltip = nullptr;           // created on the first SetHint
   int NextId = 100;                 // control ids start here, clear of IDOK and IDCANCEL
