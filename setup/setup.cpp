@@ -2,15 +2,7 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include <cstdlib>
-
 #include "setup/setup_main.h"
-
-// The library's verbose terminate handler would bring the symbol demangler and the formatted
-// printing behind it into every package (about 100 KB); a plain abort does.
-namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
-}  // namespace __gnu_cxx
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const HRESULT com = CoInitialize(nullptr);  // the shell links are made on this thread

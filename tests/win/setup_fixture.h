@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -12,19 +13,39 @@
 
 namespace fixture {
 
+// Removes a directory with everything below it.
+inline void RemoveTree(const std::string& dir) {
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((dir + "*").c_str(), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = fd.cFileName;
+      if (name == "." || name == "..") continue;
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(dir + name + "\\");
+      else DeleteFileA((dir + name).c_str());
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+  }
+  RemoveDirectoryA(dir.c_str());
+}
+
+// A fresh directory of this test process (process ids come again, so whatever an earlier process
+// left there goes first), removed when the process ends.
 inline std::string TestRoot() {
-  static std::string root = [] {
+  static const std::string* root = [] {  // never destroyed: the exit handler still needs it
     char tmp[MAX_PATH];
     GetTempPathA(MAX_PATH, tmp);
     std::string r = std::string(tmp) + "cvsetup_" + std::to_string(GetCurrentProcessId()) + "\\";
+    RemoveTree(r);
+    std::atexit([] { RemoveTree(TestRoot()); });
     CreateDirectoryA(r.c_str(), nullptr);
     const std::string t = r + "temp";
     CreateDirectoryA(t.c_str(), nullptr);
     SetEnvironmentVariableA("TMP", t.c_str());
     SetEnvironmentVariableA("TEMP", t.c_str());
-    return r;
+    return new std::string(r);
   }();
-  return root;
+  return *root;
 }
 
 inline std::string PrivateTemp() { return TestRoot() + "temp\\"; }
