@@ -5,27 +5,6 @@
 
 #include "codec/lzh_U1.h"
 
-void TCustom_lzh::ReadInput(uint8_t* buffer, uint16_t count, uint16_t& done) {
-  int32_t n = std::min<int32_t>(count, InSize - InPos);
-  if (n < 0) n = 0;
-  if (n == 1)
-    *buffer = InBuffer[InPos];
-  else if (n > 1)
-    std::copy_n(InBuffer + InPos, n, buffer);
-  done = uint16_t(n);
-  InPos += n;
-  BytesLeft = InSize - InPos;
-  if (OnProgress) OnProgress(BytesLeft, ProgressTag);
-}
-
-void TCustom_lzh::WriteOutput(const uint8_t* buffer, uint16_t count, uint16_t& done) {
-  if (count == 1)
-    OutStream->push_back(*buffer);
-  else
-    OutStream->insert(OutStream->end(), buffer, buffer + count);
-  done = count;
-}
-
 bool TCustom_lzh::Compress() {
   if (!OutStream) return false;
   OutStream->clear();
@@ -53,16 +32,38 @@ bool TCustom_lzh::Decompress() {
   if (InSize <= 4) return false;
   const uint8_t* t = InBuffer + InSize - 4;
   int32_t count = int32_t(uint32_t(t[0]) | uint32_t(t[1]) << 8 | uint32_t(t[2]) << 16 | uint32_t(t[3]) << 24);
-  // No stream expands more than 48 times (a 60-byte match costs at least 10 bits), so a trailer
-  // beyond that is not trusted for the reservation; the output still grows to whatever it decodes.
-  if (count > 0) OutStream->reserve(size_t(std::min<int64_t>(count, int64_t(InSize) * 64)));
+  // The decoded bytes go straight into OutStream's memory through a cursor that stays in a
+  // register: WriteOutput's push_back would reload the stream's end after every ring store.
+  // No sound stream expands more than 48 times (a 60-byte match costs at least 10 bits), so a
+  // larger count is not trusted for the first size; the stream grows as the bytes come.
+  TMemoryStream& out = *OutStream;
+  uint8_t* cursor = nullptr;
   try {
+    out.resize(count > 0 ? size_t(std::min<int64_t>(count, int64_t(InSize) * 64)) + kLzhLookAhead : 0);
+    cursor = out.data();
+    uint8_t* limit = cursor + out.size();
     LzhDecodeStream(
-        count,
-        [this](uint8_t* buffer, uint16_t n, uint16_t& done) { ReadInput(buffer, n, done); },
-        [this](const uint8_t* buffer, uint16_t n, uint16_t& done) { WriteOutput(buffer, n, done); });
+        count, [this](uint8_t* buffer, uint16_t n, uint16_t& done) { ReadInput(buffer, n, done); },
+        [&](const uint8_t* buffer, uint16_t n, uint16_t& done) {
+          if (size_t(limit - cursor) < n) [[unlikely]] {
+            size_t written = size_t(cursor - out.data());
+            out.resize(std::max<size_t>(2 * out.size(), written + n));
+            cursor = out.data() + written;
+            limit = out.data() + out.size();
+          }
+          if (n == 1)
+            *cursor++ = *buffer;
+          else
+            cursor = std::copy_n(buffer, n, cursor);
+          done = n;
+        });
   } catch (const ElzhException&) {
+    out.clear();
     return false;
+  } catch (...) {
+    out.resize(cursor ? size_t(cursor - out.data()) : 0);
+    throw;
   }
+  out.resize(size_t(cursor - out.data()));
   return true;
 }

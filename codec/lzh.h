@@ -38,3 +38,23 @@ class TCustom_lzh {
   // WriteOutput appends count bytes to OutStream.
   void WriteOutput(const uint8_t* buffer, uint16_t count, uint16_t& done);
 };
+
+// The callbacks run once per byte of every run: here, so that the coder inlines them.
+inline void TCustom_lzh::ReadInput(uint8_t* buffer, uint16_t count, uint16_t& done) {
+  int32_t n = InSize - InPos;
+  if (n > count) n = count;
+  if (n < 0) n = 0;
+  for (int32_t i = 0; i < n; i++) buffer[i] = InBuffer[InPos + i];
+  done = uint16_t(n);
+  InPos += n;
+  BytesLeft = InSize - InPos;
+  if (OnProgress) OnProgress(BytesLeft, ProgressTag);
+}
+
+inline void TCustom_lzh::WriteOutput(const uint8_t* buffer, uint16_t count, uint16_t& done) {
+  if (count == 1)
+    OutStream->push_back(*buffer);
+  else
+    OutStream->insert(OutStream->end(), buffer, buffer + count);
+  done = count;
+}

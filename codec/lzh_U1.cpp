@@ -17,114 +17,176 @@ void LzhFreeTables(TLzhTables& st) { st.reset(); }
 // ---- Match tree ----
 
 void LzhTreeInit(TLzhState& st) {
-  for (int i = kLzhRingSize + 1; i <= kLzhRingSize + 256; i++) st.RightLink[i] = kLzhNil;
+  for (int i = kLzhRingSize + 1; i <= kLzhRingSize + 256; i++) st.Links[i].RightLink = kLzhNil;
   for (int i = 0; i <= kLzhRingSize; i++) st.ParentLink[i] = kLzhNil;
 }
 
 namespace {
 
-// Compares bytes 1..59 of the strings at key and p. Answers how many leading bytes are equal,
-// counting byte 0 (which the tree guarantees): 1..60; cmp < 0 when key sorts below p.
-inline int MatchLength(const uint8_t* key, const uint8_t* p, int& cmp) {
-  if constexpr (std::endian::native == std::endian::little) {
-    for (int i = 1; i < kLzhLookAhead; i += 8) {
-      uint64_t a, b;
-      std::memcpy(&a, key + i, 8);
-      std::memcpy(&b, p + i, 8);
-      if (uint64_t x = a ^ b) {
-        int at = i + std::countr_zero(x) / 8;
-        if (at >= kLzhLookAhead) break;
-        cmp = int(key[at]) - int(p[at]);
-        return at;
+inline uint64_t Load64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+
+inline uint64_t BigEndian64(uint64_t v) {
+  if constexpr (std::endian::native == std::endian::little) return __builtin_bswap64(v);
+  return v;
+}
+
+// Both links of a node in one load.
+struct TBothLinks {
+  uint32_t v;
+  int Left() const { return int16_t(std::endian::native == std::endian::little ? v : v >> 16); }
+  int Right() const { return int16_t(std::endian::native == std::endian::little ? v >> 16 : v); }
+};
+
+inline TBothLinks LoadLinks(const TLzhState::TLzhLinks* links, int p) {
+  TBothLinks b;
+  std::memcpy(&b.v, &links[p], 4);
+  return b;
+}
+
+// Bytes from..59 of key and p, the bytes before being equal: how many leading bytes are equal
+// (from..60), and whether key sorts after p or equals it. A word at a time, the last one ending
+// at byte 59.
+int CompareFrom(const uint8_t* key, const uint8_t* p, int from, bool& ge) {
+  for (int i = from;; i += 8) {
+    if (i > kLzhLookAhead - 8) i = kLzhLookAhead - 8;
+    uint64_t a = BigEndian64(Load64(key + i)), b = BigEndian64(Load64(p + i));
+    if (a != b) {
+      ge = a > b;
+      return i + std::countl_zero(a ^ b) / 8;
+    }
+    if (i == kLzhLookAhead - 8) break;
+  }
+  ge = true;
+  return kLzhLookAhead;
+}
+
+// The link of q's parent that points to q now points to r.
+inline void Relink(TLzhState& st, int q, int r) {
+  TLzhState::TLzhLinks& up = st.Links[st.ParentLink[q]];
+  if (up.RightLink == q)
+    up.RightLink = int16_t(r);
+  else
+    up.LeftLink = int16_t(r);
+}
+
+// A full match at p: r takes p's place and p leaves the tree.
+void TreeReplace(TLzhState& st, int p, int r) {
+  TLzhState::TLzhLinks* links = st.Links;
+  int16_t* parent = st.ParentLink;
+  parent[r] = parent[p];
+  links[r] = links[p];
+  parent[links[p].LeftLink] = int16_t(r);
+  parent[links[p].RightLink] = int16_t(r);
+  Relink(st, p, r);
+  parent[p] = kLzhNil;
+}
+
+// Inserts ring position r; with kFindMatch also finds the longest match for the 60 bytes there:
+// a longer match wins, among equally long ones below 60 the nearest, and the first full match
+// ends the search. The walk down the tree is a chain of dependent loads, so while a node is
+// compared, the first word and the links of both its children are already on their way (for
+// an absent child they are read at index NIL: in range, and never used). Most nodes differ
+// from the key within bytes 1..8, compared as one big-endian word.
+template <bool kFindMatch>
+void TreeInsert(TLzhState& st, int r) {
+  const uint8_t* ring = st.Ring;
+  const uint8_t* key = ring + r;
+  TLzhState::TLzhLinks* links = st.Links;
+  links[r].LeftLink = links[r].RightLink = kLzhNil;
+  int p = kLzhRingSize + 1 + key[0];
+  int q = links[p].RightLink;
+  bool ge = true;
+  int matchLength = 0, matchOffset = st.MatchOffset;
+  if (q != kLzhNil) {
+    const uint64_t k1 = BigEndian64(Load64(key + 1));
+    uint64_t n1 = BigEndian64(Load64(ring + q + 1));
+    TBothLinks n = LoadLinks(links, q);
+    for (;;) {
+      p = q;
+      int l = n.Left(), g = n.Right();
+      uint64_t l1 = BigEndian64(Load64(ring + l + 1)), g1 = BigEndian64(Load64(ring + g + 1));
+      TBothLinks ln = LoadLinks(links, l), gn = LoadLinks(links, g);
+      int i;
+      if (k1 != n1) [[likely]] {
+        ge = k1 > n1;
+        i = kFindMatch ? 1 + std::countl_zero(k1 ^ n1) / 8 : 0;
+      } else {
+        i = CompareFrom(key, ring + p, 9, ge);
+        if (i == kLzhLookAhead) [[unlikely]] {
+          if (kFindMatch && matchLength < kLzhLookAhead) {
+            matchLength = i;
+            matchOffset = ((r - p) & kLzhRingMask) - 1;
+          }
+          TreeReplace(st, p, r);
+          break;
+        }
       }
+      if constexpr (kFindMatch) {
+        if (i > kLzhThreshold) {
+          int d = ((r - p) & kLzhRingMask) - 1;
+          if (i > matchLength) {
+            matchLength = i;
+            matchOffset = d;
+          } else if (i == matchLength && d < matchOffset) {
+            matchOffset = d;
+          }
+        }
+      }
+      q = ge ? g : l;
+      if (q == kLzhNil) {
+        (ge ? links[p].RightLink : links[p].LeftLink) = int16_t(r);
+        st.ParentLink[r] = int16_t(p);
+        break;
+      }
+      n1 = ge ? g1 : l1;
+      n = ge ? gn : ln;
     }
   } else {
-    for (int i = 1; i < kLzhLookAhead; i++) {
-      if (key[i] != p[i]) {
-        cmp = int(key[i]) - int(p[i]);
-        return i;
-      }
-    }
+    links[p].RightLink = int16_t(r);
+    st.ParentLink[r] = int16_t(p);
   }
-  cmp = 0;
-  return kLzhLookAhead;
+  if constexpr (kFindMatch) {
+    st.MatchLength = matchLength;
+    st.MatchOffset = matchOffset;
+  }
 }
 
 }  // namespace
 
-void LzhTreeInsert(TLzhState& st, int r) {
-  const uint8_t* key = &st.Ring[r];
-  int16_t* left = st.LeftLink;
-  int16_t* right = st.RightLink;
-  int16_t* parent = st.ParentLink;
-  int p = kLzhRingSize + 1 + key[0];
-  int cmp = 1;
-  left[r] = right[r] = kLzhNil;
-  int matchLength = 0, matchOffset = st.MatchOffset;
-  for (;;) {
-    int16_t* link = cmp >= 0 ? &right[p] : &left[p];
-    if (*link == kLzhNil) {
-      *link = int16_t(r);
-      parent[r] = int16_t(p);
-      st.MatchLength = matchLength;
-      st.MatchOffset = matchOffset;
-      return;
-    }
-    p = *link;
-    int i = MatchLength(key, &st.Ring[p], cmp);
-    if (i > kLzhThreshold) {
-      int d = ((r - p) & kLzhRingMask) - 1;
-      if (i > matchLength) {
-        matchOffset = d;
-        matchLength = i;
-        if (i >= kLzhLookAhead) break;
-      } else if (i == matchLength && d < matchOffset) {
-        matchOffset = d;
-      }
-    }
-  }
-  st.MatchLength = matchLength;
-  st.MatchOffset = matchOffset;
-  // A full match: r takes p's place and p leaves the tree.
-  parent[r] = parent[p];
-  left[r] = left[p];
-  right[r] = right[p];
-  parent[left[p]] = int16_t(r);
-  parent[right[p]] = int16_t(r);
-  if (right[parent[p]] == p)
-    right[parent[p]] = int16_t(r);
+void LzhTreeInsert(TLzhState& st, int r, bool findMatch) {
+  if (findMatch)
+    TreeInsert<true>(st, r);
   else
-    left[parent[p]] = int16_t(r);
-  parent[p] = kLzhNil;
+    TreeInsert<false>(st, r);
 }
 
 void LzhTreeDelete(TLzhState& st, int p) {
-  int16_t* left = st.LeftLink;
-  int16_t* right = st.RightLink;
+  TLzhState::TLzhLinks* links = st.Links;
   int16_t* parent = st.ParentLink;
   if (parent[p] == kLzhNil) return;
   int q;
-  if (right[p] == kLzhNil) {
-    q = left[p];
-  } else if (left[p] == kLzhNil) {
-    q = right[p];
+  if (links[p].RightLink == kLzhNil) {
+    q = links[p].LeftLink;
+  } else if (links[p].LeftLink == kLzhNil) {
+    q = links[p].RightLink;
   } else {
-    q = left[p];
-    if (right[q] != kLzhNil) {
-      do q = right[q]; while (right[q] != kLzhNil);
-      right[parent[q]] = left[q];
-      parent[left[q]] = parent[q];
-      left[q] = left[p];
-      parent[left[p]] = int16_t(q);
+    q = links[p].LeftLink;
+    if (links[q].RightLink != kLzhNil) {
+      do q = links[q].RightLink; while (links[q].RightLink != kLzhNil);
+      links[parent[q]].RightLink = links[q].LeftLink;
+      parent[links[q].LeftLink] = parent[q];
+      links[q].LeftLink = links[p].LeftLink;
+      parent[links[p].LeftLink] = int16_t(q);
     }
-    right[q] = right[p];
-    parent[right[p]] = int16_t(q);
+    links[q].RightLink = links[p].RightLink;
+    parent[links[p].RightLink] = int16_t(q);
   }
   parent[q] = parent[p];
-  if (right[parent[p]] == p)
-    right[parent[p]] = int16_t(q);
-  else
-    left[parent[p]] = int16_t(q);
+  Relink(st, p, q);
   parent[p] = kLzhNil;
 }
 
@@ -175,31 +237,63 @@ void LzhHuffRebuild(TLzhState& st) {
   }
 }
 
-// Counts one more c and restores the ordering of the slots by frequency.
-void LzhHuffUpdate(TLzhState& st, int c) {
+namespace {
+
+// Slot s has just grown to k, beyond its right neighbour: it trades places with the highest
+// slot l still below k (the sentinel stops the scan), which keeps the slots ordered. Answers l.
+inline int HuffSwapUp(TLzhState& st, int s, unsigned k) {
   uint16_t* freq = st.NodeFreq;
   int16_t* child = st.NodeChild;
   int16_t* parent = st.NodeParent;
-  if (freq[kLzhRoot] == kLzhMaxFreq) LzhHuffRebuild(st);
-  int s = parent[kLzhNodes + c];
+  int l = s + 1;
+  while (k > freq[l + 1]) l++;
+  freq[s] = freq[l];
+  freq[l] = uint16_t(k);
+  int i = child[s];
+  parent[i] = int16_t(l);
+  if (i < kLzhNodes) parent[i + 1] = int16_t(l);
+  int j = child[l];
+  child[l] = int16_t(i);
+  parent[j] = int16_t(s);
+  if (j < kLzhNodes) parent[j + 1] = int16_t(s);
+  child[s] = int16_t(j);
+  return l;
+}
+
+// Counts one more on the way up from slot s to the root.
+inline void HuffCountUp(TLzhState& st, int s) {
+  uint16_t* freq = st.NodeFreq;
   do {
     unsigned k = ++freq[s];
-    if (k > freq[s + 1]) {
-      // The highest slot l above s still below k; the sentinel stops the scan.
-      int l = s + 1;
-      while (k > freq[l + 1]) l++;
-      freq[s] = freq[l];
-      freq[l] = uint16_t(k);
-      int i = child[s];
-      parent[i] = int16_t(l);
-      if (i < kLzhNodes) parent[i + 1] = int16_t(l);
-      int j = child[l];
-      child[l] = int16_t(i);
-      parent[j] = int16_t(s);
-      if (j < kLzhNodes) parent[j + 1] = int16_t(s);
-      child[s] = int16_t(j);
-      s = l;
-    }
-    s = parent[s];
+    if (k > freq[s + 1]) s = HuffSwapUp(st, s, k);
+    s = st.NodeParent[s];
   } while (s != 0);
+}
+
+}  // namespace
+
+// Counts one more c and restores the ordering of the slots by frequency.
+void LzhHuffUpdate(TLzhState& st, int c) {
+  if (st.NodeFreq[kLzhRoot] == kLzhMaxFreq) LzhHuffRebuild(st);
+  HuffCountUp(st, st.NodeParent[kLzhNodes + c]);
+}
+
+// The same, for the symbol whose leaf the decoder has just reached along path (the slots from
+// the root's child down to the leaf). Until a slot has to move, the way up is that path read
+// backwards, known in advance instead of loaded link by link.
+void LzhHuffUpdate(TLzhState& st, int c, const int16_t* path, int depth) {
+  uint16_t* freq = st.NodeFreq;
+  if (freq[kLzhRoot] == kLzhMaxFreq) {
+    LzhHuffUpdate(st, c);
+    return;
+  }
+  for (int j = depth - 1; j >= 0; j--) {
+    int s = path[j];
+    unsigned k = ++freq[s];
+    if (k > freq[s + 1]) {
+      HuffCountUp(st, st.NodeParent[HuffSwapUp(st, s, k)]);
+      return;
+    }
+  }
+  freq[kLzhRoot]++;
 }

@@ -50,7 +50,7 @@ inline constexpr unsigned kLzhMaxFreq = 0x8000;
 // The tables and the state of one run. Allocated zeroed: ring positions that neither the blank
 // fill nor the input has reached read as 0, which keeps the encoder's output reproducible.
 struct TLzhState {
-  uint32_t InBitBuf;     // bits read but not yet used, left-aligned in the low 16 bits
+  uint32_t InBitBuf;     // bits read but not yet used, left-aligned (at most 16)
   uint32_t InBitCount;
   uint64_t OutBitBuf;    // bits produced but not yet written, the newest in the low bits
   uint32_t OutBitCount;  // 0..7 between codes
@@ -58,14 +58,16 @@ struct TLzhState {
   int32_t MatchOffset;   // distance - 1 of the best match of the last insertion
   int32_t MatchLength;   // its length, 0 if none longer than the threshold
 
-  // Match tree: one binary search tree of ring positions per first byte. RightLink[4,097 + b] is
-  // the root of byte b's tree; index 4,096 (NIL) takes the harmless writes made for absent nodes.
-  int16_t LeftLink[kLzhRingSize + 1];
+  // Match tree: one binary search tree of ring positions per first byte. Links[4,097 + b] holds
+  // the root of byte b's tree in its RightLink; entry 4,096 (NIL) takes the harmless writes made
+  // for absent nodes. The two links of a node sit side by side: the search reads both at once.
+  struct TLzhLinks {
+    int16_t LeftLink, RightLink;
+  };
+  TLzhLinks Links[kLzhRingSize + 1 + 256];
   int16_t ParentLink[kLzhRingSize + 1];
-  int16_t RightLink[kLzhRingSize + 1 + 256];
   // The ring; 4,096..4,154 repeat 0..58 so that 60 bytes read from any position need no wrap.
-  // 8 more bytes let the match search compare a word at a time past the last position.
-  uint8_t Ring[kLzhRingSize + kLzhLookAhead - 1 + 8];
+  uint8_t Ring[kLzhRingSize + kLzhLookAhead - 1];
 
   // Huffman tree in slots 0..626 ordered by frequency (slot 627: a sentinel of 0xFFFF).
   // NodeChild: first child of an internal node (the second is the next slot), or 627 + symbol.
@@ -80,10 +82,13 @@ using TLzhTables = std::unique_ptr<TLzhState>;
 TLzhTables LzhAllocTables();           // throws ElzhException(kLzhNoMemory)
 void LzhFreeTables(TLzhTables& st);
 void LzhTreeInit(TLzhState& st);
-void LzhTreeInsert(TLzhState& st, int r);
+// Inserts ring position r and, with findMatch, sets MatchLength and MatchOffset to its best match.
+void LzhTreeInsert(TLzhState& st, int r, bool findMatch = true);
 void LzhTreeDelete(TLzhState& st, int p);
 void LzhHuffInit(TLzhState& st);
 void LzhHuffUpdate(TLzhState& st, int c);
+// The same for a symbol just decoded along path: the slots from the root's child to its leaf.
+void LzhHuffUpdate(TLzhState& st, int c, const int16_t* path, int depth);
 void LzhHuffRebuild(TLzhState& st);
 
 namespace lzh_detail {
@@ -152,7 +157,7 @@ inline void LzhFillBits(TLzhState& st, TRead& read) {
     uint16_t done = 0;
     read(&byte, 1, done);
     if (done != 1) byte = 0;
-    st.InBitBuf |= uint32_t(byte) << (8 - st.InBitCount);
+    st.InBitBuf |= uint32_t(byte) << (24 - st.InBitCount);
     st.InBitCount += 8;
   }
 }
@@ -160,8 +165,8 @@ inline void LzhFillBits(TLzhState& st, TRead& read) {
 template <class TRead>
 inline unsigned LzhReadBit(TLzhState& st, TRead& read) {
   LzhFillBits(st, read);
-  unsigned bit = (st.InBitBuf >> 15) & 1;
-  st.InBitBuf = (st.InBitBuf << 1) & 0xFFFF;
+  unsigned bit = st.InBitBuf >> 31;
+  st.InBitBuf <<= 1;
   st.InBitCount--;
   return bit;
 }
@@ -169,8 +174,8 @@ inline unsigned LzhReadBit(TLzhState& st, TRead& read) {
 template <class TRead>
 inline unsigned LzhReadByte(TLzhState& st, TRead& read) {
   LzhFillBits(st, read);
-  unsigned byte = st.InBitBuf >> 8;
-  st.InBitBuf = (st.InBitBuf << 8) & 0xFFFF;
+  unsigned byte = st.InBitBuf >> 24;
+  st.InBitBuf <<= 8;
   st.InBitCount -= 8;
   return byte;
 }
@@ -194,10 +199,30 @@ inline void LzhEncodeSymbol(TLzhState& st, TWrite& write, int c) {
 
 template <class TRead>
 inline int LzhDecodeSymbol(TLzhState& st, TRead& read) {
-  int s = st.NodeChild[kLzhRoot];
-  while (s < kLzhNodes) s = st.NodeChild[s + int(LzhReadBit(st, read))];
+  // The walk keeps the reader's bits in registers; LzhReadBit's steps, one bit at a time.
+  const int16_t* child = st.NodeChild;
+  uint32_t buf = st.InBitBuf, count = st.InBitCount;
+  int16_t path[kLzhSymbols];  // no leaf lies deeper than 313
+  int depth = 0;
+  int s = child[kLzhRoot];
+  do {
+    if (count <= 8) {
+      st.InBitBuf = buf;
+      st.InBitCount = count;
+      LzhFillBits(st, read);
+      buf = st.InBitBuf;
+      count = st.InBitCount;
+    }
+    int slot = s + int(buf >> 31);
+    path[depth++] = int16_t(slot);
+    s = child[slot];
+    buf <<= 1;
+    count--;
+  } while (s < kLzhNodes);
+  st.InBitBuf = buf;
+  st.InBitCount = count;
   int c = s - kLzhNodes;
-  LzhHuffUpdate(st, c);
+  LzhHuffUpdate(st, c, path, depth);
   return c;
 }
 
@@ -255,7 +280,7 @@ int32_t LzhEncodeStream(TRead&& read, TWrite&& write) {
       if (s < kLzhLookAhead - 1) ring[s + kLzhRingSize] = byte;
       s = (s + 1) & kLzhRingMask;
       r = (r + 1) & kLzhRingMask;
-      LzhTreeInsert(st, r);
+      LzhTreeInsert(st, r, i == last - 1);  // only the last insertion's match is used
     }
     st.BytesIn += i;
     while (i++ < last) {  // the input has ended
@@ -298,11 +323,20 @@ void LzhDecodeStream(int32_t count, TRead&& read, TWrite&& write) {
     } else {
       int i = (r - int(LzhDecodeOffset(st, read)) - 1) & kLzhRingMask;
       int j = c - (255 - kLzhThreshold);
-      for (int k = 0; k < j; k++) {
-        uint8_t byte = ring[(i + k) & kLzhRingMask];
-        put(byte);
-        ring[r] = byte;
-        r = (r + 1) & kLzhRingMask;
+      if (i + j <= kLzhRingSize && r + j <= kLzhRingSize) {  // neither end wraps
+        for (int k = 0; k < j; k++) {
+          uint8_t byte = ring[i + k];
+          put(byte);
+          ring[r + k] = byte;
+        }
+        r = (r + j) & kLzhRingMask;
+      } else {
+        for (int k = 0; k < j; k++) {
+          uint8_t byte = ring[(i + k) & kLzhRingMask];
+          put(byte);
+          ring[r] = byte;
+          r = (r + 1) & kLzhRingMask;
+        }
       }
       produced += j;
     }

@@ -1,7 +1,9 @@
 #include "creator/creator_compiler.h"
 
+#include "creator/creator_sfx.h"
 #include "creator/datapak.h"
 
+#include <cstdint>
 #include <memory>
 
 namespace {
@@ -307,13 +309,43 @@ void TCompiler::CopyToCdRom(const std::string& staging, const std::string& targe
   for (const std::string& name : ListEntries(staging)) CopyStaged(staging + name, target + name);
 }
 
-// The self-extracting package comes with its own writer; until then the Web medium says plainly
-// that it was not made.
+// The self-extracting package (creator_sfx.h): the stub's bytes, every staged file, the tail. A
+// package that cannot be finished is removed, so that no broken one is left under the title's name.
 void TCompiler::BuildSelfExtractor(const std::string& staging, const std::string& packagePath) {
-  (void)staging;
-  Report("ERROR: " + Quoted(packagePath) + " not built: this creator cannot make self-extracting "
-         "packages yet");
-  FFailed = true;
+  Report("Creating Data for Media: Self-Extracting Package...");
+  ForceDirectories(std::string(DirectoryPart(packagePath)));
+  std::unique_ptr<TFile> package = TFile::Create(packagePath);
+  class TPackageOutput : public TSfxOutput {
+   public:
+    explicit TPackageOutput(TFile& file) : FFile(file) {}
+    void Write(const void* data, size_t size) override { FFile.Write(data, size); }
+
+   private:
+    TFile& FFile;
+  } out(*package);
+  // Each file whole in memory, one at a time.
+  const auto load = [](const std::string& path) {
+    std::unique_ptr<TFile> file = TFile::Open(path);
+    const int64_t size = file->Size();
+    if (size > INT32_MAX) throw EBuildError(Quoted(path) + " is larger than a self-extracting package can hold");
+    TMemoryStream bytes(static_cast<size_t>(size));
+    for (size_t at = 0; at < bytes.size();) {
+      const size_t got = file->Read(bytes.data() + at, bytes.size() - at);
+      if (got == 0) throw EBuildError(Quoted(path) + " changed while it was read");
+      at += got;
+    }
+    return bytes;
+  };
+  try {
+    CopyExtractorStub(out, load(FProgramDir + "extractor.exe"));
+    AppendPayload(out, ListEntries(staging), [&](const std::string& name) { return load(staging + name); });
+    WriteSfxMagic(out);
+    package->Close();
+  } catch (...) {
+    package.reset();
+    DeleteFileA(packagePath.c_str());
+    throw;
+  }
 }
 
 void TCompiler::WriteDataPackage(const std::string& path) {

@@ -1,0 +1,197 @@
+// The Web medium in process: the build writes Web\ + title + ".exe", which the tests' own reader
+// takes apart from its end and compares with the CD-ROM folder of the same build.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "creator/creator_compiler.h"
+#include "tests/native/sfx_reader.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+using SfxReader::Bytes;
+
+Bytes ReadAll(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(f), {});
+}
+void WriteAll(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+std::string Pattern(size_t n, int seed) {
+  std::string s(n, 0);
+  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(seed + i * 7 + (i >> 5) % 3);
+  return s;
+}
+void RemoveTree(const std::string& dir) {
+  WIN32_FIND_DATAA f;
+  HANDLE h = FindFirstFileA((dir + "*").c_str(), &f);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = f.cFileName;
+      if (name == "." || name == "..") continue;
+      if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(dir + name + "\\");
+      else
+        DeleteFileA((dir + name).c_str());
+    } while (FindNextFileA(h, &f));
+    FindClose(h);
+  }
+  RemoveDirectoryA(dir.c_str());
+}
+
+// The wizard's controls as plain values: one package, the files added, both media by choice.
+struct Host : TBuildHost {
+  std::string Dir, Out, Title = "Demo", Licence;
+  bool CdRomOn = true, WebOn = true;
+  BuildProject Project;
+  Lines Report;
+  int Finished = 0;
+  std::string ProgramDir() override { return Dir; }
+  std::string OutputDir() override { return Out; }
+  std::string AppTitle() override { return Title; }
+  std::string LicenseFile() override { return Licence; }
+  bool CdRom() override { return CdRomOn; }
+  bool Web() override { return WebOn; }
+  bool Compress() override { return Project.Info.CompressData; }
+  BuildProject::AppInfo AppInfo() override {
+    BuildProject::AppInfo info = Project.Info;
+    info.AppTitle = Title;
+    return info;
+  }
+  Lines Packages() override { return Project.Packages; }
+  std::vector<BuildProject::RegistryRow> Registry() override { return Project.Registry; }
+  std::vector<BuildProject::ShortcutRow> Shortcuts() override { return Project.Shortcuts; }
+  Lines DllList() override { return {}; }
+  Lines PIList() override { return {}; }
+  Lines PUIList() override { return {}; }
+  int FileCount() override { return static_cast<int>(Project.Files.size()); }
+  BuildProject::FileRow FileItem(int row) override { return Project.Files.at(row); }
+  void AddReportLine(const std::string& line) override { Report.push_back(line); }
+  void ShowFinished() override { ++Finished; }
+  void SaveDatasheet(const std::string& path) override { WriteAll(path, "[APPINFO]\r\n"); }
+};
+
+class WebBuild : public testing::Test {
+ protected:
+  std::string Root, Tools, Src, Out;
+  Host H;
+  const std::string Extractor = Pattern(4096, 5);
+
+  void SetUp() override {
+    ui::Init();
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    Root = std::string(temp) + "cv_web_" + std::to_string(GetCurrentProcessId()) + "_" +
+           testing::UnitTest::GetInstance()->current_test_info()->name() + "\\";
+    RemoveTree(Root);
+    Tools = Root + "creator\\", Src = Root + "src\\", Out = Root + "out\\nested";
+    for (const std::string& d : {Root, Tools, Src}) CreateDirectoryA(d.c_str(), nullptr);
+    WriteAll(Tools + "cv2uinst.exe", Pattern(3000, 1));
+    WriteAll(Tools + "extractor.exe", Extractor);
+    WriteAll(Tools + "setup.exe", Pattern(20000, 3));
+    WriteAll(Src + "licence.rtf", "{\\rtf1 Licence}");
+    H.Dir = Tools;
+    H.Out = Out;
+    H.Project.Info.AppVersion = "1.0";
+    H.Project.Packages = {"Required Files"};
+  }
+  void TearDown() override { RemoveTree(Root); }
+  std::string Base() const { return Out + "\\Demo\\"; }
+  std::string Package() const { return Base() + "Web\\Demo.exe"; }
+  void AddFile(const std::string& name, const std::string& bytes) {
+    WriteAll(Src + name, bytes);
+    H.Project.Files.push_back({"<InstallRoot>\\" + name, Src + name, "Required Files"});
+  }
+  void Run() {
+    H.Report.clear();
+    H.Finished = 0;
+    auto* compiler = new TCompiler(H);
+    HANDLE thread;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), compiler->Handle, GetCurrentProcess(), &thread, 0, FALSE,
+                                DUPLICATE_SAME_ACCESS));
+    compiler->Resume();
+    ui::WaitServing(thread);
+    CloseHandle(thread);
+    ASSERT_EQ(H.Finished, 1);
+  }
+  Lines Tail(size_t n) const {
+    return H.Report.size() < n ? H.Report : Lines(H.Report.end() - static_cast<ptrdiff_t>(n), H.Report.end());
+  }
+};
+
+}  // namespace
+
+TEST_F(WebBuild, ThePackageHoldsWhatTheCdRomFolderHolds) {
+  AddFile("app.exe", Pattern(50000, 7));
+  AddFile("empty.txt", "");
+  for (bool licence : {true, false}) {
+    for (bool compress : {false, true}) {
+      SCOPED_TRACE(std::string(licence ? "licence" : "no licence") + (compress ? ", compressed" : ""));
+      RemoveTree(Out + "\\");
+      H.Project.Info.LicenseMustAccept = licence;
+      H.Licence = licence ? Src + "licence.rtf" : "";
+      H.Project.Info.CompressData = compress;
+      Run();
+      EXPECT_EQ(Tail(4), (Lines{"Creating Data for Media: CD-ROM...", "Creating Data for Media: Self-Extracting Package...",
+                                "Saving Setup Datasheet...", "Compiling done, everything seems to be alright"}));
+      const Bytes file = ReadAll(Package());
+      const SfxReader::TPackage p = SfxReader::ReadPackage(file);
+      EXPECT_EQ(p.StubSize, Extractor.size());
+      EXPECT_EQ(std::string(file.begin(), file.begin() + static_cast<ptrdiff_t>(Extractor.size())), Extractor);
+      Lines names, want = {"data.pak", "setup.dat", "setup.exe"};
+      if (licence) want.insert(want.begin() + 1, "license.rtf");
+      for (const SfxReader::TEntry& e : p.Entries) {
+        names.push_back(e.Name);
+        EXPECT_EQ(e.Data, ReadAll(Base() + "CD-ROM\\" + e.Name)) << e.Name;
+        EXPECT_EQ(e.Raw, e.Name == "data.pak");
+        if (e.Raw) {
+          EXPECT_EQ(e.Stored, e.Data.size());
+        }
+      }
+      std::sort(names.begin(), names.end());
+      EXPECT_EQ(names, want);
+      EXPECT_FALSE(Exists(Base() + "Temporary"));
+    }
+  }
+}
+
+TEST_F(WebBuild, ASecondBuildReplacesThePackage) {
+  H.CdRomOn = false;
+  AddFile("big.bin", Pattern(300000, 9));
+  Run();
+  const size_t first = ReadAll(Package()).size();
+  EXPECT_FALSE(Exists(Base() + "CD-ROM"));
+  H.Project.Files.clear();
+  AddFile("small.txt", "small");
+  Run();
+  const Bytes second = ReadAll(Package());
+  EXPECT_LT(second.size(), first / 2);
+  const SfxReader::TPackage p = SfxReader::ReadPackage(second);
+  ASSERT_EQ(p.Entries.size(), 3u);
+  for (const SfxReader::TEntry& e : p.Entries)
+    if (e.Name == "data.pak") {
+      EXPECT_EQ(std::string(e.Data.end() - 5, e.Data.end()), "small");
+    }
+}
+
+// A stub that cannot be read once the package is begun (held open by another program): the
+// build says so, and no half-written package is left under the title's name.
+TEST_F(WebBuild, APackageThatCannotBeFinishedIsReportedAndRemoved) {
+  AddFile("a.txt", "abc");
+  Run();
+  ASSERT_TRUE(Exists(Package()));
+  HANDLE held = CreateFileA((Tools + "extractor.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  Run();
+  CloseHandle(held);
+  const Lines tail = Tail(2);
+  ASSERT_EQ(tail.size(), 2u);
+  EXPECT_EQ(tail[0].rfind("ERROR: '" + Tools + "extractor.exe' cannot be opened: ", 0), 0u) << tail[0];
+  EXPECT_EQ(tail[1].rfind("ERROR: ", 0), 0u) << tail[1];
+  EXPECT_FALSE(Exists(Package()));
+  EXPECT_TRUE(Exists(Base() + "CD-ROM\\setup.dat"));
+  EXPECT_FALSE(Exists(Base() + "Temporary"));
+}
