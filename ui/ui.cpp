@@ -49,7 +49,42 @@ void DispatchOne(MSG& m) {
 }  // namespace
 
 // ---- window procedures -------------------------------------------------------------------------
+// The program's own window: its task-bar button stands for the main window.
+BOOL CALLBACK CollectShown(HWND h, LPARAM p) {
+  auto* v = reinterpret_cast<std::vector<HWND>*>(p);
+  if (h != Application.Handle && IsWindowVisible(h)) v->push_back(h);
+  return TRUE;
+}
+
+LRESULT ApplicationProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  static std::vector<HWND> hidden;  // the windows the minimised program put away
+  switch (msg) {
+    case WM_SIZE:
+      if (wp == SIZE_MINIMIZED && hidden.empty()) {
+        EnumThreadWindows(GetCurrentThreadId(), CollectShown, reinterpret_cast<LPARAM>(&hidden));
+        for (HWND w : hidden) ShowWindow(w, SW_HIDE);
+      } else if (wp == SIZE_RESTORED && !hidden.empty()) {
+        for (auto w = hidden.rbegin(); w != hidden.rend(); ++w)
+          if (IsWindow(*w)) ShowWindow(*w, SW_SHOWNA);
+        hidden.clear();
+      }
+      break;
+    case WM_ACTIVATE:
+      if (LOWORD(wp) != WA_INACTIVE) {  // a click on the button: the window the user works in
+        HWND p = GetLastActivePopup(h);
+        if (p && p != h && IsWindowEnabled(p)) SetActiveWindow(p);
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      if (Application.MainForm) Application.MainForm->Close();
+      return 0;
+  }
+  return DefWindowProcA(h, msg, wp, lp);
+}
+
 LRESULT CALLBACK LayerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  if (h == Application.Handle && h) return ApplicationProc(h, msg, wp, lp);
   TControl* self = FromHandle(h);
   switch (msg) {
     case WM_CV_SYNC: {
@@ -150,6 +185,13 @@ LRESULT CALLBACK LayerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       break;
+    case WM_SYSCOMMAND:  // the main window minimises with the program's own
+      if ((wp & 0xFFF0) == SC_MINIMIZE && self && self == Application.MainForm && Application.Handle &&
+          IsWindowVisible(Application.Handle)) {
+        ShowWindow(Application.Handle, SW_MINIMIZE);
+        return 0;
+      }
+      break;
     case WM_DESTROY:
       if (self && self == Application.MainForm) PostQuitMessage(0);
       break;
@@ -216,6 +258,10 @@ void Init() {
   RegisterClassA(&wc);
   Application.SyncWindow = CreateWindowExA(0, kLayerClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                            wc.hInstance, nullptr);
+  Application.Handle = CreateWindowExA(0, kLayerClass, Application.Title.c_str(),
+                                       WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+                                       GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0,
+                                       nullptr, nullptr, wc.hInstance, nullptr);
 }
 
 void PostCall(std::function<void()> call) {
@@ -224,10 +270,16 @@ void PostCall(std::function<void()> call) {
 }
 
 void TApplication::Run(int how) {
+  Terminated = false;
+  if (Handle) {  // the task-bar button, without a window to be seen
+    SetWindowTextA(Handle, Title.c_str());
+    ShowWindow(Handle, SW_SHOWNA);
+  }
   if (MainForm) MainForm->Show(how);
   MSG m;
   while (!Terminated && GetMessageA(&m, nullptr, 0, 0) > 0) DispatchOne(m);
   Terminated = true;
+  if (Handle) ShowWindow(Handle, SW_HIDE);
 }
 
 void TApplication::ProcessMessages() {
@@ -797,6 +849,7 @@ TForm::TForm(const std::string& caption, int clientWidth, int clientHeight, TBor
   HWND owner = nullptr;
   if (border == TBorder::Single) {
     style |= WS_OVERLAPPED | WS_MINIMIZEBOX;
+    owner = Application.Handle;
   } else {
     style |= WS_POPUP;
     ex |= WS_EX_DLGMODALFRAME;
@@ -854,7 +907,9 @@ void TForm::Show(int how) {
   if (!Handle) return;  // the show handler may have closed the program
   ShowWindow(Handle, how);
   if (!visible && ActiveControl && ActiveControl->Handle && IsWindowEnabled(ActiveControl->Handle)) {
-    if (GetActiveWindow() == Handle)
+    bool activates = how != SW_SHOWNA && how != SW_SHOWNOACTIVATE && how != SW_SHOWMINNOACTIVE &&
+                     how != SW_MINIMIZE && how != SW_SHOWMINIMIZED;
+    if (activates)
       ::SetFocus(ActiveControl->Handle);
     else
       LastFocus = ActiveControl->Handle;  // taken when the window is activated

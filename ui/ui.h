@@ -401,7 +401,10 @@ private:
 
 // ---- application -------------------------------------------------------------------------------
 struct TApplication {
-  std::string Title;  // the caption of message boxes the programs show
+  std::string Title;  // the task-bar button's text and the caption of the programs' message boxes
+  // The program's own window: never seen, it carries the task-bar button and owns the main
+  // window, so that the button reads Title whatever the main window's caption.
+  HWND Handle = nullptr;
   TForm* MainForm = nullptr;  // the first form created
   DWORD ThreadId = 0;         // the user-interface thread
   HWND SyncWindow = nullptr;  // serves TThread::Synchronize
@@ -507,7 +510,8 @@ private:
   static DWORD WINAPI ThreadProc(LPVOID self);
 };
 
-// Makes the user-interface thread the calling one (the first TForm does it). Idempotent.
+// Makes the calling thread the user-interface thread and creates the program's windows of its
+// own (the first TForm does it). Idempotent.
 void Init();
 // Queues call to run on the user-interface thread when its message loop next looks at its
 // messages (also inside a modal loop); callable from any thread.

@@ -447,3 +447,33 @@ TEST(Window, AnAutoSizedLabelFitsItsTextInEveryFont) {
   EXPECT_GE(l.Width(), TextWidth(text + " and more", t));
   EXPECT_EQ(GetWindowLongA(l.Handle, GWL_STYLE) & SS_TYPEMASK, SS_LEFTNOWORDWRAP) << "no word wrap";
 }
+
+TEST(Application, TheTaskBarButtonCarriesTheTitleAndStandsForTheMainWindow) {
+  ui::Init();
+  Application.Title = "Task Bar Title";
+  TSample main;
+  ASSERT_EQ(Application.MainForm, &main);
+  EXPECT_EQ(GetWindow(main.Handle, GW_OWNER), Application.Handle);
+  bool during = false, minimisedTogether = false, restoredTogether = false;
+  std::string title;
+  PostCall([&] {
+    char buf[64];
+    GetWindowTextA(Application.Handle, buf, sizeof buf);
+    title = buf;
+    RECT r;
+    GetWindowRect(Application.Handle, &r);
+    during = IsWindowVisible(Application.Handle) && IsWindowVisible(main.Handle) && r.right == r.left;
+    SendMessageA(main.Handle, WM_SYSCOMMAND, SC_MINIMIZE, 0);  // the main window's minimise box
+    minimisedTogether = IsIconic(Application.Handle) && !IsWindowVisible(main.Handle);
+    ShowWindow(Application.Handle, SW_SHOWNOACTIVATE);  // back from the task bar
+    ShowWindow(Application.Handle, SW_RESTORE);
+    restoredTogether = !IsIconic(Application.Handle) && IsWindowVisible(main.Handle);
+    main.Close();
+  });
+  Application.Run(SW_SHOWNA);
+  EXPECT_EQ(title, "Task Bar Title");
+  EXPECT_TRUE(during) << "a button without a window to be seen";
+  EXPECT_TRUE(minimisedTogether);
+  EXPECT_TRUE(restoredTogether);
+  EXPECT_FALSE(IsWindowVisible(Application.Handle)) << "gone with the main window";
+}
