@@ -70,6 +70,12 @@ std::vector<std::string> ListEntries(const std::string& dir) {
   return names;
 }
 
+void ClearReadOnly(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY))
+    SetFileAttributesA(path.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
+}
+
 int64_t FileSize(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
@@ -295,12 +301,18 @@ void TCompiler::RemoveStagingDirectories() {
     RemoveDirectoryA((FBase + dir).c_str());
 }
 
+// A copy takes its source's attributes along. Read-only tools or licence (from a CD, say) would
+// make the staged copies undeletable and the CD-ROM folder's files irreplaceable, so the build's
+// own copies never stay read-only.
 void TCompiler::CopyStaged(const std::string& from, const std::string& to) {
+  ClearReadOnly(to);
   if (!CopyFileA(from.c_str(), to.c_str(), FALSE)) {
     Report("ERROR: " + Quoted(from) + " cannot be copied to " + Quoted(to) + ": " +
            SystemReason(GetLastError()));
     FFailed = true;
+    return;
   }
+  ClearReadOnly(to);
 }
 
 void TCompiler::CopyToCdRom(const std::string& staging, const std::string& target) {

@@ -36,7 +36,10 @@ void RemoveTree(const std::string& dir) {
       std::string name = f.cFileName;
       if (name == "." || name == "..") continue;
       if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(dir + name + "\\");
-      else DeleteFileA((dir + name).c_str());
+      else {
+        SetFileAttributesA((dir + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA((dir + name).c_str());
+      }
     } while (FindNextFileA(h, &f));
     FindClose(h);
   }
@@ -444,6 +447,26 @@ TEST_F(Build, AFailedCopyIsReportedAndTheRestIsBuilt) {
   EXPECT_EQ(Host.Report.back(), "ERROR: Compiling failed, the packages are not complete");
   EXPECT_EQ(Entries(Base() + "CD-ROM\\"), (Lines{"data.pak", "setup.dat", "setup.exe"}));
   EXPECT_FALSE(Exists(Base() + "Temporary"));
+}
+
+TEST_F(Build, ReadOnlyToolsAndLicenceDoNotStickToTheOutput) {
+  // Tools and licence taken from read-only media: their copies must still go from the staging
+  // folder, and a second build must still replace them in CD-ROM\.
+  Host.Project.Info.LicenseMustAccept = true;
+  Host.License = Src + "licence.txt";
+  WriteAll(Host.License, "licence");
+  AddFile("a.exe", "abc");
+  for (const std::string& path : {Tools + "setup.exe", Host.License})
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+  for (int build = 0; build < 2; ++build) {
+    Host.Report.clear(), Host.Finished = 0;
+    Run();
+    EXPECT_EQ(Host.Report.back(), "Compiling done, everything seems to be alright") << testing::PrintToString(Host.Report);
+    EXPECT_FALSE(Exists(Base() + "Temporary"));
+  }
+  EXPECT_EQ(ReadAll(Base() + "CD-ROM\\setup.exe"), SetupExe);
+  for (const std::string& path : {Tools + "setup.exe", Host.License})
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(Build, OutputTreeAcrossBuildsAndMedia) {
