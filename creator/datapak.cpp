@@ -2,6 +2,8 @@
 
 #include "codec/lzh.h"
 
+#include <new>
+
 namespace {
 
 std::string Quoted(std::string_view text) {
@@ -81,10 +83,13 @@ TPackedFileRec DataPackager::AddFile(const BuildProject::FileRow& row, ByteReade
   rec.OriginalSize = static_cast<int32_t>(size);
   if (FCompress) {
     Bytes block;
-    {
+    try {
       Bytes whole = ReadWhole(source, size, name);
       if (!CompressBlock(whole.data(), whole.size(), block))
         throw EBuildError(Quoted(name) + " could not be compressed: the codec found no memory");
+    } catch (const std::bad_alloc&) {
+      // The file and its block are held in memory together.
+      throw EBuildError(Quoted(name) + " is too large to be compressed in the memory available");
     }
     CheckRoom(static_cast<int64_t>(block.size()), name);
     rec.StoredSize = static_cast<int32_t>(block.size());
