@@ -41,7 +41,20 @@ TControl* FromHandle(HWND h) {
 
 void DispatchOne(MSG& m) {
   HWND root = m.hwnd ? GetAncestor(m.hwnd, GA_ROOT) : nullptr;
-  if (root && GetPropA(root, kFormProp) && IsDialogMessageA(root, &m)) return;
+  if (root && GetPropA(root, kFormProp)) {
+    // With no control focused (the form itself has the focus, or the focused control was
+    // disabled), Tab enters the form's tab order, as it does in a dialog. Keys typed while no
+    // window has the focus arrive as system keys.
+    bool tab = (m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN) && m.wParam == VK_TAB &&
+               !(m.lParam & (1 << 29));  // not with Alt
+    if (tab && m.hwnd == root) {
+      if (HWND first = GetNextDlgTabItem(root, nullptr, GetKeyState(VK_SHIFT) < 0)) {
+        SetFocus(first);
+        return;
+      }
+    }
+    if (IsDialogMessageA(root, &m)) return;
+  }
   TranslateMessage(&m);
   DispatchMessageA(&m);
 }
@@ -209,11 +222,17 @@ LRESULT CALLBACK ControlProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   if (!self) return DefWindowProcA(h, msg, wp, lp);
   WNDPROC old = self->OldProc;
   switch (msg) {
-    case WM_GETDLGCODE:  // a control with a key handler sees Enter too, as typed into it
-      if (self->OnKeyPress && lp && reinterpret_cast<MSG*>(lp)->message == WM_KEYDOWN &&
-          reinterpret_cast<MSG*>(lp)->wParam == VK_RETURN)
+    case WM_GETDLGCODE: {
+      const MSG* key = lp ? reinterpret_cast<const MSG*>(lp) : nullptr;
+      bool keyDown = key && key->message == WM_KEYDOWN;
+      // A control with a key handler sees Enter too, as typed into it.
+      if (self->OnKeyPress && keyDown && key->wParam == VK_RETURN)
         return CallWindowProcA(old, h, msg, wp, lp) | DLGC_WANTMESSAGE;
+      // A memo takes no Tab: Tab moves on to the next control, as everywhere else in the form.
+      if (keyDown && key->wParam == VK_TAB && dynamic_cast<TMemo*>(self))
+        return CallWindowProcA(old, h, msg, wp, lp) & ~(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_WANTMESSAGE);
       break;
+    }
     case WM_CHAR:
       if (self->OnKeyPress) {
         char c = static_cast<char>(wp);
