@@ -62,6 +62,36 @@ struct TReadFile {
   }
 };
 
+// The pointer lists' timers tick from the user-interface thread's message loop: a thread timer
+// per running list timer (SetTimer without a window), found again by its id.
+namespace {
+struct TWin32ListTimers : TListTimerService {
+  std::vector<std::pair<UINT_PTR, TListTimer*>> Running;
+  void Start(TListTimer* timer, uint32_t periodMs) override {
+    if (UINT_PTR id = SetTimer(nullptr, 0, periodMs, Tick)) Running.emplace_back(id, timer);
+  }
+  void Stop(TListTimer* timer) override {
+    for (size_t i = 0; i < Running.size(); ++i)
+      if (Running[i].second == timer) {
+        KillTimer(nullptr, Running[i].first);
+        Running.erase(Running.begin() + static_cast<ptrdiff_t>(i));
+        return;
+      }
+  }
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD);
+} ListTimers;
+
+void CALLBACK TWin32ListTimers::Tick(HWND, UINT, UINT_PTR id, DWORD) {
+  for (auto& [timerId, timer] : ListTimers.Running)
+    if (timerId == id) {
+      timer->Tick();
+      return;
+    }
+}
+
+const bool ListTimersBound = (ListTimerService = &ListTimers, true);
+}  // namespace
+
 TInstaller::~TInstaller() {
   Packages.reset();
   FreeRecordList<TRegValueRec>(RegValues);

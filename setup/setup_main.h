@@ -102,8 +102,8 @@ class TMainForm : public ui::TForm {
                      "Suite to get itself installed on your computer:", 72, 32, 409, 13};
   ui::TLabel LAppInfo{Notebook.Page(pgAbout), "LAppInfo", "", 72, 56, 409, 13};
   ui::TLabel Label29{Notebook.Page(pgAbout), "Label29", "You can download Corvantaine 2 from:", 72, 104, 409, 13};
-  ui::TLabel Label30{Notebook.Page(pgAbout), "Label30", kMakerWebAddress, 72, 120};
-  ui::TLabel LAppWebsite{Notebook.Page(pgAbout), "LAppWebsite", "", 72, 72};
+  ui::TLabel Label30{Notebook.Page(pgAbout), "Label30", kMakerWebAddress, 72, 120, 409, 13};
+  ui::TLabel LAppWebsite{Notebook.Page(pgAbout), "LAppWebsite", "", 72, 72, 409, 13};
   ui::TButton Button1{Notebook.Page(pgAbout), "Button1", "&OK", 406, 200, 75, 22};
   ui::TTimer CoThread{*this, 1, false};
   ui::TCheckBox CommonSC{Notebook.Page(pgType), "CommonSC", "Make Shortcuts Visible To All Users", 72, 196, 409};

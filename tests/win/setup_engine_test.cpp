@@ -124,4 +124,29 @@ TEST(SetupEngine, FileVersionNumbers) {
   EXPECT_EQ(in.GetFileVersionNumber(big), 2147483647);  // 6.3.9600.17415 saturates
 }
 
+// The lists' timers tick from the message loop: once after a second unless switched off.
+TEST(SetupEngine, PointerListTimersTickFromTheMessageLoop) {
+  static int item;
+  TLHPointerList ticking, off;
+  ticking.FMaxAge = 1;
+  off.FMaxAge = 1;
+  off.SetCheckInterval(0);
+  ticking.Add(&item);
+  off.Add(&item);
+  auto* saved = TLHPointerList::Clock;
+  TLHPointerList::Clock = [] { return NowLocal() + 10.0 / 86400; };  // both items 10 s old
+  const DWORD start = GetTickCount();
+  MSG m;
+  while (ticking.Count() == 1 && GetTickCount() - start < 3000) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+  }
+  const DWORD waited = GetTickCount() - start;
+  TLHPointerList::Clock = saved;
+  EXPECT_EQ(ticking.Count(), 0);
+  EXPECT_GE(waited, 900u);
+  EXPECT_FALSE(ticking.FTimer.Enabled());  // one tick, not re-armed
+  EXPECT_EQ(off.Count(), 1);
+}
+
 }  // namespace
