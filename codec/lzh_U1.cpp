@@ -278,22 +278,6 @@ void LzhHuffUpdate(TLzhState& st, int c) {
   HuffCountUp(st, st.NodeParent[kLzhNodes + c]);
 }
 
-// The same, for the symbol whose leaf the decoder has just reached along path (the slots from
-// the root's child down to the leaf). Until a slot has to move, the way up is that path read
-// backwards, known in advance instead of loaded link by link.
-void LzhHuffUpdate(TLzhState& st, int c, const int16_t* path, int depth) {
-  uint16_t* freq = st.NodeFreq;
-  if (freq[kLzhRoot] == kLzhMaxFreq) {
-    LzhHuffUpdate(st, c);
-    return;
-  }
-  for (int j = depth - 1; j >= 0; j--) {
-    int s = path[j];
-    unsigned k = ++freq[s];
-    if (k > freq[s + 1]) {
-      HuffCountUp(st, st.NodeParent[HuffSwapUp(st, s, k)]);
-      return;
-    }
-  }
-  freq[kLzhRoot]++;
+void LzhHuffMoveUp(TLzhState& st, int s, unsigned k) {
+  HuffCountUp(st, st.NodeParent[HuffSwapUp(st, s, k)]);
 }

@@ -87,8 +87,8 @@ void LzhTreeInsert(TLzhState& st, int r, bool findMatch = true);
 void LzhTreeDelete(TLzhState& st, int p);
 void LzhHuffInit(TLzhState& st);
 void LzhHuffUpdate(TLzhState& st, int c);
-// The same for a symbol just decoded along path: the slots from the root's child to its leaf.
-void LzhHuffUpdate(TLzhState& st, int c, const int16_t* path, int depth);
+// The rest of an update at slot s, just counted up to k and now above its right neighbour.
+void LzhHuffMoveUp(TLzhState& st, int s, unsigned k);
 void LzhHuffRebuild(TLzhState& st);
 
 namespace lzh_detail {
@@ -222,7 +222,22 @@ inline int LzhDecodeSymbol(TLzhState& st, TRead& read) {
   st.InBitBuf = buf;
   st.InBitCount = count;
   int c = s - kLzhNodes;
-  LzhHuffUpdate(st, c, path, depth);
+  // LzhHuffUpdate(c), its common case inline: until a slot has to move, the way up is the path
+  // just walked, read backwards, instead of parent links loaded one after the other.
+  uint16_t* freq = st.NodeFreq;
+  if (freq[kLzhRoot] != kLzhMaxFreq) [[likely]] {
+    for (int j = depth - 1; j >= 0; j--) {
+      int slot = path[j];
+      unsigned k = ++freq[slot];
+      if (k > freq[slot + 1]) {
+        LzhHuffMoveUp(st, slot, k);
+        return c;
+      }
+    }
+    freq[kLzhRoot]++;
+  } else {
+    LzhHuffUpdate(st, c);
+  }
   return c;
 }
 
