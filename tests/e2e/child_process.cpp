@@ -6,16 +6,14 @@ namespace {
 
 struct TFind {
   DWORD Pid;
-  std::vector<HWND> Boxes;
+  std::vector<HWND> Windows;  // visible top-level windows of the child
 };
 
-BOOL CALLBACK CollectBoxes(HWND wnd, LPARAM param) {
+BOOL CALLBACK CollectWindows(HWND wnd, LPARAM param) {
   auto* find = reinterpret_cast<TFind*>(param);
   DWORD pid = 0;
   GetWindowThreadProcessId(wnd, &pid);
-  char cls[16] = "";
-  GetClassNameA(wnd, cls, sizeof cls);
-  if (pid == find->Pid && lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(wnd)) find->Boxes.push_back(wnd);
+  if (pid == find->Pid && IsWindowVisible(wnd)) find->Windows.push_back(wnd);
   return TRUE;
 }
 
@@ -23,6 +21,28 @@ std::string WindowText(HWND wnd) {
   char text[4096] = "";
   GetWindowTextA(wnd, text, sizeof text);
   return text;
+}
+
+bool IsMessageBox(HWND wnd) {
+  char cls[16] = "";
+  GetClassNameA(wnd, cls, sizeof cls);
+  return lstrcmpA(cls, "#32770") == 0;
+}
+
+struct TChildSearch {
+  const std::string* Button;
+  HWND Found = nullptr;
+  std::string Texts;  // the texts of the window's static controls, one a line
+};
+
+BOOL CALLBACK SearchChildren(HWND wnd, LPARAM param) {
+  auto* search = reinterpret_cast<TChildSearch*>(param);
+  char cls[16] = "";
+  GetClassNameA(wnd, cls, sizeof cls);
+  std::string text = WindowText(wnd);
+  if (lstrcmpiA(cls, "Button") == 0 && text == *search->Button && !search->Found) search->Found = wnd;
+  if (lstrcmpiA(cls, "Static") == 0 && !text.empty()) search->Texts += text + "\n";
+  return TRUE;
 }
 
 }  // namespace
@@ -34,7 +54,8 @@ std::string ProgramDir() {
   return dir.substr(0, dir.rfind('\\') + 1);
 }
 
-TChildRun RunChild(const std::string& commandLine, std::vector<int> answers, DWORD timeoutMs) {
+TChildRun RunChild(const std::string& commandLine, std::vector<int> answers, DWORD timeoutMs,
+                   const std::vector<TFormAnswer>& forms) {
   TChildRun run;
   std::string line = commandLine;
   STARTUPINFOA si{};
@@ -55,14 +76,28 @@ TChildRun RunChild(const std::string& commandLine, std::vector<int> answers, DWO
       break;
     }
     TFind find{pi.dwProcessId, {}};
-    EnumWindows(CollectBoxes, reinterpret_cast<LPARAM>(&find));
-    for (HWND box : find.Boxes) {
-      if (std::find(answered.begin(), answered.end(), box) != answered.end()) continue;
-      answered.push_back(box);
-      run.Boxes.push_back({WindowText(box), WindowText(GetDlgItem(box, 0xFFFF))});
-      int id = next < answers.size() ? answers[next++] : IDOK;
-      if (!GetDlgItem(box, id)) id = GetDlgItem(box, IDOK) ? IDOK : IDNO;
-      PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
+    EnumWindows(CollectWindows, reinterpret_cast<LPARAM>(&find));
+    // A window answered before counts again once it has been hidden (a form may be shown anew).
+    std::erase_if(answered, [&](HWND w) { return std::find(find.Windows.begin(), find.Windows.end(), w) == find.Windows.end(); });
+    for (HWND wnd : find.Windows) {
+      if (std::find(answered.begin(), answered.end(), wnd) != answered.end()) continue;
+      if (IsMessageBox(wnd)) {
+        answered.push_back(wnd);
+        run.Boxes.push_back({WindowText(wnd), WindowText(GetDlgItem(wnd, 0xFFFF))});
+        int id = next < answers.size() ? answers[next++] : IDOK;
+        if (!GetDlgItem(wnd, id)) id = GetDlgItem(wnd, IDOK) ? IDOK : IDNO;
+        PostMessageA(wnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(wnd, id)));
+        continue;
+      }
+      for (const TFormAnswer& form : forms) {
+        if (WindowText(wnd) != form.Caption) continue;
+        TChildSearch search{&form.Button};
+        EnumChildWindows(wnd, SearchChildren, reinterpret_cast<LPARAM>(&search));
+        if (!search.Found) continue;  // not built up yet
+        answered.push_back(wnd);
+        run.Boxes.push_back({form.Caption, search.Texts});
+        PostMessageA(search.Found, BM_CLICK, 0, 0);
+      }
     }
   }
   GetExitCodeProcess(pi.hProcess, &run.ExitCode);

@@ -19,9 +19,17 @@ struct TChildRun {
   std::vector<TBoxSeen> Boxes;
 };
 
+// A window of the program's own making (not a message box) that asks something: when one with
+// this caption shows, its button with this text is pressed.
+struct TFormAnswer {
+  std::string Caption, Button;
+};
+
 // Runs commandLine and waits for it. Each message box of the child gets the next button of
 // answers (IDOK, IDYES, IDNO, ...); once they run out, IDOK, or IDNO for a box without OK.
-TChildRun RunChild(const std::string& commandLine, std::vector<int> answers = {}, DWORD timeoutMs = 30000);
+// Windows named in forms are answered as they say, every time they show.
+TChildRun RunChild(const std::string& commandLine, std::vector<int> answers = {}, DWORD timeoutMs = 30000,
+                   const std::vector<TFormAnswer>& forms = {});
 
 // The directory of the running test program, with a trailing backslash.
 std::string ProgramDir();
