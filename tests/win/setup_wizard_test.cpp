@@ -29,10 +29,18 @@ struct Wizard : ::testing::Test {
     ShellOpen = RecordOpen;
     opened.clear();
   }
-  void TearDown() override { form.reset(); }
+  void TearDown() override {
+    Settle();
+    form.reset();
+  }
+  // A test that reaches the progress page starts the real install worker; the window outlives it.
+  void Settle() {
+    if (form && form->Installer) form->Installer->WaitForWorker();
+  }
 
   // Creates the window beside the package in dir and runs its start-up.
   TMainForm& Start(const std::string& dir, const std::string& args = "") {
+    Settle();
     form.reset();
     form = std::make_unique<TMainForm>();
     form->ProgramPath = dir + "setup.exe";
@@ -531,16 +539,21 @@ TEST_F(Wizard, ResultsOfTheWorker) {
        "Unattended Setup failed!\r\nInsufficient free disk space to perform the installation."},
   };
   const std::string dir = Package().Write("results");
+  int run = 0;
   for (const Case& c : cases) {
     dialogs.Clear();
-    TMainForm& f = Start(dir, c.unattended ? "/u" : "");
+    const std::string dest = fixture::TestRoot() + "r" + std::to_string(++run);
+    TMainForm& f = Start(dir, c.unattended ? "/u \"/d:" + dest + "\"" : "");
     if (!c.unattended) {
       f.Button2.Click();
-      f.EDest.SetText(fixture::TestRoot() + "r");
+      f.EDest.SetText(dest);
       f.Button2.Click();
       f.Button2.Click();
       f.Label2Click();  // the About page is replaced by the result
     }
+    // The real worker installs the (empty) package first; then its end is played with each status.
+    f.Installer->WaitForWorker();
+    dialogs.Clear();
     // What the worker does at its end.
     if (c.status == 3) {
       f.LError.SetText("Insufficient free disk space to perform the installation.");
