@@ -121,7 +121,7 @@ class TRegParser {
     std::string_view l = line.Text;
     if (l.empty()) return;
     if (FContinued) {
-      FContinued = !l.empty() && l.back() == '\\';
+      FContinued = l.back() == '\\';
       if (FContinued) l.remove_suffix(1);
       FData += l;
       FLossy = FLossy || line.Lossy;

@@ -1,22 +1,450 @@
-// The install steps of TInstaller and its worker start. Placeholders until the install worker
-// lands: they install nothing.
+// The install steps of TInstaller: free space, files, registry values, the uninstall entry,
+// shortcuts, registrations and commands. All but the overwrite question and the shortcut step
+// run on the install worker; every step writes its lines into the open uninstall log.
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "codec/lzh.h"
+#include "setup/setup_installcore.h"
 #include "setup/setup_installer.h"
+#include "setup/setup_installthread.h"
+#include "setup/setup_main.h"
+#include "shared/sharedtypes.h"
 
-// Creates the worker suspended, one step below normal priority, freeing itself, and resumes it.
-void TInstaller::StartInstall() {}
+namespace {
 
-bool TInstaller::CheckFreeSpace() { return false; }
-void TInstaller::InstallFiles() {}
-void TInstaller::AskOverwrite() { OverwriteAnswer = 7; }
-void TInstaller::WriteRegistry() {}
-void TInstaller::RegisterUninstaller() {}
-void TInstaller::CreateShortcuts() {}
-void TInstaller::CreateShellLink(const std::string&, const std::string&, uint16_t,
-                                 const std::string&, bool, const std::string&,
-                                 const std::string&) {}
-void TInstaller::RegisterDlls() {}
-void TInstaller::RunPostInstall() {}
+// The system's text for an error code, without its line break.
+std::string SystemMessage(DWORD code) {
+  char* text = nullptr;
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string s = n && text ? std::string(text, n) : "error " + std::to_string(code);
+  if (text) LocalFree(text);
+  while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == ' ')) s.pop_back();
+  return s;
+}
 
-void TInstaller::HoldWorker() {}
-void TInstaller::ReleaseWorker(bool) {}
-void TInstaller::WaitForWorker() {}
+[[noreturn]] void Fail(const std::string& what, DWORD code) {
+  throw EInstallError(what + ": " + SystemMessage(code));
+}
+
+void WriteWholeFile(const std::string& path, const uint8_t* data, size_t size) {
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) Fail("The file " + path + " could not be created", GetLastError());
+  DWORD written = 0;
+  BOOL ok = TRUE;
+  size_t done = 0;
+  while (ok && done < size) {
+    DWORD chunk = size - done > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size - done);
+    ok = WriteFile(f, data + done, chunk, &written, nullptr) && written == chunk;
+    done += written;
+  }
+  DWORD code = GetLastError();
+  if (!CloseHandle(f) && ok) {
+    ok = FALSE;
+    code = GetLastError();
+  }
+  if (!ok) Fail("The file " + path + " could not be written", code ? code : ERROR_WRITE_FAULT);
+}
+
+HKEY RootHandle(uint32_t rootKey) {
+  // The predefined handles are 32-bit values, sign-extended on 64-bit Windows.
+  return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(rootKey)));
+}
+
+bool RegKeyExists(HKEY root, const std::string& key) {
+  HKEY k;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+  RegCloseKey(k);
+  return true;
+}
+
+void RegCreate(HKEY root, const std::string& key) {
+  HKEY k;
+  if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) ==
+      ERROR_SUCCESS)
+    RegCloseKey(k);
+}
+
+// One key opened for one value at a time, creating it when needed; the writes raise their
+// failure with the value's log text.
+class TRegKey {
+ public:
+  TRegKey(HKEY root, const std::string& key) {
+    Status = RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &Key,
+                             nullptr);
+    if (Status != ERROR_SUCCESS) Key = nullptr;
+  }
+  ~TRegKey() {
+    if (Key) RegCloseKey(Key);
+  }
+  TRegKey(const TRegKey&) = delete;
+  TRegKey& operator=(const TRegKey&) = delete;
+
+  void Write(const std::string& name, DWORD type, const void* data, size_t size,
+             const std::string& item) {
+    LONG r = Key ? RegSetValueExA(Key, name.c_str(), 0, type, static_cast<const BYTE*>(data),
+                                  static_cast<DWORD>(size))
+                 : Status;
+    if (r != ERROR_SUCCESS) Fail("The registry value " + item + " could not be written", r);
+  }
+  void WriteString(const std::string& name, const std::string& s, const std::string& item) {
+    Write(name, REG_SZ, s.c_str(), s.size() + 1, item);
+  }
+
+ private:
+  HKEY Key = nullptr;
+  LONG Status = ERROR_SUCCESS;
+};
+
+// The decimal separator of the user's locale.
+char DecimalSeparator() {
+  char buf[8] = {};
+  if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buf, sizeof buf) > 1 && buf[0])
+    return buf[0];
+  return '.';
+}
+
+// Starts a command line as the registrations and commands are started, and waits for its end.
+void RunAndWait(const std::string& commandLine) {
+  std::vector<char> cmd(commandLine.begin(), commandLine.end());
+  cmd.push_back('\0');
+  STARTUPINFOA si;
+  ZeroMemory(&si, sizeof si);
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi;
+  ZeroMemory(&pi, sizeof pi);
+  if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE,
+                      CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &si, &pi))
+    return;
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+}
+
+template <class Rec> Rec* At(TLHPointerList& list) { return static_cast<Rec*>(list.Current()); }
+
+bool FileExists(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExists(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Reads one file's stored bytes from data.pak, decompresses them when the package was built so,
+// creates the file's directory when it is missing and writes the file. One file at a time is held
+// in memory.
+void WritePackedFile(HANDLE pak, const std::string& pakName, const TPackedFileRec& rec,
+                     const std::string& dest, bool compressed, TUninstallLog& log) {
+  if (rec.DataOffset < 1 || rec.StoredSize < 0)
+    throw EInstallError("The data package " + pakName + " is damaged: the record of " + dest +
+                        " names no valid place in it.");
+  try {
+    std::vector<uint8_t> stored(static_cast<size_t>(rec.StoredSize));
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(rec.DataOffset) - 1;
+    DWORD got = 0;
+    if (!SetFilePointerEx(pak, at, nullptr, FILE_BEGIN) ||
+        (!stored.empty() && !ReadFile(pak, stored.data(), static_cast<DWORD>(stored.size()), &got, nullptr)))
+      Fail("The data package " + pakName + " could not be read for " + dest, GetLastError());
+    if (got != stored.size())
+      throw EInstallError("The data package " + pakName + " is shorter than the record of " + dest +
+                          " says (" + std::to_string(rec.StoredSize) + " bytes at " +
+                          std::to_string(rec.DataOffset) + ").");
+
+    std::string dir = ExtractFilePath(dest);
+    if (!DirectoryExists(dir)) {
+      ForceDirectories(dir);
+      log.Write(TagCreateDir, dir);
+    }
+    if (compressed) {
+      TMemoryStream out;
+      {
+        TCustom_lzh lzh;
+        lzh.InBuffer = stored.data();
+        lzh.InSize = rec.StoredSize;
+        lzh.OutStream = &out;
+        lzh.Decompress();  // whatever it produced is the file
+      }
+      std::vector<uint8_t>().swap(stored);
+      WriteWholeFile(dest, out.data(), out.size());
+    } else {
+      WriteWholeFile(dest, stored.data(), stored.size());
+    }
+  } catch (const std::bad_alloc&) {
+    throw EInstallError("There is not enough memory to install the file " + dest + ".");
+  }
+}
+
+}  // namespace
+
+// ---- the worker's start ---------------------------------------------------------------------------
+
+void TInstaller::StartInstall() {
+  // Running from here on, not only from the worker's first statement: a close question that
+  // comes before the worker is scheduled must hold and stop it too.
+  ThreadRunning = true;
+  TInstallThread* worker = new TInstallThread();  // created suspended
+  InstallThread = worker;
+  worker->SetPriority(THREAD_PRIORITY_BELOW_NORMAL);
+  worker->FreeOnTerminate = true;
+  worker->Resume();
+}
+
+// The cancel question's hold on the worker: the state lives outside the worker object, so these
+// are safe whether or not the worker still runs.
+void TInstaller::HoldWorker() { TInstallThread::Hold(); }
+void TInstaller::ReleaseWorker(bool stop) { TInstallThread::Release(stop); }
+void TInstaller::WaitForWorker() { TInstallThread::WaitForEnd(); }
+
+// ---- free space ---------------------------------------------------------------------------------
+
+bool TInstaller::CheckFreeSpace() {
+  ShowProgressLabel("Determining Free Disk Space...");
+  // 64-bit, so that selections beyond 4 GiB cannot pass by wrapping.
+  uint64_t sum = 0;
+  TLHPointerList& files = *Files;
+  int n = files.Count();
+  if (n > 0) {
+    files.First();
+    for (int i = 1;; ++i) {
+      const TPackedFileRec* rec = At<TPackedFileRec>(files);
+      if (IsPackageSelected(rec->PackageName.Str())) {
+        if (SameDrive(ExpandPlaceholders(rec->DestPath.Str()), DestDir))
+          sum += static_cast<uint32_t>(rec->OriginalSize);
+      }
+      ShowProgress(ProgressPosition(i, n, 5, 0));
+      if (!files.Next()) break;
+      if (TInstallThread::StopRequested()) break;
+    }
+  }
+  int drive = DriveNumber(DestDir);
+  int64_t free = drive ? TInstallThread::DiskFree(drive) : -1;
+  return FreeSpaceSufficient(free, sum);
+}
+
+// ---- files --------------------------------------------------------------------------------------
+
+void TInstaller::InstallFiles() {
+  ShowProgressLabel("Decompressing and Installing Files...");
+  ShowProgress(5);
+  std::string pakName = SourceDir + "data.pak";
+  HANDLE pak = CreateFileA(pakName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (pak == INVALID_HANDLE_VALUE) Fail("The data package " + pakName + " could not be opened", GetLastError());
+  struct TCloser {
+    HANDLE h;
+    ~TCloser() { CloseHandle(h); }
+  } closer{pak};
+
+  bool replaceAll = false, keepAll = false;
+  TLHPointerList& files = *Files;
+  int n = files.Count();
+  if (n == 0) return;
+  files.First();
+  for (int i = 1;; ++i) {
+    const TPackedFileRec* rec = At<TPackedFileRec>(files);
+    bool replace = replaceAll;
+    if (IsPackageSelected(rec->PackageName.Str())) {
+      CurrentFile = ExpandPlaceholders(rec->DestPath.Str());
+      if (!replaceAll && !keepAll && FileExists(CurrentFile)) {
+        ui::TThread::Synchronize([this] { AskOverwrite(); });
+        switch (OverwriteAnswer) {
+          case IDYES: replace = true; break;
+          case 10: replace = true; replaceAll = true; break;  // Yes to All
+          case 9: replace = false; keepAll = true; break;     // No to All
+          default: replace = false; break;                    // No, or the box closed
+        }
+      }
+      if (replace || !FileExists(CurrentFile)) {
+        WritePackedFile(pak, pakName, *rec, CurrentFile, AppInfo.CompressData != 0, UninstallLog);
+        UninstallLog.Write(TagCreateFile, CurrentFile);
+      }
+      ShowProgress(ProgressPosition(i, n, 90, 5));
+    }
+    if (!files.Next()) break;
+    if (TInstallThread::StopRequested()) break;
+  }
+}
+
+void TInstaller::AskOverwrite() {
+  std::string text = "The File " + ExtractFileName(CurrentFile) + " already exists.\r\n" +
+                     "Do you want this existing file to be replaced with\r\n" +
+                     "the one from this package?";
+  static const int results[] = {IDYES, IDNO, 9, 10};
+  int pressed = ui::Dialogs().Question(MainForm->Handle, text, "Confirm", MB_ICONQUESTION,
+                                       {"&Yes", "&No", "N&o to All", "Yes to &All"});
+  OverwriteAnswer = pressed >= 0 && pressed < 4 ? results[pressed] : IDCANCEL;
+}
+
+// ---- registry -----------------------------------------------------------------------------------
+
+void TInstaller::WriteRegistry() {
+  TLHPointerList& values = *RegValues;
+  int n = values.Count();
+  if (n == 0) return;
+  ShowProgressLabel("Updating Windows Registry...");
+  ShowProgress(96);
+  char separator = DecimalSeparator();
+  values.First();
+  for (int i = 1;; ++i) {
+    const TRegValueRec* rec = At<TRegValueRec>(values);
+    HKEY root = RootHandle(rec->RootKey);
+    std::string key = ExpandPlaceholders(rec->KeyPath.Str());
+    std::string name = ExpandPlaceholders(rec->ValueName.Str());
+    if (!RegKeyExists(root, key)) {
+      RegCreate(root, key);
+      UninstallLog.Write(TagCreateRegKey, RegKeyText(rec->RootKey, key));
+    }
+    std::string item = RegValueText(rec->RootKey, key, name);
+    {
+      TRegKey k(root, key);
+      std::string text = rec->ValueData.Str();
+      if (rec->ValueType == 4) text = ExpandPlaceholders(text);
+      TRegData d;
+      try {
+        d = ConvertRegValue(rec->ValueType, text, separator);
+      } catch (const EInstallError& e) {
+        throw EInstallError("The registry value " + item + " could not be written: " + e.what());
+      }
+      switch (d.Kind) {
+        case TRegData::DWord: k.Write(name, REG_DWORD, &d.Number, sizeof d.Number, item); break;
+        case TRegData::Binary: k.Write(name, REG_BINARY, d.Bytes.data(), d.Bytes.size(), item); break;
+        case TRegData::String: k.WriteString(name, d.Bytes, item); break;
+        case TRegData::None: break;
+      }
+      UninstallLog.Write(TagCreateRegValue, item);
+    }
+    ShowProgress(ProgressPosition(i, n, 2, 96));
+    if (!values.Next()) break;
+    if (TInstallThread::StopRequested()) break;
+  }
+}
+
+void TInstaller::RegisterUninstaller() {
+  std::string systemCopy = GetEnvVar("WINDIR") + "\\system32\\cv2uinst.exe";
+  std::string tempCopy = TempDir + "cv2uinst.exe";
+  if (GetFileVersionNumber(systemCopy) < GetFileVersionNumber(tempCopy))
+    CopyFileA(tempCopy.c_str(), systemCopy.c_str(), FALSE);
+
+  const uint32_t hklm = 0x80000002u;
+  std::string key = std::string(UninstallKeyPrefix) + DisplayName;
+  RegCreate(HKEY_LOCAL_MACHINE, key);
+  UninstallLog.Write(TagCreateRegKey, RegKeyText(hklm, key));
+  TRegKey k(HKEY_LOCAL_MACHINE, key);
+  std::string item = RegValueText(hklm, key, "DisplayName");
+  k.WriteString("DisplayName", DisplayName, item);
+  UninstallLog.Write(TagCreateRegValue, item);
+  item = RegValueText(hklm, key, "UninstallString");
+  k.WriteString("UninstallString", ExpandPlaceholders(UninstallCommandTemplate), item);
+  UninstallLog.Write(TagCreateRegValue, item);
+}
+
+// ---- shortcuts ----------------------------------------------------------------------------------
+
+bool PartsItemChecked(const char* caption) {
+  ui::TCheckListBox& parts = MainForm->PartsList;
+  for (int i = 0, n = parts.Count(); i < n; ++i)
+    if (parts.Checked(i) && parts.Item(i) == caption) return true;
+  return false;
+}
+
+bool ShortcutWanted(const std::string& Location) {
+  return ShortcutWanted(Location, PartsItemChecked(ItemStartMenu), PartsItemChecked(ItemDesktop),
+                        PartsItemChecked(ItemQuickLaunch));
+}
+
+void TInstaller::CreateShortcuts() {
+  TLHPointerList& links = *Shortcuts;
+  int n = links.Count();
+  if (n == 0) return;
+  ShowProgressLabel("Creating Shortcuts...");
+  ShowProgress(98);
+  links.First();
+  for (int i = 1;; ++i) {
+    TShortcutRec* rec = At<TShortcutRec>(links);
+    if (ShortcutWanted(rec->Location.Str())) {
+      rec->Target.Set(ExpandPlaceholders(rec->Target.Str()));
+      if (FileExists(rec->Target.Str())) {
+        rec->Location.Set(ExpandPlaceholders(rec->Location.Str()));
+        rec->ShortcutCaption.Set(ExpandPlaceholders(rec->ShortcutCaption.Str()));
+        rec->Parameters.Set(ExpandPlaceholders(rec->Parameters.Str()));
+        std::string location = rec->Location.Str();
+        if (location.empty() || location.back() != '\\') rec->Location.Set(location + "\\");
+        location = rec->Location.Str();
+        if (!DirectoryExists(location)) {
+          ForceDirectories(location);
+          UninstallLog.Write(TagCreateDir, location);
+        }
+        if (rec->HasIcon) {
+          rec->IconFile.Set(ExpandPlaceholders(rec->IconFile.Str()));
+          CreateShellLink(location, rec->Target.Str(), rec->IconIndex, rec->IconFile.Str(), true,
+                          rec->ShortcutCaption.Str(), rec->Parameters.Str());
+        } else {
+          CreateShellLink(location, rec->Target.Str(), 0, "", false, rec->ShortcutCaption.Str(),
+                          rec->Parameters.Str());
+        }
+      }
+    }
+    ShowProgress(ProgressPosition(i, n, 2, 98));
+    if (!links.Next()) break;
+    if (TInstallThread::StopRequested()) break;
+  }
+}
+
+void TInstaller::CreateShellLink(const std::string& Location, const std::string& Target,
+                                 uint16_t IconIndex, const std::string& IconFile, bool HasIcon,
+                                 const std::string& Caption, const std::string& Parameters) {
+  std::string linkName = Location + Caption + ".lnk";
+  IShellLinkA* link = nullptr;
+  HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&link));
+  if (FAILED(hr)) Fail("The shortcut " + linkName + " could not be created (no shell-link object)", hr);
+  IPersistFile* file = nullptr;
+  hr = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+  if (FAILED(hr)) {
+    link->Release();
+    Fail("The shortcut " + linkName + " could not be created (no shell-link file interface)", hr);
+  }
+  link->SetArguments(Parameters.c_str());
+  link->SetPath(Target.c_str());
+  link->SetWorkingDirectory(ExtractFilePath(Target).c_str());
+  if (HasIcon) link->SetIconLocation(IconFile.c_str(), IconIndex);
+  int wide = MultiByteToWideChar(CP_ACP, 0, linkName.c_str(), -1, nullptr, 0);
+  std::vector<wchar_t> w(wide > 0 ? wide : 1);
+  MultiByteToWideChar(CP_ACP, 0, linkName.c_str(), -1, w.data(), static_cast<int>(w.size()));
+  file->Save(w.data(), FALSE);
+  file->Release();
+  link->Release();
+  UninstallLog.Write(TagCreateFile, linkName);
+}
+
+// ---- registrations and commands -----------------------------------------------------------------
+
+void TInstaller::RegisterDlls() {
+  ShowProgressLabel("Registering DLLs...");
+  for (const std::string& dll : *DllFiles) {
+    std::string command = RegisterCommand(ExpandPlaceholders(dll));
+    RunAndWait(command);
+    UninstallLog.Write(TagRegisterDLL, ExpandPlaceholders(command));
+  }
+}
+
+void TInstaller::RunPostInstall() {
+  ShowProgressLabel("Finalizing Installation...");
+  for (const std::string& command : *PostInstallCommands) RunAndWait(ExpandPlaceholders(command));
+  for (const std::string& command : ExecLogOrder(*PreUninstallCommands))
+    UninstallLog.Write(TagExec, ExpandPlaceholders(command));
+}

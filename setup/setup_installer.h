@@ -16,6 +16,7 @@
 
 #include "setup/PointerList.h"
 #include "setup/setup_core.h"
+#include "setup/setup_installcore.h"
 #include "shared/sharedtypes.h"
 
 class TInstallThread;
@@ -82,7 +83,7 @@ class TInstaller {
   std::string DisplayName;  // the value of <AnnounceName>, the uninstall entry's name
   TInstallThread* InstallThread = nullptr;  // not owned: it frees itself
   volatile uint8_t InstallStatus = 0;       // 0 none yet, 2 completed, 3 failed
-  FILE* UninstallLog = nullptr;             // cv2uinst.dat while the worker runs
+  TUninstallLog UninstallLog;               // cv2uinst.dat while the worker runs
   volatile uint8_t ThreadRunning = 0;
   std::string CurrentFile;  // destination of the file being installed
   int32_t OverwriteAnswer = 0;
@@ -91,6 +92,10 @@ class TInstaller {
   void ShowLoadError(const char* text);
   void RemoveTempDir();
 };
+
+// A text value (REG_SZ or REG_EXPAND_SZ, not expanded) of a key opened without being created;
+// empty when the key or value is missing or the value is not text. Root as its handle value.
+std::string RegistryText(uint32_t root, const char* key, const char* value);
 
 // Creates a directory with any missing parents; true when it exists afterwards.
 bool ForceDirectories(const std::string& dir);

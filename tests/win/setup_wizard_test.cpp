@@ -19,6 +19,7 @@ struct Wizard : ::testing::Test {
   ui::testing::TScriptedDialogs dialogs;
   std::unique_ptr<TMainForm> form;
   int restarts = 0;
+  int workersStarted = 0;
 
   void SetUp() override {
     MSG m;
@@ -28,15 +29,24 @@ struct Wizard : ::testing::Test {
     ShellOpen = RecordOpen;
     opened.clear();
   }
-  void TearDown() override { form.reset(); }
+  void TearDown() override {
+    Settle();
+    form.reset();
+  }
+  // A test that reaches the progress page starts the real install worker; the window outlives it.
+  void Settle() {
+    if (form && form->Installer) form->Installer->WaitForWorker();
+  }
 
   // Creates the window beside the package in dir and runs its start-up.
   TMainForm& Start(const std::string& dir, const std::string& args = "") {
+    Settle();
     form.reset();
     form = std::make_unique<TMainForm>();
     form->ProgramPath = dir + "setup.exe";
     form->CommandLine = "\"" + dir + "setup.exe\" " + args;
     form->RestartComputer = [this] { ++restarts; };
+    form->StartWorker = [this] { ++workersStarted; };  // the pages only: no installation runs
     form->FormCreate();
     return *form;
   }
@@ -399,6 +409,11 @@ TEST_F(Wizard, ComponentsPageStartsTheInstallation) {
   EXPECT_FALSE(f.Button2.Enabled());
   EXPECT_FALSE(f.Button3.Enabled());
   EXPECT_TRUE(f.BEnd.Enabled());
+  EXPECT_EQ(workersStarted, 1);
+  f.Button2.Click();  // Next and Back stay without effect
+  f.Button3.Click();
+  EXPECT_EQ(Page(), pgInstall);
+  EXPECT_EQ(workersStarted, 1);
 }
 
 // ---- command line ----
@@ -437,6 +452,8 @@ TEST_F(Wizard, UnattendedStartsAtOnce) {
     EXPECT_FALSE(f.Button2.Enabled());
     EXPECT_FALSE(f.Button3.Enabled());
     EXPECT_EQ(f.Installer->DestDir, "C:\\Program Files\\Editor");
+    EXPECT_EQ(workersStarted, 1);
+    workersStarted = 0;
   }
   TMainForm& f = Start(dir, "/u \"/d:" + fixture::TestRoot() + "un\\\"");
   EXPECT_EQ(f.Installer->DestDir, fixture::TestRoot() + "un");
@@ -448,6 +465,7 @@ TEST_F(Wizard, UnattendedStartsAtOnce) {
   EXPECT_EQ(dialogs.Asked[0].Text, "Unattended Setup failed!\r\nInvalid Destination Directory.");
   EXPECT_TRUE(dialogs.Asked[0].Beep);
   EXPECT_TRUE(ui::Application.Terminated);
+  EXPECT_EQ(workersStarted, 2);  // the two runs with a destination above, not this one
 }
 
 TEST_F(Wizard, UnsupportedWindows) {
@@ -521,16 +539,21 @@ TEST_F(Wizard, ResultsOfTheWorker) {
        "Unattended Setup failed!\r\nInsufficient free disk space to perform the installation."},
   };
   const std::string dir = Package().Write("results");
+  int run = 0;
   for (const Case& c : cases) {
     dialogs.Clear();
-    TMainForm& f = Start(dir, c.unattended ? "/u" : "");
+    const std::string dest = fixture::TestRoot() + "r" + std::to_string(++run);
+    TMainForm& f = Start(dir, c.unattended ? "/u \"/d:" + dest + "\"" : "");
     if (!c.unattended) {
       f.Button2.Click();
-      f.EDest.SetText(fixture::TestRoot() + "r");
+      f.EDest.SetText(dest);
       f.Button2.Click();
       f.Button2.Click();
       f.Label2Click();  // the About page is replaced by the result
     }
+    // The real worker installs the (empty) package first; then its end is played with each status.
+    f.Installer->WaitForWorker();
+    dialogs.Clear();
     // What the worker does at its end.
     if (c.status == 3) {
       f.LError.SetText("Insufficient free disk space to perform the installation.");

@@ -1,0 +1,146 @@
+#include "setup/setup_installthread.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <exception>
+#include <string>
+
+#include "setup/setup_installcore.h"
+#include "setup/setup_installer.h"
+#include "setup/setup_main.h"
+
+namespace {
+
+// The state of the one worker of a run. It lives outside the worker object, which frees itself
+// when it ends, so the wizard may hold, stop and wait for the worker at any moment.
+HANDLE GoEvent;        // manual reset; reset while the worker is held
+HANDLE EndEvent;       // manual reset; set when Execute has ended (or before any worker ran)
+volatile LONG Stop;    // the stop request
+
+void EnsureEvents() {
+  if (!GoEvent) GoEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+  if (!EndEvent) EndEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+}
+
+bool DirectoryExists(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool OnUiThread() { return GetCurrentThreadId() == ui::Application.ThreadId; }
+
+int64_t RealDiskFree(int drive) {
+  char root[4] = {static_cast<char>('A' + drive - 1), ':', '\\', 0};
+  ULARGE_INTEGER available, total, free;
+  if (!GetDiskFreeSpaceExA(root, &available, &total, &free)) return -1;
+  return available.QuadPart > 0x7FFFFFFFFFFFFFFFull ? INT64_MAX
+                                                    : static_cast<int64_t>(available.QuadPart);
+}
+
+// Runs a change of the wizard on the user-interface thread, in order with the others.
+template <class F> void OnForm(F call) {
+  if (OnUiThread())
+    call();
+  else
+    ui::TThread::Synchronize(call);
+}
+
+}  // namespace
+
+std::function<void(int)> TInstallThread::OnProgress;
+int64_t (*TInstallThread::DiskFree)(int drive) = RealDiskFree;
+
+TInstallThread::TInstallThread() {
+  EnsureEvents();
+  InterlockedExchange(&Stop, 0);
+  ResetEvent(EndEvent);
+}
+
+void TInstallThread::Hold() {
+  EnsureEvents();
+  ResetEvent(GoEvent);
+}
+
+void TInstallThread::Release(bool stop) {
+  EnsureEvents();
+  if (stop) InterlockedExchange(&Stop, 1);
+  SetEvent(GoEvent);
+}
+
+void TInstallThread::WaitForEnd() {
+  EnsureEvents();
+  ui::WaitServing(EndEvent);
+}
+
+bool TInstallThread::StopRequested() {
+  EnsureEvents();
+  if (!OnUiThread()) WaitForSingleObject(GoEvent, INFINITE);
+  return Stop != 0;
+}
+
+void ShowProgressLabel(const std::string& text) {
+  OnForm([&text] { MainForm->ProgressLabel.SetText(text); });
+}
+
+void ShowProgress(int position) {
+  OnForm([position] {
+    MainForm->ProgressBar.SetPosition(position);
+    if (TInstallThread::OnProgress) TInstallThread::OnProgress(position);
+  });
+}
+
+void TInstallThread::Execute() {
+  TInstaller& installer = *MainForm->Installer;
+  installer.ThreadRunning = true;
+  HRESULT com = CoInitialize(nullptr);
+  auto finish = [&installer](const std::string& reason) {
+    OnForm([&installer, &reason] {
+      if (!reason.empty()) {
+        MainForm->LError.SetText(reason);
+        MainForm->SetHeader("Installation Failed", "Setup could not complete the Installation.");
+        MainForm->BEnd.SetText("&Close");
+        installer.InstallStatus = 3;
+      } else {
+        MainForm->SetHeader("Installation Completed", "Setup has successfully completed the Installation.");
+        MainForm->BEnd.SetText("&Finish");
+        installer.InstallStatus = 2;
+      }
+      MainForm->CoThread.SetEnabled(true);
+    });
+  };
+  try {
+    if (!installer.CheckFreeSpace()) {
+      finish("Insufficient free disk space to perform the installation.");
+    } else {
+      std::string root = installer.ExpandPlaceholders("<InstallRoot>");
+      bool created = !DirectoryExists(root);
+      if (created) ForceDirectories(root);
+      std::string logName = root + "\\" + UninstallLogName;
+      installer.UninstallLog.Open(logName);
+      if (created) installer.UninstallLog.Write(TagCreateDir, root);
+      installer.UninstallLog.Write(TagCreateFile, logName);
+
+      installer.InstallFiles();
+      installer.WriteRegistry();
+      installer.RegisterUninstaller();
+      ui::TThread::Synchronize([&installer] { installer.CreateShortcuts(); });
+      installer.RegisterDlls();
+      installer.RunPostInstall();
+      installer.UninstallLog.Close();
+      if (!Stop) finish("");
+    }
+  } catch (const std::exception& e) {
+    // The worker stops at the failing step; what was written so far stays, and the log keeps
+    // every line written before the failure.
+    std::string reason = e.what();
+    try {
+      installer.UninstallLog.Close();
+    } catch (const std::exception&) {
+    }
+    if (!Stop) finish(reason);
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  installer.ThreadRunning = false;
+  SetEvent(EndEvent);
+}

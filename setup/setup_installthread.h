@@ -1,0 +1,58 @@
+// The install worker: one whole installation in the background while the wizard shows its
+// progress page. It reaches the installer as MainForm->Installer and frees itself when it ends.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "ui/ui.h"
+
+class TInstallThread : public ui::TThread {
+ public:
+  // Created suspended; TInstaller::StartInstall sets the priority and FreeOnTerminate, then
+  // resumes it. Creating a worker clears the stop request and the end signal (a hold made before
+  // stays: the worker then stops at its first test).
+  TInstallThread();
+
+  // The wizard's side of a cancel. These work on state that outlives the worker object, so they
+  // are safe to call whether or not the worker is still running. The close question runs
+  //   if (running) TInstallThread::Hold();
+  //   ... ask ...
+  //   No:  TInstallThread::Release(false);           the worker goes on
+  //   Yes: TInstallThread::Release(true); TInstallThread::WaitForEnd();   then close
+  // and the worker then skips its result (no header, no status, no timer).
+  // Hold: the worker stops at its next stop-request test until Release.
+  static void Hold();
+  // Release: lets a held worker go on; with stop, its stop request is set first.
+  static void Release(bool stop);
+  // WaitForEnd: returns once Execute has ended (at once when no worker runs), serving the
+  // worker's calls to the user-interface thread meanwhile. Never touches the worker object.
+  static void WaitForEnd();
+
+  // The worker's test after each item of its loops: waits while held, then answers whether a
+  // stop was requested. On the user-interface thread it only answers.
+  static bool StopRequested();
+
+  // Every position the install steps give the progress bar, on the user-interface thread, in
+  // order; for tests.
+  static std::function<void(int)> OnProgress;
+
+  // Where the free-space check asks for the bytes available to the user on a drive (1 = A: ..
+  // 26 = Z:), -1 when there is no such drive; tests replace it.
+  static int64_t (*DiskFree)(int drive);
+
+ protected:
+  void Execute() override;
+};
+
+// Whether the component list has an item of exactly this caption that is checked (any of them).
+bool PartsItemChecked(const char* caption);
+// Whether a shortcut in the stored, unexpanded location is wanted by the ticked shortcut kinds.
+// Reads the component list: user-interface thread.
+bool ShortcutWanted(const std::string& Location);
+
+// The worker's changes of the progress controls, run on the user-interface thread in the order
+// they are made (at once when called there).
+void ShowProgressLabel(const std::string& text);
+void ShowProgress(int position);

@@ -1,0 +1,149 @@
+// make_install_package DIR TITLE raw|compressed [bench]: writes a package (setup.dat, data.pak)
+// into DIR with the creator's own writers, from a project as the wizard holds it. The end-to-end
+// run's package: three files (two in subdirectories), registry values of four kinds, a desktop
+// and a programs shortcut, a post-installation command and two pre-uninstallation commands. With
+// bench: 200 files of 500,000 bytes of text-like data and nothing else, and beside the package
+// bench_raw.bin, the files' bytes one after the other.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "creator/datapak.h"
+#include "creator/setupdat.h"
+
+namespace {
+
+class TMemReader : public ByteReader {
+ public:
+  explicit TMemReader(const std::string& bytes) : Bytes(bytes) {}
+  size_t Read(void* buffer, size_t size) override {
+    size_t n = std::min(size, Bytes.size() - At);
+    std::memcpy(buffer, Bytes.data() + At, n);
+    At += n;
+    return n;
+  }
+
+ private:
+  const std::string& Bytes;
+  size_t At = 0;
+};
+
+class TMemWriter : public ByteWriter {
+ public:
+  explicit TMemWriter(::Bytes& out) : Out(out) {}
+  void Write(const void* data, size_t size) override {
+    const auto* p = static_cast<const uint8_t*>(data);
+    Out.insert(Out.end(), p, p + size);
+  }
+
+ private:
+  ::Bytes& Out;
+};
+
+bool Save(const std::string& path, const void* data, size_t size) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(data, 1, size, f) == size;
+  return std::fclose(f) == 0 && ok;
+}
+
+// Text-like bytes that compress about four to one.
+std::string BenchBytes(uint32_t& seed) {
+  static const char* const words[] = {"setup", "file", "the", "install", "registry", "value", "of",
+                                      "a", "package", "window", "data", "and", "log"};
+  std::string bytes;
+  while (bytes.size() < 500000) {
+    seed = seed * 134775813u + 1u;
+    bytes += words[(seed >> 16) % 13];
+    bytes += (seed >> 8) % 11 == 0 ? "\r\n" : " ";
+    if ((seed >> 4) % 7 == 0) bytes += std::to_string(seed % 100000);
+  }
+  bytes.resize(500000);
+  return bytes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4 && argc != 5) {
+    std::fprintf(stderr, "usage: make_install_package DIR TITLE raw|compressed [bench]\n");
+    return 2;
+  }
+  std::string dir = argv[1];
+  if (dir.back() != '\\') dir += '\\';
+  const bool bench = argc == 5 && std::strcmp(argv[4], "bench") == 0;
+
+  BuildProject project;
+  project.Info.AppTitle = argv[2];
+  project.Info.AppVersion = "1.0";
+  project.Info.Company = "Fixture Works";
+  project.Info.RadioButton3 = false;  // announced by its title alone
+  project.Info.RadioButton6 = true;
+  project.Info.CompressData = std::strcmp(argv[3], "compressed") == 0;
+  project.Packages = {"Required Files"};
+  std::vector<std::string> contents;
+  if (bench) {
+    uint32_t seed = 1;
+    for (int i = 0; i < 200; ++i) {
+      contents.push_back(BenchBytes(seed));
+      project.Files.push_back({"<InstallRoot>\\part" + std::to_string(i / 50) + "\\file" + std::to_string(i) + ".dat",
+                               "file" + std::to_string(i) + ".dat", "Required Files"});
+    }
+  } else {
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += "line " + std::to_string(i) + " of the read-me\r\n";
+    contents = {text, "MZ not really a program", std::string("\0\1\2\3\xfe\xff", 6)};
+    project.Files = {{"<InstallRoot>\\readme.txt", "readme.txt", "Required Files"},
+                     {"<InstallRoot>\\bin\\tool.exe", "tool.exe", "Required Files"},
+                     {"<InstallRoot>\\bin\\data\\table.bin", "table.bin", "Required Files"}};
+    const std::string key = "HKEY_CURRENT_USER\\Software\\<AppName>";
+    project.Registry = {{key, "Path", "<InstallRoot>", "String"},
+                        {key, "Count", "42", "Integer"},
+                        {key, "Enabled", "1", "Boolean"},
+                        {key, "Blob", "hex:de,ad,BE,ef", "Binary Data"}};
+    project.Shortcuts = {{"<Desktop>", "<AppName> Tool", "<InstallRoot>\\bin\\tool.exe", "/quiet", "", ""},
+                         {"<Programs>\\<AppName>", "Read Me", "<InstallRoot>\\readme.txt", "",
+                          "<InstallRoot>\\bin\\tool.exe", "2"}};
+    project.PIList = {"cmd.exe /c echo done> \"<InstallRoot>\\post.txt\""};
+    project.PUIList = {"first <AppName>", "second"};
+  }
+  for (const std::string& problem : CheckProject(project)) {
+    std::fprintf(stderr, "%s\n", problem.c_str());
+    return 1;
+  }
+
+  try {
+    const std::string uninstaller = "MZ uninstaller stand-in";
+    Bytes dat, pak;
+    AppendRecord(dat, MakeAppInfo(project.Info, project.Shortcuts, static_cast<int32_t>(uninstaller.size())));
+    AppendPackageList(dat, project.Packages);
+    AppendRegistryList(dat, project.Registry);
+    AppendShortcutList(dat, project.Shortcuts);
+    AppendDllList(dat, project.DllList);
+    AppendCommandLists(dat, project.PIList, project.PUIList);
+    const int32_t count = static_cast<int32_t>(project.Files.size());
+    AppendRecord(dat, count);
+
+    TMemWriter datOut(dat), pakOut(pak);
+    DataPackager packager(project.Info.CompressData);
+    TMemReader head(uninstaller);
+    packager.AddUninstaller(head, static_cast<int64_t>(uninstaller.size()), "cv2uinst.exe", pakOut);
+    for (size_t i = 0; i < project.Files.size(); ++i) {
+      TMemReader source(contents[i]);
+      packager.AddFile(project.Files[i], source, static_cast<int64_t>(contents[i].size()), datOut, pakOut);
+    }
+    if (!Save(dir + "setup.dat", dat.data(), dat.size()) || !Save(dir + "data.pak", pak.data(), pak.size()))
+      return 1;
+    if (bench) {
+      std::string all;
+      for (const std::string& c : contents) all += c;
+      if (!Save(dir + "bench_raw.bin", all.data(), all.size())) return 1;
+    }
+  } catch (const EBuildError& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
