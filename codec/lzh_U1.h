@@ -187,33 +187,39 @@ inline unsigned LzhReadByte(TLzhState& st, TRead& read) {
 template <class TWrite>
 inline void LzhEncodeSymbol(TLzhState& st, TWrite& write, int c) {
   const int16_t* parent = st.NodeParent;
-  int16_t path[64];  // the slots from the leaf up, the root excluded
+  uint16_t* freq = st.NodeFreq;
   uint64_t code = 0;
   unsigned len = 0;
   int k = parent[kLzhNodes + c];
+  if (freq[kLzhRoot] == kLzhMaxFreq) [[unlikely]] {  // the model is rebuilt first
+    do {
+      code |= uint64_t(k & 1) << len;
+      len++;
+      k = parent[k];
+    } while (k != kLzhRoot);
+    LzhWriteBits(st, write, len, code);
+    LzhHuffUpdate(st, c);
+    return;
+  }
+  // One walk up both reads the code and counts (LzhHuffUpdate's common case): counting changes
+  // no link until a slot has to move, and there the rest of the code is read before it moves.
   do {
-    path[len] = int16_t(k);
     code |= uint64_t(k & 1) << len;
     len++;
+    unsigned f = ++freq[k];
+    if (f > freq[k + 1]) [[unlikely]] {
+      for (int u = parent[k]; u != kLzhRoot; u = parent[u]) {
+        code |= uint64_t(u & 1) << len;
+        len++;
+      }
+      LzhWriteBits(st, write, len, code);
+      LzhHuffMoveUp(st, k, f);
+      return;
+    }
     k = parent[k];
   } while (k != kLzhRoot);
+  freq[kLzhRoot]++;
   LzhWriteBits(st, write, len, code);
-  // LzhHuffUpdate(c), its common case inline: until a slot has to move, the way up is the path
-  // just walked.
-  uint16_t* freq = st.NodeFreq;
-  if (freq[kLzhRoot] != kLzhMaxFreq) [[likely]] {
-    for (unsigned j = 0; j < len; j++) {
-      int slot = path[j];
-      unsigned f = ++freq[slot];
-      if (f > freq[slot + 1]) {
-        LzhHuffMoveUp(st, slot, f);
-        return;
-      }
-    }
-    freq[kLzhRoot]++;
-  } else {
-    LzhHuffUpdate(st, c);
-  }
 }
 
 template <class TRead>
