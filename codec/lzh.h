@@ -41,6 +41,13 @@ class TCustom_lzh {
 
 // The callbacks run once per byte of every run: here, so that the coder inlines them.
 inline void TCustom_lzh::ReadInput(uint8_t* buffer, uint16_t count, uint16_t& done) {
+  if (count == 1 && InPos < InSize) [[likely]] {  // the coder's call: one byte
+    *buffer = InBuffer[InPos++];
+    done = 1;
+    BytesLeft = InSize - InPos;
+    if (OnProgress) OnProgress(BytesLeft, ProgressTag);
+    return;
+  }
   int32_t n = InSize - InPos;
   if (n > count) n = count;
   if (n < 0) n = 0;
