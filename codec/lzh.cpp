@@ -11,13 +11,37 @@ bool TCustom_lzh::Compress() {
   InPos = 0;
   BytesLeft = 0;
   int32_t bytesIn;
+  // As in Decompress, the stream's bytes go through a cursor in a register rather than through
+  // WriteOutput's push_back; the stream is cut to the bytes written at the end.
+  TMemoryStream& out = *OutStream;
+  uint8_t* cursor = nullptr;
   try {
+    out.resize(size_t(std::max<int32_t>(InSize, 0)) / 2 + 256);
+    cursor = out.data();
+    uint8_t* limit = cursor + out.size();
     bytesIn = LzhEncodeStream(
         [this](uint8_t* buffer, uint16_t count, uint16_t& done) { ReadInput(buffer, count, done); },
-        [this](const uint8_t* buffer, uint16_t count, uint16_t& done) { WriteOutput(buffer, count, done); });
+        [&](const uint8_t* buffer, uint16_t n, uint16_t& done) {
+          if (size_t(limit - cursor) < n) [[unlikely]] {
+            size_t written = size_t(cursor - out.data());
+            out.resize(std::max<size_t>(2 * out.size(), written + n));
+            cursor = out.data() + written;
+            limit = out.data() + out.size();
+          }
+          if (n == 1)
+            *cursor++ = *buffer;
+          else
+            cursor = std::copy_n(buffer, n, cursor);
+          done = n;
+        });
   } catch (const ElzhException&) {
+    out.clear();
     return false;
+  } catch (...) {
+    out.resize(cursor ? size_t(cursor - out.data()) : 0);
+    throw;
   }
+  out.resize(size_t(cursor - out.data()));
   uint32_t n = uint32_t(bytesIn);
   const uint8_t trailer[4] = {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
   OutStream->insert(OutStream->end(), trailer, trailer + 4);

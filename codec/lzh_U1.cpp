@@ -37,11 +37,11 @@ inline uint64_t BigEndian64(uint64_t v) {
 // Both links of a node in one load.
 struct TBothLinks {
   uint32_t v;
-  int Left() const { return int16_t(std::endian::native == std::endian::little ? v : v >> 16); }
-  int Right() const { return int16_t(std::endian::native == std::endian::little ? v >> 16 : v); }
+  unsigned Left() const { return uint16_t(std::endian::native == std::endian::little ? v : v >> 16); }
+  unsigned Right() const { return uint16_t(std::endian::native == std::endian::little ? v >> 16 : v); }
 };
 
-inline TBothLinks LoadLinks(const TLzhState::TLzhLinks* links, int p) {
+inline TBothLinks LoadLinks(const TLzhState::TLzhLinks* links, unsigned p) {
   TBothLinks b;
   std::memcpy(&b.v, &links[p], 4);
   return b;
@@ -68,19 +68,19 @@ int CompareFrom(const uint8_t* key, const uint8_t* p, int from, bool& ge) {
 inline void Relink(TLzhState& st, int q, int r) {
   TLzhState::TLzhLinks& up = st.Links[st.ParentLink[q]];
   if (up.RightLink == q)
-    up.RightLink = int16_t(r);
+    up.RightLink = uint16_t(r);
   else
-    up.LeftLink = int16_t(r);
+    up.LeftLink = uint16_t(r);
 }
 
 // A full match at p: r takes p's place and p leaves the tree.
 void TreeReplace(TLzhState& st, int p, int r) {
   TLzhState::TLzhLinks* links = st.Links;
-  int16_t* parent = st.ParentLink;
+  uint16_t* parent = st.ParentLink;
   parent[r] = parent[p];
   links[r] = links[p];
-  parent[links[p].LeftLink] = int16_t(r);
-  parent[links[p].RightLink] = int16_t(r);
+  parent[links[p].LeftLink] = uint16_t(r);
+  parent[links[p].RightLink] = uint16_t(r);
   Relink(st, p, r);
   parent[p] = kLzhNil;
 }
@@ -94,21 +94,22 @@ void TreeReplace(TLzhState& st, int p, int r) {
 template <bool kFindMatch>
 void TreeInsert(TLzhState& st, int r) {
   const uint8_t* ring = st.Ring;
+  const uint8_t* ring1 = ring + 1;  // a node's bytes 1..8 start here, at no cost in the address
   const uint8_t* key = ring + r;
   TLzhState::TLzhLinks* links = st.Links;
   links[r].LeftLink = links[r].RightLink = kLzhNil;
   int p = kLzhRingSize + 1 + key[0];
   int q = links[p].RightLink;
   bool ge = true;
-  int matchLength = 0, matchOffset = st.MatchOffset;
+  int best = 0;  // with kFindMatch: length << 12 | (4,095 - offset) of the best node so far
   if (q != kLzhNil) {
     const uint64_t k1 = BigEndian64(Load64(key + 1));
-    uint64_t n1 = BigEndian64(Load64(ring + q + 1));
+    uint64_t n1 = BigEndian64(Load64(ring1 + q));
     TBothLinks n = LoadLinks(links, q);
     for (;;) {
       p = q;
-      int l = n.Left(), g = n.Right();
-      uint64_t l1 = BigEndian64(Load64(ring + l + 1)), g1 = BigEndian64(Load64(ring + g + 1));
+      unsigned l = n.Left(), g = n.Right();
+      uint64_t l1 = BigEndian64(Load64(ring1 + l)), g1 = BigEndian64(Load64(ring1 + g));
       TBothLinks ln = LoadLinks(links, l), gn = LoadLinks(links, g);
       int i;
       if (k1 != n1) [[likely]] {
@@ -117,41 +118,38 @@ void TreeInsert(TLzhState& st, int r) {
       } else {
         i = CompareFrom(key, ring + p, 9, ge);
         if (i == kLzhLookAhead) [[unlikely]] {
-          if (kFindMatch && matchLength < kLzhLookAhead) {
-            matchLength = i;
-            matchOffset = ((r - p) & kLzhRingMask) - 1;
-          }
+          // The first full match: no earlier node can have scored as high.
+          if (kFindMatch) best = (i << 12) | ((p - r) & kLzhRingMask);
           TreeReplace(st, p, r);
           break;
         }
       }
       if constexpr (kFindMatch) {
-        if (i > kLzhThreshold) {
-          int d = ((r - p) & kLzhRingMask) - 1;
-          if (i > matchLength) {
-            matchLength = i;
-            matchOffset = d;
-          } else if (i == matchLength && d < matchOffset) {
-            matchOffset = d;
-          }
-        }
+        // Longer wins, then nearer: one score, the length above (p - r) & 4,095 = 4,095 - offset,
+        // taken by max without a branch. A best of length 2 or less means no match.
+        int score = (i << 12) | ((p - r) & kLzhRingMask);
+        best = score > best ? score : best;
       }
-      q = ge ? g : l;
+      q = int(ge ? g : l);
       if (q == kLzhNil) {
-        (ge ? links[p].RightLink : links[p].LeftLink) = int16_t(r);
-        st.ParentLink[r] = int16_t(p);
+        (ge ? links[p].RightLink : links[p].LeftLink) = uint16_t(r);
+        st.ParentLink[r] = uint16_t(p);
         break;
       }
       n1 = ge ? g1 : l1;
       n = ge ? gn : ln;
     }
   } else {
-    links[p].RightLink = int16_t(r);
-    st.ParentLink[r] = int16_t(p);
+    links[p].RightLink = uint16_t(r);
+    st.ParentLink[r] = uint16_t(p);
   }
   if constexpr (kFindMatch) {
-    st.MatchLength = matchLength;
-    st.MatchOffset = matchOffset;
+    if ((best >> 12) > kLzhThreshold) {
+      st.MatchLength = best >> 12;
+      st.MatchOffset = kLzhRingMask - (best & kLzhRingMask);
+    } else {
+      st.MatchLength = 0;
+    }
   }
 }
 
@@ -166,7 +164,7 @@ void LzhTreeInsert(TLzhState& st, int r, bool findMatch) {
 
 void LzhTreeDelete(TLzhState& st, int p) {
   TLzhState::TLzhLinks* links = st.Links;
-  int16_t* parent = st.ParentLink;
+  uint16_t* parent = st.ParentLink;
   if (parent[p] == kLzhNil) return;
   int q;
   if (links[p].RightLink == kLzhNil) {
@@ -180,10 +178,10 @@ void LzhTreeDelete(TLzhState& st, int p) {
       links[parent[q]].RightLink = links[q].LeftLink;
       parent[links[q].LeftLink] = parent[q];
       links[q].LeftLink = links[p].LeftLink;
-      parent[links[p].LeftLink] = int16_t(q);
+      parent[links[p].LeftLink] = uint16_t(q);
     }
     links[q].RightLink = links[p].RightLink;
-    parent[links[p].RightLink] = int16_t(q);
+    parent[links[p].RightLink] = uint16_t(q);
   }
   parent[q] = parent[p];
   Relink(st, p, q);

@@ -50,7 +50,7 @@ inline constexpr unsigned kLzhMaxFreq = 0x8000;
 // The tables and the state of one run. Allocated zeroed: ring positions that neither the blank
 // fill nor the input has reached read as 0, which keeps the encoder's output reproducible.
 struct TLzhState {
-  uint32_t InBitBuf;     // bits read but not yet used, left-aligned (at most 16)
+  uint64_t InBitBuf;     // bits read but not yet used, left-aligned (at most 64)
   uint32_t InBitCount;
   uint64_t OutBitBuf;    // bits produced but not yet written, the newest in the low bits
   uint32_t OutBitCount;  // 0..7 between codes
@@ -62,10 +62,10 @@ struct TLzhState {
   // the root of byte b's tree in its RightLink; entry 4,096 (NIL) takes the harmless writes made
   // for absent nodes. The two links of a node sit side by side: the search reads both at once.
   struct TLzhLinks {
-    int16_t LeftLink, RightLink;
+    uint16_t LeftLink, RightLink;
   };
   TLzhLinks Links[kLzhRingSize + 1 + 256];
-  int16_t ParentLink[kLzhRingSize + 1];
+  uint16_t ParentLink[kLzhRingSize + 1];
   // The ring; 4,096..4,154 repeat 0..58 so that 60 bytes read from any position need no wrap.
   uint8_t Ring[kLzhRingSize + kLzhLookAhead - 1];
 
@@ -149,23 +149,24 @@ inline void LzhFlushBits(TLzhState& st, TWrite& write) {
   }
 }
 
-// Keeps at least 9 bits in the reader, one byte per call; past the end of the input it reads zeros.
+// Fills the reader to at least 57 bits, one byte per call and in stream order; past the end of
+// the input it reads zeros. Reading ahead of the bits in use changes no result.
 template <class TRead>
 inline void LzhFillBits(TLzhState& st, TRead& read) {
-  while (st.InBitCount <= 8) {
+  while (st.InBitCount <= 56) {
     uint8_t byte = 0;
     uint16_t done = 0;
     read(&byte, 1, done);
     if (done != 1) byte = 0;
-    st.InBitBuf |= uint32_t(byte) << (24 - st.InBitCount);
+    st.InBitBuf |= uint64_t(byte) << (56 - st.InBitCount);
     st.InBitCount += 8;
   }
 }
 
 template <class TRead>
 inline unsigned LzhReadBit(TLzhState& st, TRead& read) {
-  LzhFillBits(st, read);
-  unsigned bit = st.InBitBuf >> 31;
+  if (st.InBitCount == 0) LzhFillBits(st, read);
+  unsigned bit = unsigned(st.InBitBuf >> 63);
   st.InBitBuf <<= 1;
   st.InBitCount--;
   return bit;
@@ -173,8 +174,8 @@ inline unsigned LzhReadBit(TLzhState& st, TRead& read) {
 
 template <class TRead>
 inline unsigned LzhReadByte(TLzhState& st, TRead& read) {
-  LzhFillBits(st, read);
-  unsigned byte = st.InBitBuf >> 24;
+  if (st.InBitCount < 8) LzhFillBits(st, read);
+  unsigned byte = unsigned(st.InBitBuf >> 56);
   st.InBitBuf <<= 8;
   st.InBitCount -= 8;
   return byte;
@@ -185,42 +186,71 @@ inline unsigned LzhReadByte(TLzhState& st, TRead& read) {
 // beyond 0x8000): the code fits the 57 bits that LzhWriteBits takes.
 template <class TWrite>
 inline void LzhEncodeSymbol(TLzhState& st, TWrite& write, int c) {
+  const int16_t* parent = st.NodeParent;
+  uint16_t* freq = st.NodeFreq;
   uint64_t code = 0;
   unsigned len = 0;
-  int k = st.NodeParent[kLzhNodes + c];
+  int k = parent[kLzhNodes + c];
+  if (freq[kLzhRoot] == kLzhMaxFreq) [[unlikely]] {  // the model is rebuilt first
+    do {
+      code |= uint64_t(k & 1) << len;
+      len++;
+      k = parent[k];
+    } while (k != kLzhRoot);
+    LzhWriteBits(st, write, len, code);
+    LzhHuffUpdate(st, c);
+    return;
+  }
+  // One walk up both reads the code and counts (LzhHuffUpdate's common case): counting changes
+  // no link until a slot has to move, and there the rest of the code is read before it moves.
   do {
     code |= uint64_t(k & 1) << len;
     len++;
-    k = st.NodeParent[k];
+    unsigned f = ++freq[k];
+    if (f > freq[k + 1]) [[unlikely]] {
+      for (int u = parent[k]; u != kLzhRoot; u = parent[u]) {
+        code |= uint64_t(u & 1) << len;
+        len++;
+      }
+      LzhWriteBits(st, write, len, code);
+      LzhHuffMoveUp(st, k, f);
+      return;
+    }
+    k = parent[k];
   } while (k != kLzhRoot);
+  freq[kLzhRoot]++;
   LzhWriteBits(st, write, len, code);
-  LzhHuffUpdate(st, c);
 }
 
 template <class TRead>
 inline int LzhDecodeSymbol(TLzhState& st, TRead& read) {
-  // The walk keeps the reader's bits in registers; LzhReadBit's steps, one bit at a time.
+  // With the reader filled to 57 bits or more, the walk checks for no refill: no leaf lies
+  // deeper than 22 (see LzhEncodeSymbol). Should a walk ever run out of bits, it is done again
+  // with a refill before every bit.
   const int16_t* child = st.NodeChild;
-  uint32_t buf = st.InBitBuf, count = st.InBitCount;
+  LzhFillBits(st, read);
+  uint64_t buf = st.InBitBuf;
   int16_t path[kLzhSymbols];  // no leaf lies deeper than 313
   int depth = 0;
   int s = child[kLzhRoot];
   do {
-    if (count <= 8) {
-      st.InBitBuf = buf;
-      st.InBitCount = count;
-      LzhFillBits(st, read);
-      buf = st.InBitBuf;
-      count = st.InBitCount;
-    }
-    int slot = s + int(buf >> 31);
+    int slot = s + int(buf >> 63);
     path[depth++] = int16_t(slot);
     s = child[slot];
     buf <<= 1;
-    count--;
   } while (s < kLzhNodes);
-  st.InBitBuf = buf;
-  st.InBitCount = count;
+  if (unsigned(depth) <= st.InBitCount) [[likely]] {
+    st.InBitBuf = buf;
+    st.InBitCount -= unsigned(depth);
+  } else {
+    depth = 0;
+    s = child[kLzhRoot];
+    do {
+      int slot = s + int(LzhReadBit(st, read));
+      path[depth++] = int16_t(slot);
+      s = child[slot];
+    } while (s < kLzhNodes);
+  }
   int c = s - kLzhNodes;
   // LzhHuffUpdate(c), its common case inline: until a slot has to move, the way up is the path
   // just walked, read backwards, instead of parent links loaded one after the other.

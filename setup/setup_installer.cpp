@@ -232,7 +232,10 @@ std::string TInstaller::GetEnvVar(const std::string& Name) {
   }
 }
 
-static std::string RegistryTextOf(HKEY root, const char* key, const char* value) {
+// Full access is asked first, as the sources are specified; a key that grants only reading (a
+// user without administrator rights under HKEY_LOCAL_MACHINE) is still read.
+std::string RegistryText(uint32_t rootKey, const char* key, const char* value) {
+  const HKEY root = reinterpret_cast<HKEY>(static_cast<uintptr_t>(rootKey));
   HKEY k;
   if (RegOpenKeyExA(root, key, 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS &&
       RegOpenKeyExA(root, key, 0, KEY_READ, &k) != ERROR_SUCCESS)
@@ -268,7 +271,7 @@ struct TMachineSources : TPlaceholderSources {
   explicit TMachineSources(TInstaller& i) : installer(i) {}
   std::string EnvVar(const std::string& name) override { return installer.GetEnvVar(name); }
   std::string RegistryText(uint32_t root, const char* key, const char* value) override {
-    return RegistryTextOf(reinterpret_cast<HKEY>(static_cast<uintptr_t>(root)), key, value);
+    return ::RegistryText(root, key, value);
   }
   std::string SpecialFolder(int csidl) override { return SpecialFolderPath(csidl); }
   bool CommonShortcuts() override { return CommonShortcutsChecked(); }

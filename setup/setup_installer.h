@@ -93,6 +93,10 @@ class TInstaller {
   void RemoveTempDir();
 };
 
+// A text value (REG_SZ or REG_EXPAND_SZ, not expanded) of a key opened without being created;
+// empty when the key or value is missing or the value is not text. Root as its handle value.
+std::string RegistryText(uint32_t root, const char* key, const char* value);
+
 // Creates a directory with any missing parents; true when it exists afterwards.
 bool ForceDirectories(const std::string& dir);
 

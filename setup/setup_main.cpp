@@ -72,6 +72,7 @@ TMainForm::TMainForm() : TForm("", 492, 353, ui::TBorder::Dialog, ui::TPosition:
   ProgramPath = path;
   CommandLine = GetCommandLineA();
   RestartComputer = [] { ExitWindowsEx(EWX_REBOOT, 0); };
+  StartWorker = [this] { Installer->StartInstall(); };
 
   Panel1.Color = RGB(255, 255, 255);
   for (ui::TLabel* l : {&Label3, &Label4, &Label1, &Label2}) l->Transparent = true;
@@ -174,7 +175,7 @@ void TMainForm::StartInstallation() {
   SetHeader(kInstallTitle, kInstallSub);
   Button2.SetEnabled(false);
   Button3.SetEnabled(false);
-  Installer->StartInstall();
+  StartWorker();
 }
 
 void TMainForm::FormDestroy() {

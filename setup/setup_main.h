@@ -28,6 +28,8 @@ class TMainForm : public ui::TForm {
   std::string CommandLine;
   // Asks Windows to restart; tests replace it.
   std::function<void()> RestartComputer;
+  // Starts the install worker (TInstaller::StartInstall); tests of the pages replace it.
+  std::function<void()> StartWorker;
 
   ui::TPanel NavBar{*this, "NavBar", "", 0, 296, 492, 57};
   ui::TLabel Label1{NavBar, "Label1", "Corvantaine", 4, 9};

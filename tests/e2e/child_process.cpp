@@ -61,7 +61,18 @@ TChildRun RunChild(const std::string& commandLine, std::vector<int> answers, DWO
   STARTUPINFOA si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return run;
+  // The child and whatever it starts run in a job, so that a child that hangs takes its own
+  // children with it when it is ended.
+  HANDLE job = CreateJobObjectA(nullptr, nullptr);
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (job) SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi)) {
+    if (job) CloseHandle(job);
+    return run;
+  }
+  if (job) AssignProcessToJobObject(job, pi.hProcess);
+  ResumeThread(pi.hThread);
   run.Started = true;
   run.Pid = pi.dwProcessId;
   CloseHandle(pi.hThread);
@@ -70,6 +81,7 @@ TChildRun RunChild(const std::string& commandLine, std::vector<int> answers, DWO
   DWORD start = GetTickCount();
   while (WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT) {
     if (GetTickCount() - start > timeoutMs) {
+      if (job) TerminateJobObject(job, 999);
       TerminateProcess(pi.hProcess, 999);
       WaitForSingleObject(pi.hProcess, 5000);
       run.TimedOut = true;
@@ -102,5 +114,6 @@ TChildRun RunChild(const std::string& commandLine, std::vector<int> answers, DWO
   }
   GetExitCodeProcess(pi.hProcess, &run.ExitCode);
   CloseHandle(pi.hProcess);
+  if (job) CloseHandle(job);  // ends what the child left running
   return run;
 }

@@ -149,4 +149,27 @@ TEST(SetupEngine, PointerListTimersTickFromTheMessageLoop) {
   EXPECT_EQ(off.Count(), 1);
 }
 
+TEST(SetupEngine, RegistryTextsOnlyFromTextValues) {
+  const std::string key = "Software\\CvSetupTest" + std::to_string(GetCurrentProcessId());
+  HKEY k;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+            ERROR_SUCCESS);
+  const std::string longText(1000, 'L');
+  const DWORD dword = 42;
+  RegSetValueExA(k, "sz", 0, REG_SZ, reinterpret_cast<const BYTE*>("C:\\Apps\\"), 9);
+  RegSetValueExA(k, "expand", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>("%WINDIR%\\x"), 12);
+  RegSetValueExA(k, "long", 0, REG_SZ, reinterpret_cast<const BYTE*>(longText.c_str()), 1001);
+  RegSetValueExA(k, "dword", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dword), 4);
+  RegSetValueExA(k, "binary", 0, REG_BINARY, reinterpret_cast<const BYTE*>("abc"), 3);
+  RegCloseKey(k);
+  struct Case { const char* value; std::string text; };
+  for (const Case& c : {Case{"sz", "C:\\Apps\\"}, Case{"expand", "%WINDIR%\\x"}, Case{"long", longText},
+                        Case{"dword", ""}, Case{"binary", ""}, Case{"missing", ""}})
+    EXPECT_EQ(RegistryText(0x80000001, key.c_str(), c.value), c.text) << c.value;
+  EXPECT_EQ(RegistryText(0x80000001, (key + "\\none").c_str(), "sz"), "");
+  EXPECT_EQ(RegistryText(0x80000002, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir"),
+            "C:\\Program Files");
+  RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+}
+
 }  // namespace

@@ -19,6 +19,7 @@ struct Wizard : ::testing::Test {
   ui::testing::TScriptedDialogs dialogs;
   std::unique_ptr<TMainForm> form;
   int restarts = 0;
+  int workersStarted = 0;
 
   void SetUp() override {
     MSG m;
@@ -45,6 +46,7 @@ struct Wizard : ::testing::Test {
     form->ProgramPath = dir + "setup.exe";
     form->CommandLine = "\"" + dir + "setup.exe\" " + args;
     form->RestartComputer = [this] { ++restarts; };
+    form->StartWorker = [this] { ++workersStarted; };  // the pages only: no installation runs
     form->FormCreate();
     return *form;
   }
@@ -407,6 +409,11 @@ TEST_F(Wizard, ComponentsPageStartsTheInstallation) {
   EXPECT_FALSE(f.Button2.Enabled());
   EXPECT_FALSE(f.Button3.Enabled());
   EXPECT_TRUE(f.BEnd.Enabled());
+  EXPECT_EQ(workersStarted, 1);
+  f.Button2.Click();  // Next and Back stay without effect
+  f.Button3.Click();
+  EXPECT_EQ(Page(), pgInstall);
+  EXPECT_EQ(workersStarted, 1);
 }
 
 // ---- command line ----
@@ -445,6 +452,8 @@ TEST_F(Wizard, UnattendedStartsAtOnce) {
     EXPECT_FALSE(f.Button2.Enabled());
     EXPECT_FALSE(f.Button3.Enabled());
     EXPECT_EQ(f.Installer->DestDir, "C:\\Program Files\\Editor");
+    EXPECT_EQ(workersStarted, 1);
+    workersStarted = 0;
   }
   TMainForm& f = Start(dir, "/u \"/d:" + fixture::TestRoot() + "un\\\"");
   EXPECT_EQ(f.Installer->DestDir, fixture::TestRoot() + "un");
@@ -456,6 +465,7 @@ TEST_F(Wizard, UnattendedStartsAtOnce) {
   EXPECT_EQ(dialogs.Asked[0].Text, "Unattended Setup failed!\r\nInvalid Destination Directory.");
   EXPECT_TRUE(dialogs.Asked[0].Beep);
   EXPECT_TRUE(ui::Application.Terminated);
+  EXPECT_EQ(workersStarted, 2);  // the two runs with a destination above, not this one
 }
 
 TEST_F(Wizard, UnsupportedWindows) {
