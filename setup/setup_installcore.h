@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <exception>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -12,9 +13,15 @@
 
 // An error of one install step. Its text names the item and the reason; the worker stops there
 // and shows it on the error page.
-class EInstallError : public std::runtime_error {
+// It keeps its own text: std::runtime_error's would bring the library's second string type into
+// setup.exe (about 80 KB).
+class EInstallError : public std::exception {
  public:
-  using std::runtime_error::runtime_error;
+  explicit EInstallError(std::string message) : Message(std::move(message)) {}
+  const char* what() const noexcept override { return Message.c_str(); }
+
+ private:
+  std::string Message;
 };
 
 // ---- the uninstall log cv2uinst.dat ----
