@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <new>
+#include <utility>
 
 TLzhTables LzhAllocTables() {
   TLzhTables st(new (std::nothrow) TLzhState());  // value-initialised: run state and tables zero
@@ -190,6 +191,25 @@ void LzhTreeDelete(TLzhState& st, int p) {
 
 // ---- Adaptive Huffman model ----
 
+namespace {
+
+// NodeGrand's row of slot x, from NodeChild.
+inline void HuffGrandRow(TLzhState& st, int x) {
+  int c = st.NodeChild[x];
+  if (c >= kLzhNodes) {
+    st.NodeGrand[2 * x] = st.NodeGrand[2 * x + 1] = int16_t(c - kLzhNodes + kLzhGrandLeaf);
+  } else {
+    st.NodeGrand[2 * x] = st.NodeChild[c];
+    st.NodeGrand[2 * x + 1] = st.NodeChild[c + 1];
+  }
+}
+
+void HuffGrandAll(TLzhState& st) {
+  for (int x = 0; x < kLzhNodes; x++) HuffGrandRow(st, x);
+}
+
+}  // namespace
+
 void LzhHuffInit(TLzhState& st) {
   for (int c = 0; c < kLzhSymbols; c++) {
     st.NodeFreq[c] = 1;
@@ -203,6 +223,7 @@ void LzhHuffInit(TLzhState& st) {
   }
   st.NodeFreq[kLzhNodes] = 0xFFFF;
   st.NodeParent[kLzhRoot] = 0;
+  HuffGrandAll(st);
 }
 
 // Halves every frequency and rebuilds the tree from the leaves in their present order.
@@ -233,6 +254,7 @@ void LzhHuffRebuild(TLzhState& st) {
     else
       st.NodeParent[k] = st.NodeParent[k + 1] = int16_t(s);
   }
+  HuffGrandAll(st);
 }
 
 namespace {
@@ -255,6 +277,14 @@ inline int HuffSwapUp(TLzhState& st, int s, unsigned k) {
   parent[j] = int16_t(s);
   if (j < kLzhNodes) parent[j + 1] = int16_t(s);
   child[s] = int16_t(j);
+  // NodeGrand: the rows of s and l trade places with their subtrees; the parents of s and l
+  // (neither is the root) see a new child value below them.
+  int16_t* grand = st.NodeGrand;
+  std::swap(grand[2 * s], grand[2 * l]);
+  std::swap(grand[2 * s + 1], grand[2 * l + 1]);
+  int ps = parent[s], pl = parent[l];
+  grand[2 * ps + (s - child[ps])] = int16_t(j);
+  grand[2 * pl + (l - child[pl])] = int16_t(i);
   return l;
 }
 

@@ -46,6 +46,7 @@ inline constexpr int kLzhSymbols = 256 + kLzhLookAhead - kLzhThreshold;  // 314
 inline constexpr int kLzhNodes = 2 * kLzhSymbols - 1;                     // 627; also the leaf mark
 inline constexpr int kLzhRoot = kLzhNodes - 1;                            // 626
 inline constexpr unsigned kLzhMaxFreq = 0x8000;
+inline constexpr int kLzhGrandLeaf = 2048;  // NodeGrand's mark of a leaf one level down
 
 // The tables and the state of one run. Allocated zeroed: ring positions that neither the blank
 // fill nor the input has reached read as 0, which keeps the encoder's output reproducible.
@@ -75,6 +76,9 @@ struct TLzhState {
   uint16_t NodeFreq[kLzhNodes + 1];
   int16_t NodeParent[kLzhNodes + kLzhSymbols];
   int16_t NodeChild[kLzhNodes];
+  // For the decoder, two levels in one load: NodeGrand[2 * x + b] = NodeChild[NodeChild[x] + b]
+  // for a slot x of an internal node; for a leaf's slot x both are NodeChild[x] - 627 + 2,048.
+  int16_t NodeGrand[2 * kLzhNodes];
 };
 
 using TLzhTables = std::unique_ptr<TLzhState>;
@@ -227,17 +231,27 @@ inline int LzhDecodeSymbol(TLzhState& st, TRead& read) {
   // With the reader filled to 57 bits or more, the walk checks for no refill: no leaf lies
   // deeper than 22 (see LzhEncodeSymbol). Should a walk ever run out of bits, it is done again
   // with a refill before every bit.
+  // Two levels per step: the load of NodeGrand is all that the next step waits for.
   const int16_t* child = st.NodeChild;
+  const int16_t* grand = st.NodeGrand;
   LzhFillBits(st, read);
   uint64_t buf = st.InBitBuf;
-  int16_t path[kLzhSymbols];  // no leaf lies deeper than 313
+  int16_t path[kLzhSymbols + 1];  // no leaf lies deeper than 313
   int depth = 0;
   int s = child[kLzhRoot];
   do {
     int slot = s + int(buf >> 63);
+    unsigned b2 = unsigned(buf >> 62) & 1;
+    int g = grand[2 * slot + int(b2)];
     path[depth++] = int16_t(slot);
-    s = child[slot];
-    buf <<= 1;
+    if (g >= kLzhGrandLeaf) {  // slot is a leaf
+      s = g - kLzhGrandLeaf + kLzhNodes;
+      buf <<= 1;
+      break;
+    }
+    path[depth++] = int16_t(child[slot] + int(b2));
+    buf <<= 2;
+    s = g;
   } while (s < kLzhNodes);
   if (unsigned(depth) <= st.InBitCount) [[likely]] {
     st.InBitBuf = buf;
