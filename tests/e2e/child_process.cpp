@@ -1,19 +1,22 @@
 #include "tests/e2e/child_process.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 
 namespace {
 
 struct TFind {
-  DWORD Pid;
-  std::vector<HWND> Windows;  // visible top-level windows of the child
+  std::vector<DWORD> Pids;    // the child and the programs it started
+  std::vector<HWND> Windows;  // their visible top-level windows
 };
 
 BOOL CALLBACK CollectWindows(HWND wnd, LPARAM param) {
   auto* find = reinterpret_cast<TFind*>(param);
   DWORD pid = 0;
   GetWindowThreadProcessId(wnd, &pid);
-  if (pid == find->Pid && IsWindowVisible(wnd)) find->Windows.push_back(wnd);
+  if (std::find(find->Pids.begin(), find->Pids.end(), pid) != find->Pids.end() && IsWindowVisible(wnd))
+    find->Windows.push_back(wnd);
   return TRUE;
 }
 
@@ -43,6 +46,23 @@ BOOL CALLBACK SearchChildren(HWND wnd, LPARAM param) {
   if (lstrcmpiA(cls, "Button") == 0 && text == *search->Button && !search->Found) search->Found = wnd;
   if (lstrcmpiA(cls, "Static") == 0 && !text.empty()) search->Texts += text + "\n";
   return TRUE;
+}
+
+// The child and every program it started, directly or through others (a stub's setup.exe, say).
+std::vector<DWORD> ProcessTree(DWORD child) {
+  std::vector<DWORD> pids{child};
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return pids;
+  std::vector<PROCESSENTRY32> all;
+  PROCESSENTRY32 pe{};
+  pe.dwSize = sizeof pe;
+  for (BOOL ok = Process32First(snap, &pe); ok; ok = Process32Next(snap, &pe)) all.push_back(pe);
+  CloseHandle(snap);
+  for (size_t i = 0; i < pids.size(); ++i)
+    for (const PROCESSENTRY32& p : all)
+      if (p.th32ParentProcessID == pids[i] && std::find(pids.begin(), pids.end(), p.th32ProcessID) == pids.end())
+        pids.push_back(p.th32ProcessID);
+  return pids;
 }
 
 }  // namespace
@@ -87,7 +107,7 @@ TChildRun RunChild(const std::string& commandLine, std::vector<int> answers, DWO
       run.TimedOut = true;
       break;
     }
-    TFind find{pi.dwProcessId, {}};
+    TFind find{ProcessTree(pi.dwProcessId), {}};
     EnumWindows(CollectWindows, reinterpret_cast<LPARAM>(&find));
     // A window answered before counts again once it has been hidden (a form may be shown anew).
     std::erase_if(answered, [&](HWND w) { return std::find(find.Windows.begin(), find.Windows.end(), w) == find.Windows.end(); });

@@ -1,5 +1,6 @@
 // Starting a whole program as a child process and answering its message boxes from outside,
 // the way a user would: each box is read (caption and text) and one of its buttons is pressed.
+// The boxes of the programs the child starts count as the child's.
 #pragma once
 
 #include <windows.h>

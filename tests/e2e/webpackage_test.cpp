@@ -1,0 +1,222 @@
+// The whole road: the creator's build makes a web package with the real tools; the one file runs
+// through extractor.exe with "/u" and installs; the uninstall entry's command, with "/u", leaves
+// the machine as it was before.
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <algorithm>
+
+#include "creator/creator_compiler.h"
+#include "tests/e2e/child_process.h"
+#include "tests/e2e/e2e_util.h"
+
+using namespace e2e;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+const std::string UninstallKeys = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+std::string TestName() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
+
+// The wizard's controls as plain values; the tools come from the build's own dist folder.
+struct THost : TBuildHost {
+  std::string Out, Title;
+  BuildProject Project;
+  Lines Report;
+  std::string ProgramDir() override { return ::ProgramDir() + "..\\..\\dist\\"; }
+  std::string OutputDir() override { return Out; }
+  std::string AppTitle() override { return Title; }
+  std::string LicenseFile() override { return ""; }
+  bool CdRom() override { return false; }
+  bool Web() override { return true; }
+  bool Compress() override { return Project.Info.CompressData; }
+  BuildProject::AppInfo AppInfo() override {
+    BuildProject::AppInfo info = Project.Info;
+    info.AppTitle = Title;
+    return info;
+  }
+  Lines Packages() override { return Project.Packages; }
+  std::vector<BuildProject::RegistryRow> Registry() override { return Project.Registry; }
+  std::vector<BuildProject::ShortcutRow> Shortcuts() override { return Project.Shortcuts; }
+  Lines DllList() override { return Project.DllList; }
+  Lines PIList() override { return Project.PIList; }
+  Lines PUIList() override { return Project.PUIList; }
+  int FileCount() override { return int(Project.Files.size()); }
+  BuildProject::FileRow FileItem(int row) override { return Project.Files.at(size_t(row)); }
+  void AddReportLine(const std::string& line) override { Report.push_back(line); }
+  void ShowFinished() override {}
+  void SaveDatasheet(const std::string& path) override { WriteText(path, "[APPINFO]\r\n"); }
+};
+
+// Every file and folder below dir, with the files' contents: what "as it was" compares.
+void Snapshot(const std::string& dir, Lines& into) {
+  WIN32_FIND_DATAA fd;
+  HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &fd);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = fd.cFileName, path = dir + "\\" + name;
+    if (name == "." || name == "..") continue;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      into.push_back(path + "\\");
+      Snapshot(path, into);
+    } else {
+      into.push_back(path + " = " + ReadText(path));
+    }
+  } while (FindNextFileA(find, &fd));
+  FindClose(find);
+}
+
+std::string WinDir() {
+  char dir[MAX_PATH] = "";
+  GetEnvironmentVariableA("WINDIR", dir, sizeof dir);
+  return dir;
+}
+
+std::string SpecialFolder(int csidl) {
+  char path[MAX_PATH] = "";
+  SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE);
+  return path;
+}
+
+class WebPackage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::Init();
+    FName = TestName();
+    FBase = FreshDir("web-" + FName);
+    FSrc = FBase + "\\src";
+    FDest = FBase + "\\Programs\\CvWeb App";
+    FHost.Out = FBase + "\\out";
+    FHost.Title = "CvWeb " + FName;
+    FUserKey = "Software\\CvToolsWeb " + FName;  // its parent exists: setup logs only the key it names
+    FMenu = SpecialFolder(CSIDL_PROGRAMS) + "\\" + FHost.Title;
+    DeleteRegTree(HKEY_CURRENT_USER, FUserKey);
+    DeleteRegTree(HKEY_LOCAL_MACHINE, UninstallKeys + FHost.Title);
+    DeleteTree(FMenu);
+    MakeDirs(FSrc);
+    MakeDirs(FBase + "\\Programs");
+    SetEnvironmentVariableA("CV_TEST_REG_MARKER", (FBase + "\\reg.txt").c_str());
+
+    BuildProject& p = FHost.Project;
+    p.Info.AppVersion = "1.0";
+    p.Info.RadioButton3 = false;  // announced by its title alone
+    p.Info.RadioButton6 = true;
+    p.Info.CompressData = true;
+    p.Info.DefaultDestDir = FDest;
+    p.Packages = {"Required Files"};
+    AddFile("app.exe", "<InstallRoot>\\app.exe", std::string(5000, 'a'));
+    AddFile("readme.txt", "<InstallRoot>\\doc\\en\\readme.txt", "read me\r\n");
+    AddFile("keep.txt", "<InstallRoot>\\keep.txt", "from the package");
+    CopyFileA((::ProgramDir() + "cvtestreg.dll").c_str(), (FSrc + "\\cvtestreg.dll").c_str(), FALSE);
+    p.Files.push_back({"<InstallRoot>\\cvtestreg.dll", FSrc + "\\cvtestreg.dll", "Required Files"});
+    p.Registry = {{"HKEY_CURRENT_USER\\" + FUserKey, "Path", "<InstallRoot>", "String"}};
+    p.Shortcuts = {{"<Programs>\\<AppName>", "App", "<InstallRoot>\\app.exe", "", "", ""}};
+    p.DllList = {"<InstallRoot>\\cvtestreg.dll"};
+    p.PUIList = {"cmd /c echo bye>>\"" + FBase + "\\bye.txt\""};
+  }
+
+  void TearDown() override {
+    DeleteRegTree(HKEY_CURRENT_USER, FUserKey);
+    DeleteRegTree(HKEY_LOCAL_MACHINE, UninstallKeys + FHost.Title);
+    DeleteTree(FMenu);
+    DeleteTree(FBase);
+  }
+
+  void AddFile(const std::string& name, const std::string& dest, const std::string& bytes) {
+    WriteText(FSrc + "\\" + name, bytes);
+    FHost.Project.Files.push_back({dest, FSrc + "\\" + name, "Required Files"});
+  }
+
+  // Runs the build to its end, serving its hand-overs; answers the package's path.
+  std::string Build() {
+    auto* compiler = new TCompiler(FHost);
+    HANDLE thread;
+    DuplicateHandle(GetCurrentProcess(), compiler->Handle, GetCurrentProcess(), &thread, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    compiler->Resume();
+    ui::WaitServing(thread);
+    CloseHandle(thread);
+    return FHost.Out + "\\" + FHost.Title + "\\Web\\" + FHost.Title + ".exe";
+  }
+
+  // What the installation may change, as it is now.
+  Lines State() {
+    Lines s;
+    Snapshot(FBase + "\\Programs", s);
+    Snapshot(FMenu, s);
+    std::sort(s.begin(), s.end());
+    s.push_back(DirExists(FMenu) ? "menu folder" : "no menu folder");
+    s.push_back(RegKeyExists(HKEY_CURRENT_USER, FUserKey) ? "user key" : "no user key");
+    s.push_back(RegKeyExists(HKEY_LOCAL_MACHINE, UninstallKeys + FHost.Title) ? "entry" : "no entry");
+    return s;
+  }
+
+  // The uninstall entry's command, as Add/Remove Programs would start it, with "/u".
+  std::string UninstallCommand() {
+    HKEY h;
+    char command[1024] = "";
+    DWORD size = sizeof command - 1;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (UninstallKeys + FHost.Title).c_str(), 0, KEY_READ, &h) == ERROR_SUCCESS) {
+      RegQueryValueExA(h, "UninstallString", nullptr, nullptr, reinterpret_cast<BYTE*>(command), &size);
+      RegCloseKey(h);
+    }
+    return command;
+  }
+
+  THost FHost;
+  std::string FName, FBase, FSrc, FDest, FUserKey, FMenu;
+};
+
+TEST_F(WebPackage, InstallsFromOneFileAndUninstallsToTheStateBefore) {
+  const Lines before = State();
+  std::string package = Build();
+  ASSERT_TRUE(FileExists(package)) << testing::PrintToString(FHost.Report);
+
+  TChildRun install = RunChild("\"" + package + "\" /u");
+  ASSERT_FALSE(install.TimedOut);
+  EXPECT_TRUE(install.Boxes.empty()) << install.Boxes[0].Text;
+  EXPECT_EQ(ReadText(FDest + "\\app.exe"), std::string(5000, 'a'));
+  EXPECT_EQ(ReadText(FDest + "\\doc\\en\\readme.txt"), "read me\r\n");
+  EXPECT_TRUE(FileExists(FDest + "\\cv2uinst.dat"));
+  EXPECT_TRUE(FileExists(FMenu + "\\App.lnk"));
+  EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, FUserKey, "Path"));
+  EXPECT_EQ(ReadText(FBase + "\\reg.txt"), "register\r\n");
+  std::string command = UninstallCommand();
+  ASSERT_EQ(command, WinDir() + "\\system32\\cv2uinst.exe \"" + FDest + "\\cv2uinst.dat\"");
+  // The uninstaller in the system folder is this build's.
+  EXPECT_EQ(ReadText(WinDir() + "\\system32\\cv2uinst.exe"),
+            ReadText(FHost.ProgramDir() + "cv2uinst.exe"));
+
+  TChildRun uninstall = RunChild(command + " /u");
+  EXPECT_EQ(uninstall.ExitCode, 0u);
+  EXPECT_TRUE(uninstall.Boxes.empty());
+  EXPECT_EQ(State(), before);
+  EXPECT_EQ(ReadText(FBase + "\\bye.txt"), "bye\r\n");
+  EXPECT_EQ(ReadText(FBase + "\\reg.txt"), "register\r\nunregister\r\n");
+}
+
+TEST_F(WebPackage, KeepsAFileFromBeforeAndAFolderTheUserFilled) {
+  MakeDirs(FDest);
+  WriteText(FDest + "\\keep.txt", "mine from before");
+  const Lines before = State();
+  std::string package = Build();
+  ASSERT_TRUE(FileExists(package)) << testing::PrintToString(FHost.Report);
+
+  // The file that exists is not replaced: the overwrite question is answered No.
+  TChildRun install = RunChild("\"" + package + "\" /u", {}, 30000, {{"Confirm", "&No"}});
+  ASSERT_FALSE(install.TimedOut);
+  ASSERT_EQ(install.Boxes.size(), 1u);
+  EXPECT_NE(install.Boxes[0].Text.find("keep.txt"), std::string::npos) << install.Boxes[0].Text;
+  EXPECT_EQ(ReadText(FDest + "\\keep.txt"), "mine from before");
+  WriteText(FDest + "\\doc\\en\\notes.txt", "the user's");
+
+  TChildRun uninstall = RunChild(UninstallCommand() + " /u");
+  EXPECT_EQ(uninstall.ExitCode, 1u);  // the folder the user filled stays, and says so
+  Lines expected = before;
+  expected.insert(expected.end() - 3, {FDest + "\\doc\\", FDest + "\\doc\\en\\", FDest + "\\doc\\en\\notes.txt = the user's"});
+  std::sort(expected.begin(), expected.end() - 3);
+  EXPECT_EQ(State(), expected);
+}
+
+}  // namespace
