@@ -223,7 +223,7 @@ void LzhHuffInit(TLzhState& st) {
   }
   st.NodeFreq[kLzhNodes] = 0xFFFF;
   st.NodeParent[kLzhRoot] = 0;
-  HuffGrandAll(st);
+  if (st.KeepGrand) HuffGrandAll(st);
 }
 
 // Halves every frequency and rebuilds the tree from the leaves in their present order.
@@ -254,7 +254,7 @@ void LzhHuffRebuild(TLzhState& st) {
     else
       st.NodeParent[k] = st.NodeParent[k + 1] = int16_t(s);
   }
-  HuffGrandAll(st);
+  if (st.KeepGrand) HuffGrandAll(st);
 }
 
 namespace {
@@ -279,6 +279,7 @@ inline int HuffSwapUp(TLzhState& st, int s, unsigned k) {
   child[s] = int16_t(j);
   // NodeGrand: the rows of s and l trade places with their subtrees; the parents of s and l
   // (neither is the root) see a new child value below them.
+  if (!st.KeepGrand) return l;
   int16_t* grand = st.NodeGrand;
   std::swap(grand[2 * s], grand[2 * l]);
   std::swap(grand[2 * s + 1], grand[2 * l + 1]);

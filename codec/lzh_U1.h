@@ -79,6 +79,7 @@ struct TLzhState {
   // For the decoder, two levels in one load: NodeGrand[2 * x + b] = NodeChild[NodeChild[x] + b]
   // for a slot x of an internal node; for a leaf's slot x both are NodeChild[x] - 627 + 2,048.
   int16_t NodeGrand[2 * kLzhNodes];
+  bool KeepGrand;  // NodeGrand is kept only for the decoder
 };
 
 using TLzhTables = std::unique_ptr<TLzhState>;
@@ -364,6 +365,7 @@ void LzhDecodeStream(int32_t count, TRead&& read, TWrite&& write) {
   TLzhTables tables = LzhAllocTables();
   TLzhState& st = *tables;
   uint8_t* ring = st.Ring;
+  st.KeepGrand = true;
   auto put = [&write](uint8_t byte) {
     uint16_t done = 0;
     write(&byte, 1, done);
