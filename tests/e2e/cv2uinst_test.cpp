@@ -216,7 +216,7 @@ TEST(Cv2uinst, CarriesItsVersion) {
   VS_FIXEDFILEINFO* info = nullptr;
   UINT len = 0;
   ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&info), &len));
-  EXPECT_EQ(info->dwFileVersionMS, 0x00010000u);
+  EXPECT_EQ(info->dwFileVersionMS, 0x00030000u);
   EXPECT_EQ(info->dwFileVersionLS, 0u);
 }
 

@@ -219,4 +219,23 @@ TEST_F(WebPackage, KeepsAFileFromBeforeAndAFolderTheUserFilled) {
   EXPECT_EQ(State(), expected);
 }
 
+TEST_F(WebPackage, ReplacesAnOlderUninstallerInTheSystemFolderButNotAnEqualOne) {
+  const std::string system = WinDir() + "\\system32\\cv2uinst.exe", ours = ReadText(FHost.ProgramDir() + "cv2uinst.exe");
+  const std::string package = Build();
+  ASSERT_TRUE(FileExists(package)) << testing::PrintToString(FHost.Report);
+
+  // 2.9.0.0 (2900) is older than this build's 3.0.0.0 (3000).
+  ASSERT_TRUE(CopyFileA((::ProgramDir() + "..\\win\\fixtures\\version2900.exe").c_str(), system.c_str(), FALSE));
+  EXPECT_FALSE(RunChild("\"" + package + "\" /u").TimedOut);
+  EXPECT_EQ(ReadText(system), ours);
+  EXPECT_EQ(RunChild(UninstallCommand() + " /u").ExitCode, 0u);
+
+  // A copy of the same version stays as it is (the bytes after the image mark it).
+  WriteText(system, ours + "same version");
+  EXPECT_FALSE(RunChild("\"" + package + "\" /u").TimedOut);
+  EXPECT_EQ(ReadText(system), ours + "same version");
+  EXPECT_EQ(RunChild(UninstallCommand() + " /u").ExitCode, 0u);
+  WriteText(system, ours);
+}
+
 }  // namespace
