@@ -79,6 +79,12 @@ std::string TempRoot() {
     GetTempPathA(MAX_PATH, tmp);
     std::string r = std::string(tmp) + Unique("cvinstall") + "\\";
     CreateDirectoryA(r.c_str(), nullptr);
+    // The installer's temporary directory takes the same first name in every process: each test
+    // process gets a TEMP of its own, so parallel tests never share it.
+    std::string temp = r + "temp";
+    CreateDirectoryA(temp.c_str(), nullptr);
+    SetEnvironmentVariableA("TMP", temp.c_str());
+    SetEnvironmentVariableA("TEMP", temp.c_str());
     return r;
   }();
   return root;
@@ -791,6 +797,14 @@ TEST_F(Install, AnErrorStopsTheRunWithItsReason) {
       {"a registry write refused",
        [](TPackage& p, const std::string&) { p.RegValues = {fixture::Reg(0x80000007u, "K", "V", "x", 4)}; },
        {"\\K\\V", "could not be written"}, 3},
+      {"no shell-link object",
+       [](TPackage& p, const std::string&) {
+         p.AppInfo.HasDesktopShortcut = 1;
+         p.Files = {{"<InstallRoot>\\a.txt", "Required Files", "alpha"}};
+         p.Shortcuts = {fixture::Link("<Desktop>", "<InstallRoot>\\a.txt", "<AppName> link")};
+         p.PreUninstall = {"never logged"};
+       },
+       {"link.lnk", "shell-link"}, 6},
       {"a log that cannot be created",
        [](TPackage& p, const std::string& dest) {
          fixture::WriteFile(dest, "a file where the root should be");
@@ -804,7 +818,12 @@ TEST_F(Install, AnErrorStopsTheRunWithItsReason) {
     TPackage p = Package();
     c.make(p, Dest);
     CloseForm();
-    LoadAndRun(p);
+    Load(p);
+    // Without COM on the user-interface thread the shell-link object cannot be had.
+    bool noCom = std::string(c.what) == "no shell-link object";
+    if (noCom) CoUninitialize();
+    Run();
+    if (noCom) CoInitialize(nullptr);
     std::vector<std::string> reason;
     for (std::string part : c.reason) {
       if (part[0] == '@') part = Dest + part.substr(1);
