@@ -110,7 +110,7 @@ ukey='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Demo Company Demo
 check "uninstall entry" test "$(reg "$ukey" DisplayName)" = "REG_SZ Demo Company Demo App"
 uninstall=$(reg "$ukey" UninstallString | sed 's/^REG_SZ //')
 check "uninstall command" test "$uninstall" = 'C:\windows\system32\cv2uinst.exe "C:\Demo Install\cv2uinst.dat"'
-lnk() { find "$c/users" -name "$1" 2>/dev/null | head -n 1; }
+lnk() { find -L "$c/users" -name "$1" 2>/dev/null | head -n 1; }
 readme_lnk=$(lnk 'Read Me.lnk'); desktop_lnk=$(lnk 'Demo App.lnk')
 check "start menu shortcut" test -n "$readme_lnk"
 check "desktop shortcut" test -n "$desktop_lnk"
@@ -134,12 +134,24 @@ if [ -n "$win" ]; then
   shot uninstall-question
   press y
 fi
-wait_exit 60 || { shot uninstall-stuck; fatal "the uninstaller did not end"; }
+# Its closing message says what was done; OK ends it.
+for _ in $(seq 300); do
+  kill -0 "$wine_pid" 2>/dev/null || break
+  win=$(xdotool search --onlyvisible --class cv2uinst.exe 2>/dev/null | head -n 1)
+  if [ -n "$win" ]; then
+    xdotool windowactivate --sync "$win" >/dev/null 2>&1; sleep 0.3
+    shot uninstall-result
+    press Return
+    break
+  fi
+  sleep 0.2
+done
+wait_exit 30 || { shot uninstall-stuck; fatal "the uninstaller did not end"; }
 check "installation folder removed" test ! -e "$dest"
 check "registry key removed" bash -c "! $wine reg query '$key' >/dev/null 2>&1 </dev/null"
 check "uninstall entry removed" bash -c "! $wine reg query '$ukey' >/dev/null 2>&1 </dev/null"
 check "shortcuts removed" test -z "$(lnk 'Read Me.lnk')$(lnk 'Demo App.lnk')"
-check "start menu folder removed" test -z "$(find "$c/users" -type d -name 'Demo App' 2>/dev/null)"
+check "start menu folder removed" test -z "$(find -L "$c/users" -type d -name 'Demo App' 2>/dev/null)"
 
 echo "screenshots: $shots"
 echo "$passes passed, $failures failed"

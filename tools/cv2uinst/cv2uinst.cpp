@@ -229,13 +229,25 @@ void TUninstaller::DeleteRegistry() {
   }
 }
 
+// Removes an empty directory. A process that has just ended (a command run in the directory, or
+// the console host it came with) can hold the directory for a moment after it is gone, so a
+// removal refused for sharing is tried again for a few seconds.
+bool RemoveEmptyDir(const std::string& dir) {
+  for (int tries = 0; tries < 60; ++tries) {
+    if (RemoveDirectoryA(dir.c_str())) return true;
+    if (GetLastError() != ERROR_SHARING_VIOLATION) return false;
+    Sleep(50);
+  }
+  return false;
+}
+
 void TUninstaller::DeleteLogAndDirs() {
   if (!FPlan.LogFile.empty() && Exists(FPlan.LogFile) && !DeleteFileA(FPlan.LogFile.c_str()))
     FLeftovers.push_back(FPlan.LogFile);
   for (const std::string& dir : FPlan.Dirs) {
     bool isDir;
     if (!Exists(dir, &isDir) || !isDir) continue;
-    if (!RemoveDirectoryA(dir.c_str())) {
+    if (!RemoveEmptyDir(dir)) {
       FLeftovers.push_back(dir + "\\");
       continue;
     }
@@ -244,7 +256,7 @@ void TUninstaller::DeleteLogAndDirs() {
     for (std::string up = ParentDir(dir); !up.empty(); up = ParentDir(up)) {
       bool inside = false;
       for (const std::string& logged : FPlan.Dirs) inside = inside || IsBelow(up, logged);
-      if (!inside || !RemoveDirectoryA(up.c_str())) break;
+      if (!inside || !RemoveEmptyDir(up)) break;
     }
   }
 }
