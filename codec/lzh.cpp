@@ -5,43 +5,57 @@
 
 #include "codec/lzh_U1.h"
 
+namespace {
+// The coder's output goes straight into the stream's memory through a cursor that stays in a
+// register (a push_back per byte would reload the stream's end after every store). The stream
+// grows when the cursor reaches its end; Finish cuts it to the bytes written.
+struct TStreamCursor {
+  TMemoryStream& Out;
+  uint8_t* Cursor = nullptr;
+  uint8_t* Limit = nullptr;
+
+  void Start(size_t size) {
+    Out.resize(size);
+    Cursor = Out.data();
+    Limit = Cursor + Out.size();
+  }
+  void Write(const uint8_t* buffer, uint16_t n, uint16_t& done) {
+    if (size_t(Limit - Cursor) < n) [[unlikely]] {
+      size_t written = size_t(Cursor - Out.data());
+      Out.resize(std::max<size_t>(2 * Out.size(), written + n));
+      Cursor = Out.data() + written;
+      Limit = Out.data() + Out.size();
+    }
+    if (n == 1)
+      *Cursor++ = *buffer;
+    else
+      Cursor = std::copy_n(buffer, n, Cursor);
+    done = n;
+  }
+  void Finish() { Out.resize(Cursor ? size_t(Cursor - Out.data()) : 0); }
+};
+}  // namespace
+
 bool TCustom_lzh::Compress() {
   if (!OutStream) return false;
   OutStream->clear();
   InPos = 0;
   BytesLeft = 0;
   int32_t bytesIn;
-  // As in Decompress, the stream's bytes go through a cursor in a register rather than through
-  // WriteOutput's push_back; the stream is cut to the bytes written at the end.
-  TMemoryStream& out = *OutStream;
-  uint8_t* cursor = nullptr;
+  TStreamCursor out{*OutStream};
   try {
-    out.resize(size_t(std::max<int32_t>(InSize, 0)) / 2 + 256);
-    cursor = out.data();
-    uint8_t* limit = cursor + out.size();
+    out.Start(size_t(std::max<int32_t>(InSize, 0)) / 2 + 256);
     bytesIn = LzhEncodeStream(
         [this](uint8_t* buffer, uint16_t count, uint16_t& done) { ReadInput(buffer, count, done); },
-        [&](const uint8_t* buffer, uint16_t n, uint16_t& done) {
-          if (size_t(limit - cursor) < n) [[unlikely]] {
-            size_t written = size_t(cursor - out.data());
-            out.resize(std::max<size_t>(2 * out.size(), written + n));
-            cursor = out.data() + written;
-            limit = out.data() + out.size();
-          }
-          if (n == 1)
-            *cursor++ = *buffer;
-          else
-            cursor = std::copy_n(buffer, n, cursor);
-          done = n;
-        });
+        [&out](const uint8_t* buffer, uint16_t n, uint16_t& done) { out.Write(buffer, n, done); });
   } catch (const ElzhException&) {
-    out.clear();
+    OutStream->clear();
     return false;
   } catch (...) {
-    out.resize(cursor ? size_t(cursor - out.data()) : 0);
+    out.Finish();
     throw;
   }
-  out.resize(size_t(cursor - out.data()));
+  out.Finish();
   uint32_t n = uint32_t(bytesIn);
   const uint8_t trailer[4] = {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
   OutStream->insert(OutStream->end(), trailer, trailer + 4);
@@ -56,38 +70,21 @@ bool TCustom_lzh::Decompress() {
   if (InSize <= 4) return false;
   const uint8_t* t = InBuffer + InSize - 4;
   int32_t count = int32_t(uint32_t(t[0]) | uint32_t(t[1]) << 8 | uint32_t(t[2]) << 16 | uint32_t(t[3]) << 24);
-  // The decoded bytes go straight into OutStream's memory through a cursor that stays in a
-  // register: WriteOutput's push_back would reload the stream's end after every ring store.
   // No sound stream expands more than 48 times (a 60-byte match costs at least 10 bits), so a
   // larger count is not trusted for the first size; the stream grows as the bytes come.
-  TMemoryStream& out = *OutStream;
-  uint8_t* cursor = nullptr;
+  TStreamCursor out{*OutStream};
   try {
-    out.resize(count > 0 ? size_t(std::min<int64_t>(count, int64_t(InSize) * 64)) + kLzhLookAhead : 0);
-    cursor = out.data();
-    uint8_t* limit = cursor + out.size();
+    out.Start(count > 0 ? size_t(std::min<int64_t>(count, int64_t(InSize) * 64)) + kLzhLookAhead : 0);
     LzhDecodeStream(
         count, [this](uint8_t* buffer, uint16_t n, uint16_t& done) { ReadInput(buffer, n, done); },
-        [&](const uint8_t* buffer, uint16_t n, uint16_t& done) {
-          if (size_t(limit - cursor) < n) [[unlikely]] {
-            size_t written = size_t(cursor - out.data());
-            out.resize(std::max<size_t>(2 * out.size(), written + n));
-            cursor = out.data() + written;
-            limit = out.data() + out.size();
-          }
-          if (n == 1)
-            *cursor++ = *buffer;
-          else
-            cursor = std::copy_n(buffer, n, cursor);
-          done = n;
-        });
+        [&out](const uint8_t* buffer, uint16_t n, uint16_t& done) { out.Write(buffer, n, done); });
   } catch (const ElzhException&) {
-    out.clear();
+    OutStream->clear();
     return false;
   } catch (...) {
-    out.resize(cursor ? size_t(cursor - out.data()) : 0);
+    out.Finish();
     throw;
   }
-  out.resize(size_t(cursor - out.data()));
+  out.Finish();
   return true;
 }
