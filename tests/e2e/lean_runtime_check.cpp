@@ -1,6 +1,6 @@
-// The tools' lighter runtime still carries exceptions: the library's length checks arrive as
-// std::bad_alloc, and throwing, catching and rethrowing work over its single-thread locks and
-// slots. A plain program (no test framework, which would bring the real thread library).
+// The lighter runtime of the shipped programs still carries exceptions in a single-threaded
+// program such as the tools: the library's length checks arrive as std::bad_alloc, and throwing,
+// catching and rethrowing work over its locks and slots. A plain program (no test framework, which would bring the real thread library).
 #include <cstdio>
 #include <new>
 #include <string>

@@ -1,4 +1,5 @@
-// A lighter C++ runtime for setup.exe, which ships inside every package.
+// A lighter C++ runtime for the programs that ship inside every package: setup.exe, the
+// self-extractor stub and the uninstaller.
 //
 // Linked statically, the C++ runtime brings in a whole POSIX thread library for the few locks
 // and thread-local slots of its exception support, a symbol demangler for the message of an
@@ -8,8 +9,8 @@
 //   created on first use (critical sections are recursive, as the runtime's recursive locks must
 //   be), a thread-local slot is a TLS index, a one-time initialisation is an interlocked flag, and
 //   a condition wait releases the lock, yields and takes it again, which its callers' loops allow
-//   (a wait may always return early). The setup program runs two threads: the user-interface
-//   thread and the install worker, each with its own exception state in those slots.
+//   (a wait may always return early). setup.exe runs two threads, the user-interface thread and
+//   the install worker, each with its own exception state in those slots; the tools run one.
 // - the library's checks: a length beyond the memory there is raises std::bad_alloc; the others
 //   (positions out of range, bad casts, an empty function called) raise one exception of their
 //   own, still a std::exception.
