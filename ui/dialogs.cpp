@@ -139,29 +139,17 @@ public:
   bool SaveFile(HWND owner, TFileDialog& d) override { return FileDialog(owner, d, true); }
 
   bool BrowseFolder(HWND owner, const std::string& prompt, std::string& folder) override {
-    HRESULT com = CoInitialize(nullptr);
-    char path[MAX_PATH] = "";
-    DWORD attr = folder.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(folder.c_str());
-    bool exists = attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
-    BROWSEINFOA bi{};
-    bi.hwndOwner = owner;
-    bi.pszDisplayName = path;
-    bi.lpszTitle = prompt.c_str();
-    bi.ulFlags = BIF_RETURNONLYFSDIRS;
-    bi.lpfn = BrowseCallback;
-    bi.lParam = exists ? reinterpret_cast<LPARAM>(folder.c_str()) : 0;
-    LPITEMIDLIST id = SHBrowseForFolderA(&bi);
-    bool ok = id && SHGetPathFromIDListA(id, path);
-    if (id) CoTaskMemFree(id);
-    if (SUCCEEDED(com)) CoUninitialize();
-    if (ok) folder = path;
-    return ok;
+    return Browse(owner, prompt, folder, false);
+  }
+  bool BrowseFolderFrom(HWND owner, const std::string& prompt, std::string& folder) override {
+    return Browse(owner, prompt, folder, true);
   }
 
-  bool BrowseFolderFrom(HWND owner, const std::string& prompt, std::string& folder) override {
+  // The shell's folder browser, opening at `folder` when it exists; rooted there too when asked.
+  static bool Browse(HWND owner, const std::string& prompt, std::string& folder, bool rooted) {
     HRESULT com = CoInitialize(nullptr);
     LPITEMIDLIST root = nullptr;
-    if (!folder.empty()) {
+    if (rooted && !folder.empty()) {
       std::wstring w(folder.size() + 1, L'\0');
       w.resize(MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, w.data(), static_cast<int>(w.size())));
       if (FAILED(SHParseDisplayName(w.c_str(), nullptr, &root, 0, nullptr))) root = nullptr;
