@@ -2,6 +2,8 @@
 // their controls, every question answered through the seam.
 #include <gtest/gtest.h>
 
+#include "tests/win/version_child.h"
+
 #include <algorithm>
 #include <functional>
 #include <string>
@@ -706,34 +708,13 @@ TEST(AboutFontChild, BoxTakesTheExpectedFont) {
 }
 
 TEST(AboutBox, FontFollowsTheWindowsVersion) {
-  char self[MAX_PATH], temp[MAX_PATH];
-  GetModuleFileNameA(nullptr, self, sizeof self);
+  char temp[MAX_PATH];
   GetTempPathA(sizeof temp, temp);
   struct Case { const char* version; const char* font; };
   for (Case c : {Case{"win95", "MS Sans Serif"}, Case{"nt40", "MS Sans Serif"}, Case{"win98", "Tahoma"}}) {
     SCOPED_TRACE(c.version);
     std::string name = "cvabout_" + std::to_string(GetCurrentProcessId()) + "_" + c.version + ".exe";
-    std::string exe = temp + name;
-    ASSERT_TRUE(CopyFileA(self, exe.c_str(), FALSE));
-    std::string key = "Software\\Wine\\AppDefaults\\" + name;
-    HKEY k;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr), 0);
-    RegSetValueExA(k, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(c.version), lstrlenA(c.version) + 1);
-    RegCloseKey(k);
-    SetEnvironmentVariableA("CV_EXPECT_ABOUT_FONT", c.font);
-    std::string cmd = "\"" + exe + "\" --gtest_filter=AboutFontChild.*";
-    STARTUPINFOA si{sizeof si};
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
-    DWORD code = 1;
-    GetExitCodeProcess(pi.hProcess, &code);
-    EXPECT_EQ(code, 0u) << "the copy running as " << c.version << " found another font";
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    SetEnvironmentVariableA("CV_EXPECT_ABOUT_FONT", nullptr);
-    RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
-    DeleteFileA(exe.c_str());
+    RunAsWindowsVersion(temp + name, c.version, "AboutFontChild.*", "CV_EXPECT_ABOUT_FONT", c.font);
   }
 }
 

@@ -2,6 +2,8 @@
 // Setup Datasheet against the real profile service. Every question is answered through the seam.
 #include <gtest/gtest.h>
 
+#include "tests/win/version_child.h"
+
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -866,35 +868,13 @@ TEST(FontRuleChild, WindowTakesTheExpectedFont) {
 }
 
 TEST(FontRule, MSSansSerifOnVersion4Point0AndTahomaFromWindows98On) {
-  char self[MAX_PATH];
-  GetModuleFileNameA(nullptr, self, sizeof self);
   std::string dir = TempDir();
   struct Case { const char* version; const char* font; };
   for (Case c : {Case{"win95", "MS Sans Serif"}, Case{"nt40", "MS Sans Serif"}, Case{"win98", "Tahoma"},
                  Case{"winxp", "Tahoma"}}) {
     SCOPED_TRACE(c.version);
     std::string name = std::string("cvfont_") + c.version + ".exe";
-    std::string exe = dir + name;
-    ASSERT_TRUE(CopyFileA(self, exe.c_str(), FALSE));
-    std::string key = "Software\\Wine\\AppDefaults\\" + name;
-    HKEY k;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr), 0);
-    RegSetValueExA(k, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(c.version), lstrlenA(c.version) + 1);
-    RegCloseKey(k);
-    SetEnvironmentVariableA("CV_EXPECT_FONT", c.font);
-    std::string cmd = "\"" + exe + "\" --gtest_filter=FontRuleChild.*";
-    STARTUPINFOA si{sizeof si};
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    ASSERT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
-    DWORD code = 1;
-    GetExitCodeProcess(pi.hProcess, &code);
-    EXPECT_EQ(code, 0u) << "the copy running as " << c.version << " found another font";
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    SetEnvironmentVariableA("CV_EXPECT_FONT", nullptr);
-    RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
-    DeleteFileA(exe.c_str());
+    RunAsWindowsVersion(dir + name, c.version, "FontRuleChild.*", "CV_EXPECT_FONT", c.font);
   }
   RemoveDirectoryA(dir.c_str());
 }
