@@ -1,6 +1,7 @@
 // The registry export reader.
 #include "creator/creator_regimport.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace {
@@ -89,26 +90,33 @@ bool ReadQuoted(std::string_view s, bool keepUnknownEscapes, std::string& text, 
   return false;
 }
 
-// "01,ab,FF" (blanks around the bytes allowed) into "hex:01,ab,ff"; false when it is no byte list.
-bool CanonicalBinary(std::string_view data, std::string& value, size_t& count) {
+// "01,ab,FF" (blanks around the bytes allowed) into "hex:01,ab,ff"; when it is no byte list, an
+// empty value and in why what is wrong with it.
+std::string CanonicalBinary(std::string_view data, size_t& count, std::string& why) {
   static constexpr char Digits[] = "0123456789abcdef";
-  value = "hex:";
+  std::string value = "hex:";
   count = 0;
-  if (Trim(data).empty()) return true;
+  if (Trim(data).empty()) return value;
   while (true) {
     const size_t comma = data.find(',');
     const std::string_view token = Trim(data.substr(0, comma));
-    if (token.empty() || token.size() > 2) return false;
+    if (token.empty()) {
+      why = "binary data with an empty byte";
+      return {};
+    }
     int byte = 0;
     for (char c : token) {
       const int d = HexDigit(c);
-      if (d < 0) return false;
+      if (d < 0 || token.size() > 2) {
+        why = "binary data with a byte that is not two hexadecimal digits";
+        return {};
+      }
       byte = byte * 16 + d;
     }
     if (count++) value.push_back(',');
     value.push_back(Digits[byte >> 4]);
     value.push_back(Digits[byte & 15]);
-    if (comma == std::string_view::npos) return true;
+    if (comma == std::string_view::npos) return value;
     data.remove_prefix(comma + 1);
   }
 }
@@ -123,6 +131,8 @@ class TRegParser {
     if (FContinued) {
       FContinued = l.back() == '\\';
       if (FContinued) l.remove_suffix(1);
+      // The first two characters are the indent that the registry editor puts there.
+      l.remove_prefix(std::min<size_t>(2, l.size()));
       FData += l;
       FLossy = FLossy || line.Lossy;
     } else if (l.front() == '[') {
@@ -132,15 +142,25 @@ class TRegParser {
       ValueLine(l, line.Lossy);
     }
     if (FPending && !FContinued) {
-      if (!FDropped) Complete();
+      if (!FWrong.empty())
+        NotImported(FWrong);
+      else if (!FDropped)
+        Complete();
       FPending = false;
     }
+  }
+
+  // At the end of the file: a value still waiting for its continuation is named.
+  void Finish() {
+    if (FPending && !FDropped) NotImported(FWrong.empty() ? "the file ends before its last line" : FWrong);
+    FPending = false;
   }
 
  private:
   void ValueLine(std::string_view l, bool lossy) {
     FPending = true;
-    FDropped = true;
+    FDropped = false;
+    FWrong.clear();
     FLossy = lossy || FPathLossy;
     FData.clear();
     FType.clear();
@@ -148,27 +168,34 @@ class TRegParser {
     if (FContinued) l.remove_suffix(1);
 
     size_t end = 0;
-    if (!ReadQuoted(l, false, FName, end) || end >= l.size() || l[end] != '=') return;
+    if (!ReadQuoted(l, false, FName, end)) return Malformed("name without a closing quote");
+    if (end >= l.size() || l[end] != '=') return Malformed("no equals sign after the name");
     const std::string_view data = l.substr(end + 1);
-    if (data.empty()) return;
+    if (data.empty()) return Malformed("no data after the equals sign");
     if (data.front() == '"') {
+      if (FContinued) return Malformed("string ending in a backslash");
       size_t close = 0;
-      if (FContinued || !ReadQuoted(data, true, FData, close) || close != data.size()) return;
+      if (!ReadQuoted(data, true, FData, close)) return Malformed("string without a closing quote");
+      if (close != data.size()) return Malformed("text after the closing quote of the string");
       FType = "String";
-    } else {
-      const size_t colon = data.find(':');
-      if (colon == std::string_view::npos) return;
-      const std::string word = LowerAZ(data.substr(0, colon));
-      if (word == "hex")
-        FType = "Binary Data";
-      else if (word == "dword")
-        FType = "Integer";
-      else
-        return;
-      FData = data.substr(colon + 1);
+      return;
     }
-    FDropped = false;
+    // A deletion marker and the other types (hex(2), hex(7), ...) are no values to import.
+    if (data == "-") return Drop();
+    const size_t colon = data.find(':');
+    const std::string word = LowerAZ(data.substr(0, colon == std::string_view::npos ? 0 : colon));
+    if (word.starts_with("hex(")) return Drop();
+    if (word == "hex")
+      FType = "Binary Data";
+    else if (word == "dword")
+      FType = "Integer";
+    else
+      return Malformed("data that is no string, hex: or dword:");
+    FData = data.substr(colon + 1);
   }
+
+  void Drop() { FDropped = true; }
+  void Malformed(const char* why) { FWrong = why; }
 
   void Complete() {
     std::string value;
@@ -177,17 +204,19 @@ class TRegParser {
       value = FData;
     } else if (FType == "Binary Data") {
       size_t count = 0;
-      if (!CanonicalBinary(FData, value, count)) return;
+      std::string why;
+      value = CanonicalBinary(FData, count, why);
+      if (value.empty()) return NotImported(why);
       if (count == 0) return;
       if (count > RegBinaryMax)
         return NotImported("binary data of " + std::to_string(count) + " bytes, more than the " +
                            std::to_string(RegBinaryMax) + " that fit");
     } else {
       const std::string_view digits = Trim(FData);
-      if (digits.empty()) return;
-      if (digits.size() > 8) return;
+      if (digits.empty()) return NotImported("dword data without digits");
       for (char c : digits)
-        if (HexDigit(c) < 0) return;
+        if (HexDigit(c) < 0) return NotImported("dword data that is not hexadecimal");
+      if (digits.size() > 8) return NotImported("dword data of more than 8 digits");
       value = "$" + std::string(digits);
     }
     const size_t slash = FPath.find('\\');
@@ -206,10 +235,11 @@ class TRegParser {
 
   TRegImportResult& FResult;
   std::string FPath, FName, FData, FType;
+  std::string FWrong;       // why the value begun is malformed; it is named when it is complete
   bool FPathLossy = false;
   bool FContinued = false;  // the value goes on in the next line
   bool FPending = false;    // a value line has begun and its value is not yet complete
-  bool FDropped = false;    // the value begun carries nothing
+  bool FDropped = false;    // the value begun is of a kind that carries nothing
   bool FLossy = false;
 };
 
@@ -230,6 +260,7 @@ TRegImportResult ParseRegExport(const std::vector<uint8_t>& file, TWideToAnsi to
   const std::vector<TLine> lines = ReadLines(file, toAnsi);
   TRegParser parser(result);
   for (size_t i = 1; i < lines.size(); ++i) parser.Line(lines[i]);
+  parser.Finish();
   return result;
 }
 
@@ -237,9 +268,8 @@ std::string RegImportNotice(const TRegImportResult& result) {
   const auto& skipped = result.NotImported;
   if (skipped.empty()) return {};
   constexpr size_t Shown = 10;
-  std::string text = skipped.size() == 1 ? "One value was not imported, since a setup cannot carry it:"
-                                         : std::to_string(skipped.size()) +
-                                               " values were not imported, since a setup cannot carry them:";
+  std::string text = skipped.size() == 1 ? "One value was not imported:"
+                                         : std::to_string(skipped.size()) + " values were not imported:";
   text += "\r\n";
   for (size_t i = 0; i < skipped.size() && i < Shown; ++i) text += "\r\n" + skipped[i];
   if (skipped.size() > Shown) text += "\r\n... and " + std::to_string(skipped.size() - Shown) + " more";

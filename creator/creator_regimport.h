@@ -3,17 +3,20 @@
 // The export is text in 8-bit characters or, after the byte-order mark FF FE, UTF-16 little-endian.
 // Line 1 (the header) is skipped. A key line "[ROOT\path]" sets the path of the values after it; a
 // value line is "name"=data, where the data is a string in double quotes, hex:bytes or dword:digits;
-// a value line ending in a backslash continues on the next line. Everything else carries nothing:
-// empty lines, comments, the default value (@=...), other types such as hex(2) or hex(7), together
-// with their continuation lines, and malformed lines.
+// a value line ending in a backslash continues on the next line, which loses its first two
+// characters (the indent the registry editor writes). Everything else carries nothing: empty lines,
+// comments, the default value (@=...), deletion markers and other types such as hex(2) or hex(7),
+// together with their continuation lines.
 //
 // Each value becomes one row (Path, Key, Value, Type), added at the line that completes it:
 //   "name"="text"        Value text with the export's escapes undone (\\ gives \, \" gives "), "String"
 //   "name"=hex:01,AB,ff  Value "hex:01,ab,ff" (the bytes, two lower-case digits each), "Binary Data"
 //   "name"=dword:0000002a  Value "$0000002a", "Integer"
-// A value with empty data makes no row. A value that the setup data cannot carry (a text longer
+// An empty string or byte list makes no row. A value that the setup data cannot carry (a text longer
 // than 255 characters, so binary data of more than 84 bytes, or, in a UTF-16 export, a character
-// the ANSI code page lacks) makes no row either and is listed among those not imported.
+// the ANSI code page lacks) makes no row either and is listed among those not imported, and so is
+// a malformed value line (a string without its closing quote, a dword of other than hexadecimal
+// digits, a byte list with a gap, ...) and a value that the end of the file cuts off.
 #pragma once
 
 #include <cstdint>

@@ -2,7 +2,9 @@
 // and the values a setup cannot carry.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "creator/creator_regimport.h"
@@ -48,54 +50,72 @@ TEST(RegImport, StringValueUnderItsKey) {
             (std::vector<Row>{{Key, "Name", "Data", "String"}}));
 }
 
-// One value line under the key: what it gives, or nothing.
+// One value line under the key: the row it gives; or no row, and then either why the notice
+// names it or nothing at all (what carries nothing by its kind).
 TEST(RegImport, ValueLines) {
   struct Case {
     const char* line;
     const char* key;    // nullptr: no row
     const char* value;
     const char* type;
+    const char* why;    // without a row: what the notice says after the value's name; nullptr: silent
   };
   const Case cases[] = {
-      {R"("S"="Data")", "S", "Data", "String"},
-      {R"("S"="C:\\Program Files\\App\\")", "S", R"(C:\Program Files\App\)", "String"},
-      {R"("S"="say \"hi\" = ok")", "S", R"(say "hi" = ok)", "String"},
-      {R"("S"="a\tb")", "S", R"(a\tb)", "String"},  // no other escapes: kept as written
-      {R"("S"="<InstallRoot>\\x.exe")", "S", R"(<InstallRoot>\x.exe)", "String"},
-      {R"("S"="")", nullptr, "", ""},
-      {R"("S"="unterminated)", nullptr, "", ""},
-      {R"("S"="two" "parts")", nullptr, "", ""},
-      {R"("D"=dword:0000002a)", "D", "$0000002a", "Integer"},
-      {R"("D"=dword:FFFFFFFF)", "D", "$FFFFFFFF", "Integer"},
-      {R"("D"=DWORD:00000001)", "D", "$00000001", "Integer"},
-      {R"("D"=dword:)", nullptr, "", ""},
-      {R"("D"=dword:0000000g)", nullptr, "", ""},
-      {R"("D"=dword:000000001)", nullptr, "", ""},
-      {R"("B"=hex:01,AB,ff)", "B", "hex:01,ab,ff", "Binary Data"},
-      {R"("B"=Hex:00)", "B", "hex:00", "Binary Data"},
-      {R"("B"=hex:)", nullptr, "", ""},
-      {R"("B"=hex:01,,02)", nullptr, "", ""},
-      {R"("B"=hex:1g)", nullptr, "", ""},
-      {R"("E"=hex(2):25,00,00,00)", nullptr, "", ""},
-      {R"("M"=hex(7):61,00,00,00,00,00)", nullptr, "", ""},
-      {R"("Q"=hex(b):01,00,00,00,00,00,00,00)", nullptr, "", ""},
-      {R"("X"=-)", nullptr, "", ""},
-      {R"("X"=)", nullptr, "", ""},
-      {R"("X"=word)", nullptr, "", ""},
-      {R"("X"~"a")", nullptr, "", ""},
-      {R"("no closing quote)", nullptr, "", ""},
-      {R"("a\"b"="x")", "a\"b", "x", "String"},
-      {R"("a\\b"="x")", "a\\b", "x", "String"},
-      {R"("a=b"="x")", "a=b", "x", "String"},
-      {R"(@="default")", nullptr, "", ""},
-      {R"(; "C"="comment")", nullptr, "", ""},
-      {R"(  "I"="indented")", nullptr, "", ""},
+      {R"("S"="Data")", "S", "Data", "String", nullptr},
+      {R"("S"="C:\\Program Files\\App\\")", "S", R"(C:\Program Files\App\)", "String", nullptr},
+      {R"("S"="say \"hi\" = ok")", "S", R"(say "hi" = ok)", "String", nullptr},
+      {R"("S"="a\tb")", "S", R"(a\tb)", "String", nullptr},  // no other escapes: kept as written
+      {R"("S"="<InstallRoot>\\x.exe")", "S", R"(<InstallRoot>\x.exe)", "String", nullptr},
+      {R"("S"="")", nullptr, "", "", nullptr},
+      {R"("S"="unterminated)", nullptr, "", "", "string without a closing quote"},
+      {R"("S"="ends in \")", nullptr, "", "", "string without a closing quote"},
+      {R"("S"="two" "parts")", nullptr, "", "", "text after the closing quote of the string"},
+      {R"("S"="x"y)", nullptr, "", "", "text after the closing quote of the string"},
+      {R"("S"="ends in \)", nullptr, "", "", "string ending in a backslash"},
+      {R"("S"="C:\\"\)", nullptr, "", "", "string ending in a backslash"},
+      {R"("D"=dword:0000002a)", "D", "$0000002a", "Integer", nullptr},
+      {R"("D"=dword:FFFFFFFF)", "D", "$FFFFFFFF", "Integer", nullptr},
+      {R"("D"=DWORD:00000001)", "D", "$00000001", "Integer", nullptr},
+      {R"("D"=dword:2a)", "D", "$2a", "Integer", nullptr},
+      {R"("D"=dword:)", nullptr, "", "", "dword data without digits"},
+      {R"("D"=dword:0000000g)", nullptr, "", "", "dword data that is not hexadecimal"},
+      {R"("D"=dword:-1)", nullptr, "", "", "dword data that is not hexadecimal"},
+      {R"("D"=dword:000000001)", nullptr, "", "", "dword data of more than 8 digits"},
+      {R"("B"=hex:01,AB,ff)", "B", "hex:01,ab,ff", "Binary Data", nullptr},
+      {R"("B"=Hex:00)", "B", "hex:00", "Binary Data", nullptr},
+      {R"("B"=hex:)", nullptr, "", "", nullptr},
+      {R"("B"=hex:01,,02)", nullptr, "", "", "binary data with an empty byte"},
+      {R"("B"=hex:01,02,)", nullptr, "", "", "binary data with an empty byte"},
+      {R"("B"=hex:0g,1)", nullptr, "", "", "binary data with a byte that is not two hexadecimal digits"},
+      {R"("B"=hex:1g)", nullptr, "", "", "binary data with a byte that is not two hexadecimal digits"},
+      {R"("B"=hex:001)", nullptr, "", "", "binary data with a byte that is not two hexadecimal digits"},
+      {R"("E"=hex(2):25,00,00,00)", nullptr, "", "", nullptr},
+      {R"("M"=hex(7):61,00,00,00,00,00)", nullptr, "", "", nullptr},
+      {R"("Q"=hex(b):01,00,00,00,00,00,00,00)", nullptr, "", "", nullptr},
+      {R"("X"=-)", nullptr, "", "", nullptr},
+      {R"("X"=)", nullptr, "", "", "no data after the equals sign"},
+      {R"("X"=word)", nullptr, "", "", "data that is no string, hex: or dword:"},
+      {R"("X"=qword:01)", nullptr, "", "", "data that is no string, hex: or dword:"},
+      {R"("X"~"a")", nullptr, "", "", "no equals sign after the name"},
+      {R"("no closing quote)", nullptr, "", "", "name without a closing quote"},
+      {R"("a\"b"="x")", "a\"b", "x", "String", nullptr},
+      {R"("a\\b"="x")", "a\\b", "x", "String", nullptr},
+      {R"("a=b"="x")", "a=b", "x", "String", nullptr},
+      {R"(@="default")", nullptr, "", "", nullptr},
+      {R"(; "C"="comment")", nullptr, "", "", nullptr},
+      {R"(  "I"="indented")", nullptr, "", "", nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
-    const std::vector<Row> want =
-        c.key ? std::vector<Row>{{Key, c.key, c.value, c.type}} : std::vector<Row>{};
-    EXPECT_EQ(Rows(Parse("[" + Key + "]\r\n" + c.line + "\r\n")), want);
+    // A value after it still comes through: nothing of a malformed line spills over.
+    const auto r = Parse("[" + Key + "]\r\n" + c.line + "\r\n\"Next\"=\"n\"\r\n");
+    std::vector<Row> want;
+    if (c.key) want.push_back({Key, c.key, c.value, c.type});
+    // The line that a string ending in a backslash continues into is its own continuation.
+    if (std::string_view(c.line).back() != '\\') want.push_back({Key, "Next", "n", "String"});
+    EXPECT_EQ(Rows(r), want);
+    const std::string name = c.line[0] == '"' ? std::string(c.line + 1, std::strcspn(c.line + 1, "\"")) : "";
+    EXPECT_EQ(r.NotImported, c.why ? std::vector<std::string>{Key + "\\" + name + ": " + c.why} : std::vector<std::string>{});
   }
 }
 
@@ -116,15 +136,41 @@ TEST(RegImport, KeysAndPaths) {
 
 TEST(RegImport, ContinuedBinaryOverThreeLines) {
   const std::string first = "[" + Key + "]\r\n\"Bin\"=hex:01,02,03,\\\r\n  04,05,\\\r\n";
-  // Still continued when the file ends: nothing.
-  EXPECT_TRUE(Parse(first).Rows.empty());
+  // Still continued when the file ends: no row, but the value is named.
+  const auto cut = Parse(first);
+  EXPECT_TRUE(cut.Rows.empty());
+  EXPECT_EQ(cut.NotImported, std::vector<std::string>{Key + "\\Bin: the file ends before its last line"});
   const auto r = Parse(first + "  06\r\n\"After\"=dword:00000007\r\n");
   EXPECT_EQ(Rows(r), (std::vector<Row>{{Key, "Bin", "hex:01,02,03,04,05,06", "Binary Data"},
                                        {Key, "After", "$00000007", "Integer"}}));
-  // Empty lines inside a continuation are passed over; a continuation line without indent still
-  // counts whole.
-  EXPECT_EQ(Rows(Parse("[" + Key + "]\r\n\"Bin\"=hex:0a,\\\r\n\r\n0b,\\\r\n\t0c\r\n")),
-            (std::vector<Row>{{Key, "Bin", "hex:0a,0b,0c", "Binary Data"}}));
+  EXPECT_TRUE(r.NotImported.empty());
+}
+
+// A continuation line loses its first two characters, whatever they are: the indent of the
+// registry editor, two other characters, or the start of the data when it has no indent.
+TEST(RegImport, ContinuationLinesLoseTheirFirstTwoCharacters) {
+  struct Case {
+    const char* lines;  // the lines after the one of "B", which ends in "01," and a backslash
+    const char* value;  // nullptr: no row
+    const char* why;    // what the notice says then
+  };
+  const Case cases[] = {
+      {"  02", "hex:01,02", nullptr},
+      {"XX02", "hex:01,02", nullptr},
+      {"\t 02", "hex:01,02", nullptr},
+      {"  02,\\\r\n\r\n--03", "hex:01,02,03", nullptr},  // an empty line in between is passed over
+      {"  02,\\\r\n\\\r\n  03", "hex:01,02,03", nullptr},  // so is a line of only the backslash
+      {"0b,\\\r\n\t0c", nullptr, "binary data with an empty byte"},  // 01, + "," + "c"
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.lines);
+    const auto r = Parse("[" + Key + "]\r\n\"B\"=hex:01,\\\r\n" + c.lines + "\r\n\"After\"=\"x\"\r\n");
+    std::vector<Row> want;
+    if (c.value) want.push_back({Key, "B", c.value, "Binary Data"});
+    want.push_back({Key, "After", "x", "String"});
+    EXPECT_EQ(Rows(r), want);
+    EXPECT_EQ(r.NotImported, c.why ? std::vector<std::string>{Key + "\\B: " + c.why} : std::vector<std::string>{});
+  }
 }
 
 TEST(RegImport, DroppedValuesTakeTheirContinuationLinesAlong) {
@@ -260,6 +306,20 @@ TEST(RegImport, NoticeNamesWhatWasLeftOut) {
   EXPECT_NE(notice.find("... and 2 more"), std::string::npos);
   const std::string one = RegImportNotice(Parse("[" + Key + "]\r\n\"Big\"=\"" + std::string(300, 'x') + "\"\r\n"));
   EXPECT_EQ(one.find("One value was not imported"), 0u) << one;
+}
+
+// Malformed values and values too large for a setup are named in the one notice, in the file's
+// order, each with its reason.
+TEST(RegImport, NoticeNamesMalformedValuesAmongTheOthers) {
+  const std::string notice = RegImportNotice(Parse("[" + Key + "]\r\n\"A\"=\"1\"\r\n"
+                                                   "\"S\"=\"unterminated\r\n"
+                                                   "\"Big\"=\"" + std::string(300, 'x') + "\"\r\n"
+                                                   "\"D\"=dword:0000000g\r\n"));
+  EXPECT_EQ(notice, "3 values were not imported:\r\n\r\n" + Key + "\\S: string without a closing quote\r\n" + Key +
+                        "\\Big: text of 300 characters, more than the 255 that fit\r\n" + Key +
+                        "\\D: dword data that is not hexadecimal\r\n\r\nAll other values were imported.");
+  EXPECT_EQ(RegImportNotice(Parse("[" + Key + "]\r\n\"B\"=hex:01,,02\r\n")),
+            "One value was not imported:\r\n\r\n" + Key + "\\B: binary data with an empty byte");
 }
 
 TEST(RegImport, EmptyAndHeaderOnlyFiles) {
