@@ -175,7 +175,8 @@ void TCompiler::Execute() {
     else if (!CheckSettings(outputDir))
       FStatus = "ERROR: Project settings not valid, cannot compile";
     else if (!Compile())
-      FStatus = "ERROR: Compiling failed, the packages are not complete";
+      FStatus = FPackagesComplete ? "ERROR: The Setup Datasheet copy was not saved, but the packages are complete"
+                                  : "ERROR: Compiling failed, the packages are not complete";
     else
       FStatus = "Compiling done, everything seems to be alright";
     Sync(&TCompiler::ReportStatus);
@@ -271,6 +272,7 @@ bool TCompiler::Compile() {
     failed("The build stopped on an unknown error");
   }
   DeleteStagedFiles();
+  FPackagesComplete = !FFailed;
   if (!FFailed) {
     const std::string datasheet = FBase + FTitle + ".sds";
     try {
@@ -321,12 +323,14 @@ void TCompiler::CopyToCdRom(const std::string& staging, const std::string& targe
   for (const std::string& name : ListEntries(staging)) CopyStaged(staging + name, target + name);
 }
 
-// The self-extracting package (creator_sfx.h): the stub's bytes, every staged file, the tail. A
-// package that cannot be finished is removed, so that no broken one is left under the title's name.
+// The self-extracting package (creator_sfx.h): the stub's bytes, every staged file, the tail. It is
+// written under a temporary name beside the package and takes the package's place only when it is
+// whole; one that cannot be finished is removed, and the package of an earlier build stays as it was.
 void TCompiler::BuildSelfExtractor(const std::string& staging, const std::string& packagePath) {
   Report("Creating Data for Media: Self-Extracting Package...");
   ForceDirectories(std::string(DirectoryPart(packagePath)));
-  std::unique_ptr<TFile> package = TFile::Create(packagePath);
+  const std::string partial = packagePath + ".tmp";
+  std::unique_ptr<TFile> package = TFile::Create(partial);
   class TPackageOutput : public TSfxOutput {
    public:
     explicit TPackageOutput(TFile& file) : FFile(file) {}
@@ -353,9 +357,11 @@ void TCompiler::BuildSelfExtractor(const std::string& staging, const std::string
     AppendPayload(out, ListEntries(staging), [&](const std::string& name) { return load(staging + name); });
     WriteSfxMagic(out);
     package->Close();
+    if (!MoveFileExA(partial.c_str(), packagePath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      Fail(Quoted(packagePath) + " cannot be replaced");
   } catch (...) {
     package.reset();
-    DeleteFileA(packagePath.c_str());
+    DeleteFileA(partial.c_str());
     throw;
   }
 }

@@ -99,6 +99,7 @@ class TCompiler : public ui::TThread {
   std::string FBase, FTitle;  // the output base directory (with "\") and the title
   BuildProject FProject;      // the project as read before anything is written, for the checks
   bool FFailed = false;       // a step reported an "ERROR: " line; the closing line says so
+  bool FPackagesComplete = false;  // the media were written whole, whatever came after them
 };
 
 // The build thread of this program run, set when the wizard starts it. It frees itself when it

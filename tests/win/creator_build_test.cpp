@@ -216,4 +216,35 @@ TEST_F(WizardBuild, AMissingSourceStopsTheBuildAndFinishes) {
   EXPECT_FALSE(Exists(Out));
 }
 
+// The datasheet copy is the last step: when its place is taken by a folder, the closing line says
+// that the copy was not saved and that both media are complete, as they are.
+TEST_F(WizardBuild, ABlockedDatasheetCopyLeavesCompletePackages) {
+  TForm1& f = F();
+  f.EAppTitle.SetText("Demo");
+  f.EVersion.SetText("1.0");
+  f.CheckBox11.SetChecked(true);
+  f.CheckBox10.SetChecked(true);
+  f.FileList.AddRow({"<InstallRoot>\\demo.exe", Source("demo.exe", std::string(3000, 'd')), "Required Files"});
+  const std::string base = Out + "\\Demo\\";
+  CreateDirectoryA(Out.c_str(), nullptr);
+  CreateDirectoryA(base.c_str(), nullptr);
+  CreateDirectoryA((base + "Demo.sds").c_str(), nullptr);
+  Build();
+
+  const Lines report = f.Report.Items();
+  ASSERT_GE(report.size(), 5u);
+  EXPECT_EQ(Lines(report.end() - 5, report.end() - 2),
+            (Lines{"Creating Data for Media: CD-ROM...", "Creating Data for Media: Self-Extracting Package...",
+                   "Saving Setup Datasheet..."}));
+  EXPECT_EQ(report[report.size() - 2].rfind("ERROR: ", 0), 0u) << report[report.size() - 2];
+  EXPECT_NE(report[report.size() - 2].find("Demo.sds"), std::string::npos) << report[report.size() - 2];
+  EXPECT_EQ(report.back(), "ERROR: The Setup Datasheet copy was not saved, but the packages are complete");
+  EXPECT_EQ(Entries(base), (Lines{"CD-ROM", "Demo.sds", "Web"}));
+  EXPECT_EQ(Entries(base + "CD-ROM\\"), (Lines{"data.pak", "setup.dat", "setup.exe"}));
+  EXPECT_EQ(Entries(base + "Web\\"), (Lines{"Demo.exe"}));
+  const std::string package = ReadAll(base + "Web\\Demo.exe"), stub = ReadAll(ProgramDir() + "extractor.exe");
+  EXPECT_EQ(package.substr(0, stub.size()), stub);
+  EXPECT_EQ(package.substr(package.size() - 4), "\x2e\x22\x6b\x3d");
+}
+
 }  // namespace

@@ -131,6 +131,23 @@ TEST_F(Import, ValuesASetupCannotCarryAreNamedAfterTheRestIsIn) {
   EXPECT_NE(D.Asked[0].Text.find(K + "\\Big: binary data of 85 bytes"), std::string::npos) << D.Asked[0].Text;
 }
 
+// A hand-edited export: continuation lines without the editor's indent lose two characters all the
+// same, and the lines that are malformed are named in the one warning, the rest imported.
+TEST_F(Import, AHandEditedExportNamesItsMalformedValues) {
+  Form1->ImportRegFile(Write("hand.reg", "REGEDIT4\r\n[" + K + "]\r\n"
+                                         "\"B\"=hex:01,\\\r\nXX02\r\n"
+                                         "\"S\"=\"unterminated\r\n"
+                                         "\"D\"=dword:123456789\r\n"
+                                         "\"Ok\"=\"fine\"\r\n"));
+  EXPECT_EQ(Registry(), (Rows{{K, "B", "hex:01,02", "Binary Data"}, {K, "Ok", "fine", "String"}}));
+  ASSERT_EQ(D.Asked.size(), 1u);
+  EXPECT_EQ(D.Asked[0].Kind, TAsked::Message);
+  EXPECT_TRUE(D.Asked[0].Beep);
+  EXPECT_EQ(D.Asked[0].Flags, static_cast<UINT>(MB_ICONWARNING | MB_OK));
+  EXPECT_EQ(D.Asked[0].Text, "2 values were not imported:\r\n\r\n" + K + "\\S: string without a closing quote\r\n" + K +
+                                 "\\D: dword data of more than 8 digits\r\n\r\nAll other values were imported.");
+}
+
 // Imported rows are ordinary rows: a datasheet saved and loaded again keeps them as they were,
 // every byte value of binary data among them.
 TEST_F(Import, ImportedRowsComeBackFromADatasheet) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "creator/creator_compiler.h"
@@ -178,11 +179,12 @@ TEST_F(WebBuild, ASecondBuildReplacesThePackage) {
 }
 
 // A stub that cannot be read once the package is begun (held open by another program): the
-// build says so, and no half-written package is left under the title's name.
+// build says so, no half-written package is left, and the earlier build's package stays as it was.
 TEST_F(WebBuild, APackageThatCannotBeFinishedIsReportedAndRemoved) {
   AddFile("a.txt", "abc");
   Run();
   ASSERT_TRUE(Exists(Package()));
+  const Bytes good = ReadAll(Package());
   HANDLE held = CreateFileA((Tools + "extractor.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   Run();
@@ -191,7 +193,68 @@ TEST_F(WebBuild, APackageThatCannotBeFinishedIsReportedAndRemoved) {
   ASSERT_EQ(tail.size(), 2u);
   EXPECT_EQ(tail[0].rfind("ERROR: '" + Tools + "extractor.exe' cannot be opened: ", 0), 0u) << tail[0];
   EXPECT_EQ(tail[1].rfind("ERROR: ", 0), 0u) << tail[1];
-  EXPECT_FALSE(Exists(Package()));
+  EXPECT_EQ(ReadAll(Package()), good);
+  EXPECT_FALSE(Exists(Package() + ".tmp"));
   EXPECT_TRUE(Exists(Base() + "CD-ROM\\setup.dat"));
   EXPECT_FALSE(Exists(Base() + "Temporary"));
+}
+
+// A rebuild that fails after the new package is begun, or that cannot put it in the old one's
+// place: the package of the good build before it is left byte for byte, with nothing beside it.
+TEST_F(WebBuild, AFailedRebuildKeepsThePreviousPackage) {
+  H.CdRomOn = false;
+  AddFile("a.txt", Pattern(20000, 4));
+  Run();
+  ASSERT_EQ(H.Report.back(), "Compiling done, everything seems to be alright");
+  const Bytes good = ReadAll(Package());
+  ASSERT_FALSE(good.empty());
+  const std::string base = Base(), package = Package();
+  struct Case {
+    const char* what;
+    std::function<HANDLE()> arrange;  // what it holds open for the build's length
+    const char* says;
+  };
+  const Case cases[] = {
+      // A folder in the staging directory is listed with the staged files and cannot be read as
+      // one: the stub and the first entries are written when the package stops.
+      {"an entry of the staging folder cannot be read",
+       [&] {
+         CreateDirectoryA((base + "Temporary").c_str(), nullptr);
+         CreateDirectoryA((base + "Temporary\\Final").c_str(), nullptr);
+         CreateDirectoryA((base + "Temporary\\Final\\zz").c_str(), nullptr);
+         return INVALID_HANDLE_VALUE;
+       },
+       "zz' cannot be opened: "},
+      // The old package open in another program: the new one is whole but cannot take its place.
+      {"the package is held open",
+       [&] {
+         return CreateFileA(package.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+       },
+       "Demo.exe' cannot be replaced: "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteAll(Src + "a.txt", Pattern(30000, 8));  // the new build would differ
+    HANDLE held = c.arrange();
+    Run();
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    const Lines tail = Tail(3);
+    ASSERT_EQ(tail.size(), 3u);
+    EXPECT_EQ(tail[0], "Creating Data for Media: Self-Extracting Package...");
+    EXPECT_EQ(tail[1].rfind("ERROR: ", 0), 0u) << tail[1];
+    EXPECT_NE(tail[1].find(c.says), std::string::npos) << tail[1];
+    EXPECT_EQ(tail[2], "ERROR: Compiling failed, the packages are not complete");
+    EXPECT_EQ(ReadAll(Package()), good);
+    RemoveTree(Base() + "Temporary\\");
+    WIN32_FIND_DATAA f;
+    Lines web;
+    HANDLE h = FindFirstFileA((Base() + "Web\\*").c_str(), &f);
+    if (h != INVALID_HANDLE_VALUE) {
+      do
+        if (f.cFileName[0] != '.') web.push_back(f.cFileName);
+      while (FindNextFileA(h, &f));
+      FindClose(h);
+    }
+    EXPECT_EQ(web, Lines{"Demo.exe"});
+  }
 }
