@@ -10,6 +10,7 @@
 #include "creator/creator_compiler.h"
 #include "tests/e2e/child_process.h"
 #include "tests/e2e/e2e_util.h"
+#include "tests/win/test_support.h"
 
 using namespace e2e;
 
@@ -131,12 +132,7 @@ class WebPackage : public ::testing::Test {
 
   // Runs the build to its end, serving its hand-overs; answers the package's path.
   std::string Build() {
-    auto* compiler = new TCompiler(FHost);
-    HANDLE thread;
-    DuplicateHandle(GetCurrentProcess(), compiler->Handle, GetCurrentProcess(), &thread, 0, FALSE, DUPLICATE_SAME_ACCESS);
-    compiler->Resume();
-    ui::WaitServing(thread);
-    CloseHandle(thread);
+    testsupport::RunBuild(FHost);
     return FHost.Out + "\\" + FHost.Title + "\\Web\\" + FHost.Title + ".exe";
   }
 
