@@ -55,28 +55,11 @@ void RemoveUninstallEntries(const std::string& title) {
 }
 
 // The creator's side: the wizard as plain values, the creator's directory the programs' own.
-struct Host : TBuildHost {
-  std::string Dir, Out;
-  BuildProject Project;
-  std::vector<std::string> Report;
-  std::string ProgramDir() override { return Dir; }
-  std::string OutputDir() override { return Out; }
-  std::string AppTitle() override { return "CvRoad"; }
-  std::string LicenseFile() override { return ""; }
-  bool CdRom() override { return true; }
-  bool Web() override { return false; }
-  bool Compress() override { return false; }
-  BuildProject::AppInfo AppInfo() override { return Project.Info; }
-  std::vector<std::string> Packages() override { return Project.Packages; }
-  std::vector<BuildProject::RegistryRow> Registry() override { return Project.Registry; }
-  std::vector<BuildProject::ShortcutRow> Shortcuts() override { return {}; }
-  std::vector<std::string> DllList() override { return {}; }
-  std::vector<std::string> PIList() override { return {}; }
-  std::vector<std::string> PUIList() override { return {}; }
-  int FileCount() override { return static_cast<int>(Project.Files.size()); }
-  BuildProject::FileRow FileItem(int row) override { return Project.Files.at(row); }
-  void AddReportLine(const std::string& line) override { Report.push_back(line); }
-  void ShowFinished() override {}
+struct Host : testsupport::TPlainBuildHost {
+  Host() {
+    Title = "CvRoad";
+    WebOn = false;
+  }
   void SaveDatasheet(const std::string&) override {}
 };
 

@@ -29,37 +29,7 @@ std::string Pattern(size_t n, int seed) {
   return s;
 }
 
-// The wizard's controls as plain values: one package, the files added, both media by choice.
-struct Host : TBuildHost {
-  std::string Dir, Out, Title = "Demo", Licence;
-  bool CdRomOn = true, WebOn = true;
-  BuildProject Project;
-  Lines Report;
-  int Finished = 0;
-  std::string ProgramDir() override { return Dir; }
-  std::string OutputDir() override { return Out; }
-  std::string AppTitle() override { return Title; }
-  std::string LicenseFile() override { return Licence; }
-  bool CdRom() override { return CdRomOn; }
-  bool Web() override { return WebOn; }
-  bool Compress() override { return Project.Info.CompressData; }
-  BuildProject::AppInfo AppInfo() override {
-    BuildProject::AppInfo info = Project.Info;
-    info.AppTitle = Title;
-    return info;
-  }
-  Lines Packages() override { return Project.Packages; }
-  std::vector<BuildProject::RegistryRow> Registry() override { return Project.Registry; }
-  std::vector<BuildProject::ShortcutRow> Shortcuts() override { return Project.Shortcuts; }
-  Lines DllList() override { return {}; }
-  Lines PIList() override { return {}; }
-  Lines PUIList() override { return {}; }
-  int FileCount() override { return static_cast<int>(Project.Files.size()); }
-  BuildProject::FileRow FileItem(int row) override { return Project.Files.at(row); }
-  void AddReportLine(const std::string& line) override { Report.push_back(line); }
-  void ShowFinished() override { ++Finished; }
-  void SaveDatasheet(const std::string& path) override { WriteAll(path, "[APPINFO]\r\n"); }
-};
+using Host = testsupport::TPlainBuildHost;
 
 class WebBuild : public testing::Test {
  protected:

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-class TBuildHost;
+#include "creator/creator_compiler.h"
 
 namespace testsupport {
 
@@ -34,6 +34,39 @@ void WriteTools(const std::string& dir, const std::string& uninstaller, const st
 
 // An LZH block of a build's output, restored.
 std::string Decompress(const std::string& block);
+
+// The wizard's controls as plain values, for a build without a window: the tool files in Dir,
+// both media by choice, the lists from Project.
+struct TPlainBuildHost : TBuildHost {
+  std::string Dir, Out, Title = "Demo", Licence;
+  bool CdRomOn = true, WebOn = true;
+  BuildProject Project;
+  std::vector<std::string> Report;
+  int Finished = 0;
+  std::string ProgramDir() override { return Dir; }
+  std::string OutputDir() override { return Out; }
+  std::string AppTitle() override { return Title; }
+  std::string LicenseFile() override { return Licence; }
+  bool CdRom() override { return CdRomOn; }
+  bool Web() override { return WebOn; }
+  bool Compress() override { return Project.Info.CompressData; }
+  BuildProject::AppInfo AppInfo() override {
+    BuildProject::AppInfo info = Project.Info;
+    info.AppTitle = Title;
+    return info;
+  }
+  std::vector<std::string> Packages() override { return Project.Packages; }
+  std::vector<BuildProject::RegistryRow> Registry() override { return Project.Registry; }
+  std::vector<BuildProject::ShortcutRow> Shortcuts() override { return Project.Shortcuts; }
+  std::vector<std::string> DllList() override { return Project.DllList; }
+  std::vector<std::string> PIList() override { return Project.PIList; }
+  std::vector<std::string> PUIList() override { return Project.PUIList; }
+  int FileCount() override { return static_cast<int>(Project.Files.size()); }
+  BuildProject::FileRow FileItem(int row) override { return Project.Files.at(static_cast<size_t>(row)); }
+  void AddReportLine(const std::string& line) override { Report.push_back(line); }
+  void ShowFinished() override { ++Finished; }
+  void SaveDatasheet(const std::string& path) override { WriteAll(path, "[APPINFO]\r\n"); }
+};
 
 // Runs a build of host to its end, serving its hand-overs meanwhile; false when the build thread
 // could not be waited for.
