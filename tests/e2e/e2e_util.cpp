@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "tests/win/test_support.h"
+
 namespace e2e {
 
 std::string FreshDir(const std::string& name) {
@@ -13,24 +15,7 @@ std::string FreshDir(const std::string& name) {
   return dir;
 }
 
-void DeleteTree(const std::string& dir) {
-  WIN32_FIND_DATAA fd;
-  HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &fd);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = fd.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string path = dir + "\\" + name;
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) DeleteTree(path);
-      else {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.c_str());
-      }
-    } while (FindNextFileA(find, &fd));
-    FindClose(find);
-  }
-  RemoveDirectoryA(dir.c_str());
-}
+void DeleteTree(const std::string& dir) { testsupport::RemoveTree(dir + "\\"); }
 
 void MakeDirs(const std::string& dir) {
   for (size_t at = dir.find('\\', 3); at != std::string::npos; at = dir.find('\\', at + 1))

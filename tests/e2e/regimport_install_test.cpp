@@ -10,6 +10,7 @@
 #include "creator/creator_compiler.h"
 #include "creator/creator_regimport.h"
 #include "tests/e2e/child_process.h"
+#include "tests/win/test_support.h"
 
 namespace {
 
@@ -38,22 +39,7 @@ std::vector<TValue> Values(const char* key) {
   return values;
 }
 
-void RemoveTree(const std::string& dir) {
-  WIN32_FIND_DATAA f;
-  HANDLE h = FindFirstFileA((dir + "*").c_str(), &f);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = f.cFileName;
-      if (name == "." || name == "..") continue;
-      if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(dir + name + "\\");
-      else
-        DeleteFileA((dir + name).c_str());
-    } while (FindNextFileA(h, &f));
-    FindClose(h);
-  }
-  RemoveDirectoryA(dir.c_str());
-}
+using testsupport::RemoveTree;
 
 // The uninstall entries whose key names hold the title.
 void RemoveUninstallEntries(const std::string& title) {
@@ -69,39 +55,18 @@ void RemoveUninstallEntries(const std::string& title) {
 }
 
 // The creator's side: the wizard as plain values, the creator's directory the programs' own.
-struct Host : TBuildHost {
-  std::string Dir, Out;
-  BuildProject Project;
-  std::vector<std::string> Report;
-  std::string ProgramDir() override { return Dir; }
-  std::string OutputDir() override { return Out; }
-  std::string AppTitle() override { return "CvRoad"; }
-  std::string LicenseFile() override { return ""; }
-  bool CdRom() override { return true; }
-  bool Web() override { return false; }
-  bool Compress() override { return false; }
-  BuildProject::AppInfo AppInfo() override { return Project.Info; }
-  std::vector<std::string> Packages() override { return Project.Packages; }
-  std::vector<BuildProject::RegistryRow> Registry() override { return Project.Registry; }
-  std::vector<BuildProject::ShortcutRow> Shortcuts() override { return {}; }
-  std::vector<std::string> DllList() override { return {}; }
-  std::vector<std::string> PIList() override { return {}; }
-  std::vector<std::string> PUIList() override { return {}; }
-  int FileCount() override { return static_cast<int>(Project.Files.size()); }
-  BuildProject::FileRow FileItem(int row) override { return Project.Files.at(row); }
-  void AddReportLine(const std::string& line) override { Report.push_back(line); }
-  void ShowFinished() override {}
+struct Host : testsupport::TPlainBuildHost {
+  Host() {
+    Title = "CvRoad";
+    WebOn = false;
+  }
   void SaveDatasheet(const std::string&) override {}
 };
 
 }  // namespace
 
 TEST(ImportedValues, InstallAsTheyWereExported) {
-  char temp[MAX_PATH];
-  GetTempPathA(MAX_PATH, temp);
-  const std::string root = std::string(temp) + "cv_road_" + std::to_string(GetCurrentProcessId()) + "\\";
-  RemoveTree(root);
-  CreateDirectoryA(root.c_str(), nullptr);
+  const std::string root = testsupport::FreshTestDir("road");
   RegDeleteKeyA(HKEY_CURRENT_USER, Source);
   RegDeleteKeyA(HKEY_CURRENT_USER, Installed);
 
@@ -158,13 +123,7 @@ TEST(ImportedValues, InstallAsTheyWereExported) {
     ASSERT_EQ(row.Path, from);
     host.Project.Registry.push_back({std::string("HKEY_CURRENT_USER\\") + Installed, row.Key, row.Value, row.Type});
   }
-  auto* compiler = new TCompiler(host);
-  HANDLE thread;
-  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), compiler->Handle, GetCurrentProcess(), &thread, 0, FALSE,
-                              DUPLICATE_SAME_ACCESS));
-  compiler->Resume();
-  ui::WaitServing(thread);
-  CloseHandle(thread);
+  ASSERT_TRUE(testsupport::RunBuild(host));
   ASSERT_EQ(host.Report.back(), "Compiling done, everything seems to be alright") << host.Report.back();
 
   // Installed unattended.

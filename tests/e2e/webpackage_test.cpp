@@ -10,6 +10,7 @@
 #include "creator/creator_compiler.h"
 #include "tests/e2e/child_process.h"
 #include "tests/e2e/e2e_util.h"
+#include "tests/win/test_support.h"
 
 using namespace e2e;
 
@@ -21,33 +22,9 @@ const std::string UninstallKeys = "Software\\Microsoft\\Windows\\CurrentVersion\
 std::string TestName() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
 
 // The wizard's controls as plain values; the tools come from the build's own dist folder.
-struct THost : TBuildHost {
-  std::string Out, Title;
-  BuildProject Project;
-  Lines Report;
+struct THost : testsupport::TPlainBuildHost {
+  THost() { CdRomOn = false; }
   std::string ProgramDir() override { return ::ProgramDir() + "..\\..\\dist\\"; }
-  std::string OutputDir() override { return Out; }
-  std::string AppTitle() override { return Title; }
-  std::string LicenseFile() override { return ""; }
-  bool CdRom() override { return false; }
-  bool Web() override { return true; }
-  bool Compress() override { return Project.Info.CompressData; }
-  BuildProject::AppInfo AppInfo() override {
-    BuildProject::AppInfo info = Project.Info;
-    info.AppTitle = Title;
-    return info;
-  }
-  Lines Packages() override { return Project.Packages; }
-  std::vector<BuildProject::RegistryRow> Registry() override { return Project.Registry; }
-  std::vector<BuildProject::ShortcutRow> Shortcuts() override { return Project.Shortcuts; }
-  Lines DllList() override { return Project.DllList; }
-  Lines PIList() override { return Project.PIList; }
-  Lines PUIList() override { return Project.PUIList; }
-  int FileCount() override { return int(Project.Files.size()); }
-  BuildProject::FileRow FileItem(int row) override { return Project.Files.at(size_t(row)); }
-  void AddReportLine(const std::string& line) override { Report.push_back(line); }
-  void ShowFinished() override {}
-  void SaveDatasheet(const std::string& path) override { WriteText(path, "[APPINFO]\r\n"); }
 };
 
 // Every file and folder below dir, with the files' contents: what "as it was" compares.
@@ -131,12 +108,7 @@ class WebPackage : public ::testing::Test {
 
   // Runs the build to its end, serving its hand-overs; answers the package's path.
   std::string Build() {
-    auto* compiler = new TCompiler(FHost);
-    HANDLE thread;
-    DuplicateHandle(GetCurrentProcess(), compiler->Handle, GetCurrentProcess(), &thread, 0, FALSE, DUPLICATE_SAME_ACCESS);
-    compiler->Resume();
-    ui::WaitServing(thread);
-    CloseHandle(thread);
+    testsupport::RunBuild(FHost);
     return FHost.Out + "\\" + FHost.Title + "\\Web\\" + FHost.Title + ".exe";
   }
 

@@ -1,6 +1,7 @@
 // data.pak and the file records, raw and compressed.
 #include "codec/lzh.h"
 #include "creator/datapak.h"
+#include "tests/native/pack_support.h"
 
 #include <gtest/gtest.h>
 
@@ -8,25 +9,10 @@
 
 namespace {
 
-struct MemoryWriter : ByteWriter {
-  Bytes bytes;
-  int writes = 0;
-  void Write(const void* data, size_t size) override {
-    ++writes;
-    bytes.insert(bytes.end(), static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
-  }
-};
-struct MemoryReader : ByteReader {
-  Bytes bytes;
-  size_t at = 0;
-  explicit MemoryReader(Bytes b) : bytes(std::move(b)) {}
-  size_t Read(void* buffer, size_t size) override {
-    size_t n = std::min(size, bytes.size() - at);
-    if (n) std::memcpy(buffer, bytes.data() + at, n);
-    at += n;
-    return n;
-  }
-};
+using packsupport::MemoryReader;
+using packsupport::MemoryWriter;
+using packsupport::Packed;
+
 // A source that claims a size without holding the bytes.
 struct HugeReader : ByteReader {
   size_t Read(void*, size_t) override { ADD_FAILURE() << "read a source that is too large"; return 0; }
@@ -52,29 +38,11 @@ Bytes Decompress(const Bytes& block) {
   return out;
 }
 
-struct Packed {
-  Bytes pak, dat;
-  std::vector<TPackedFileRec> recs;
-  std::vector<int> sourceWrites;  // writes to data.pak per file
-};
-
 Packed Pack(bool compress, const Bytes& uninstaller, const std::vector<Bytes>& sources) {
-  Packed out;
-  MemoryWriter pak, dat;
-  DataPackager packager(compress);
-  MemoryReader u(uninstaller);
-  packager.AddUninstaller(u, static_cast<int64_t>(uninstaller.size()), "cv2uinst.exe", pak);
-  EXPECT_EQ(packager.Position(), static_cast<int64_t>(uninstaller.size()) + 1);
-  for (size_t i = 0; i < sources.size(); ++i) {
-    MemoryReader src(sources[i]);
-    int before = pak.writes;
-    BuildProject::FileRow row{"<InstallRoot>\\f" + std::to_string(i), "C:\\src\\f" + std::to_string(i), "Required Files"};
-    out.recs.push_back(packager.AddFile(row, src, static_cast<int64_t>(sources[i].size()), dat, pak));
-    out.sourceWrites.push_back(pak.writes - before);
-  }
-  out.pak = pak.bytes;
-  out.dat = dat.bytes;
-  return out;
+  std::vector<BuildProject::FileRow> rows;
+  for (size_t i = 0; i < sources.size(); ++i)
+    rows.push_back({"<InstallRoot>\\f" + std::to_string(i), "C:\\src\\f" + std::to_string(i), "Required Files"});
+  return packsupport::Pack(compress, uninstaller, rows, sources);
 }
 
 TEST(DataPak, RawStoresEveryFileAsItIsAfterTheUninstaller) {

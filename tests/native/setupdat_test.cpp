@@ -2,6 +2,7 @@
 // the rules that fill and refuse them.
 #include "creator/datapak.h"
 #include "creator/setupdat.h"
+#include "tests/native/pack_support.h"
 
 #include <gtest/gtest.h>
 
@@ -26,24 +27,6 @@ struct Expect {
   }
 };
 
-struct MemoryWriter : ByteWriter {
-  Bytes bytes;
-  void Write(const void* data, size_t size) override {
-    bytes.insert(bytes.end(), static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
-  }
-};
-struct MemoryReader : ByteReader {
-  Bytes bytes;
-  size_t at = 0;
-  explicit MemoryReader(Bytes b) : bytes(std::move(b)) {}
-  size_t Read(void* buffer, size_t size) override {
-    size_t n = std::min(size, bytes.size() - at);
-    if (n) std::memcpy(buffer, bytes.data() + at, n);
-    at += n;
-    return n;
-  }
-};
-
 // setup.dat as the build assembles it: the six sections, then the file section.
 Bytes Encode(const BuildProject& p, const std::vector<Bytes>& sources, int32_t uninstallerSize) {
   Bytes out;
@@ -53,17 +36,11 @@ Bytes Encode(const BuildProject& p, const std::vector<Bytes>& sources, int32_t u
   AppendShortcutList(out, p.Shortcuts);
   AppendDllList(out, p.DllList);
   AppendCommandLists(out, p.PIList, p.PUIList);
-  MemoryWriter dat, pak;
   int32_t count = static_cast<int32_t>(p.Files.size());
-  dat.Write(&count, 4);
-  DataPackager packager(p.Info.CompressData);
-  MemoryReader uninstaller(Bytes(static_cast<size_t>(uninstallerSize), 0xEE));
-  packager.AddUninstaller(uninstaller, uninstallerSize, "cv2uinst.exe", pak);
-  for (size_t i = 0; i < p.Files.size(); ++i) {
-    MemoryReader src(sources[i]);
-    packager.AddFile(p.Files[i], src, static_cast<int64_t>(sources[i].size()), dat, pak);
-  }
-  out.insert(out.end(), dat.bytes.begin(), dat.bytes.end());
+  out.insert(out.end(), reinterpret_cast<const uint8_t*>(&count), reinterpret_cast<const uint8_t*>(&count) + 4);
+  const packsupport::Packed packed =
+      packsupport::Pack(p.Info.CompressData, Bytes(static_cast<size_t>(uninstallerSize), 0xEE), p.Files, sources);
+  out.insert(out.end(), packed.dat.begin(), packed.dat.end());
   return out;
 }
 

@@ -1,7 +1,7 @@
 // The build thread in process: real files in a temporary folder, the wizard's reads answered by a
 // plain host that checks every call comes on the user-interface thread.
-#include "codec/lzh.h"
 #include "creator/creator_compiler.h"
+#include "tests/win/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -15,48 +15,17 @@ using Lines = std::vector<std::string>;
 using Row = BuildProject::RegistryRow;
 using Link = BuildProject::ShortcutRow;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), {});
-}
-void WriteAll(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using testsupport::Decompress;
+using testsupport::Entries;
+using testsupport::Exists;
+using testsupport::ReadAll;
+using testsupport::RemoveTree;
+using testsupport::WriteAll;
+
 std::string Pattern(size_t n, int seed) {
   std::string s(n, 0);
   for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(seed + i * 13 + (i >> 7));
   return s;
-}
-void RemoveTree(const std::string& dir) {
-  WIN32_FIND_DATAA f;
-  HANDLE h = FindFirstFileA((dir + "*").c_str(), &f);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = f.cFileName;
-      if (name == "." || name == "..") continue;
-      if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(dir + name + "\\");
-      else {
-        SetFileAttributesA((dir + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA((dir + name).c_str());
-      }
-    } while (FindNextFileA(h, &f));
-    FindClose(h);
-  }
-  RemoveDirectoryA(dir.c_str());
-}
-Lines Entries(const std::string& dir) {  // sorted names
-  Lines names;
-  WIN32_FIND_DATAA f;
-  HANDLE h = FindFirstFileA((dir + "*").c_str(), &f);
-  if (h == INVALID_HANDLE_VALUE) return names;
-  do {
-    std::string name = f.cFileName;
-    if (name != "." && name != "..") names.push_back(name);
-  } while (FindNextFileA(h, &f));
-  FindClose(h);
-  std::sort(names.begin(), names.end());
-  return names;
 }
 template <class T> T At(const std::string& bytes, size_t offset) {
   T v;
@@ -65,15 +34,6 @@ template <class T> T At(const std::string& bytes, size_t offset) {
 }
 std::string Short(const std::string& bytes, size_t offset) {
   return bytes.substr(offset + 1, static_cast<uint8_t>(bytes[offset]));
-}
-std::string Decompress(const std::string& block) {
-  TMemoryStream out;
-  TCustom_lzh lzh;
-  lzh.InBuffer = reinterpret_cast<const uint8_t*>(block.data());
-  lzh.InSize = static_cast<int32_t>(block.size());
-  lzh.OutStream = &out;
-  lzh.Decompress();
-  return std::string(out.begin(), out.end());
 }
 
 // The wizard's controls as plain values.
@@ -135,16 +95,10 @@ class Build : public testing::Test {
 
   void SetUp() override {
     ui::Init();
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    Root = std::string(temp) + "cv_build_" + std::to_string(GetCurrentProcessId()) + "_" +
-           testing::UnitTest::GetInstance()->current_test_info()->name() + "\\";
-    RemoveTree(Root);
+    Root = testsupport::FreshTestDir("build");
     Tools = Root + "creator\\", Src = Root + "src\\", Out = Root + "My Setups";
-    for (const std::string& d : {Root, Tools, Src}) CreateDirectoryA(d.c_str(), nullptr);
-    WriteAll(Tools + "cv2uinst.exe", Uninstaller);
-    WriteAll(Tools + "extractor.exe", Extractor);
-    WriteAll(Tools + "setup.exe", SetupExe);
+    for (const std::string& d : {Tools, Src}) CreateDirectoryA(d.c_str(), nullptr);
+    testsupport::WriteTools(Tools, Uninstaller, Extractor, SetupExe);
     Fresh();
   }
   // The host of a new project: the fixture's tools, one package, nothing else.
@@ -164,13 +118,7 @@ class Build : public testing::Test {
   }
   // Runs one build to its end, serving its hand-overs meanwhile.
   void Run() {
-    auto* compiler = new TCompiler(Host);
-    HANDLE thread;
-    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), compiler->Handle, GetCurrentProcess(), &thread, 0,
-                                FALSE, DUPLICATE_SAME_ACCESS));
-    compiler->Resume();
-    ui::WaitServing(thread);
-    CloseHandle(thread);
+    ASSERT_TRUE(testsupport::RunBuild(Host));
     EXPECT_EQ(Host.Finished, 1);
     EXPECT_EQ(Host.OffThread, 0);
   }

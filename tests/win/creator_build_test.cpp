@@ -7,60 +7,21 @@
 #include <fstream>
 #include <iterator>
 
-#include "codec/lzh.h"
 #include "creator/creator_main.h"
+#include "tests/win/test_support.h"
 #include "ui/testing.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), {});
-}
-void WriteAll(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-void RemoveTree(const std::string& dir) {
-  WIN32_FIND_DATAA f;
-  HANDLE h = FindFirstFileA((dir + "*").c_str(), &f);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = f.cFileName;
-      if (name == "." || name == "..") continue;
-      if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(dir + name + "\\");
-      else DeleteFileA((dir + name).c_str());
-    } while (FindNextFileA(h, &f));
-    FindClose(h);
-  }
-  RemoveDirectoryA(dir.c_str());
-}
-Lines Entries(const std::string& dir) {
-  Lines names;
-  WIN32_FIND_DATAA f;
-  HANDLE h = FindFirstFileA((dir + "*").c_str(), &f);
-  if (h == INVALID_HANDLE_VALUE) return names;
-  do
-    if (std::string(f.cFileName) != "." && std::string(f.cFileName) != "..") names.push_back(f.cFileName);
-  while (FindNextFileA(h, &f));
-  FindClose(h);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-std::string ProgramDir() {
-  char path[MAX_PATH];
-  std::string p(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
-  return p.substr(0, p.rfind('\\') + 1);
-}
-std::string Decompress(const std::string& block) {
-  TMemoryStream out;
-  TCustom_lzh lzh;
-  lzh.InBuffer = reinterpret_cast<const uint8_t*>(block.data());
-  lzh.InSize = static_cast<int32_t>(block.size());
-  lzh.OutStream = &out;
-  lzh.Decompress();
-  return std::string(out.begin(), out.end());
-}
+using testsupport::Decompress;
+using testsupport::Entries;
+using testsupport::Exists;
+using testsupport::ProgramDir;
+using testsupport::ReadAll;
+using testsupport::RemoveTree;
+using testsupport::WriteAll;
 
 // The expected setup.dat, one field at a time.
 struct Expect {
@@ -82,11 +43,7 @@ class WizardBuild : public testing::Test {
   void SetUp() override {
     ui::Application.Title = "Corvantaine 2 Setup Creator";
     new TForm1;
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    Root = std::string(temp) + "cv_wizardbuild_" + std::to_string(GetCurrentProcessId()) + "\\";
-    RemoveTree(Root);
-    CreateDirectoryA(Root.c_str(), nullptr);
+    Root = testsupport::FreshTestDir("wizardbuild");
     Out = Root + "Setups";
     F().Edit3.SetText(Out);
   }

@@ -2,7 +2,7 @@
 // their controls, every question answered through the seam.
 #include <gtest/gtest.h>
 
-#include "tests/win/version_child.h"
+#include "tests/win/test_support.h"
 
 #include <algorithm>
 #include <functional>
@@ -714,7 +714,7 @@ TEST(AboutBox, FontFollowsTheWindowsVersion) {
   for (Case c : {Case{"win95", "MS Sans Serif"}, Case{"nt40", "MS Sans Serif"}, Case{"win98", "Tahoma"}}) {
     SCOPED_TRACE(c.version);
     std::string name = "cvabout_" + std::to_string(GetCurrentProcessId()) + "_" + c.version + ".exe";
-    RunAsWindowsVersion(temp + name, c.version, "AboutFontChild.*", "CV_EXPECT_ABOUT_FONT", c.font);
+    testsupport::RunAsWindowsVersion(temp + name, c.version, "AboutFontChild.*", "CV_EXPECT_ABOUT_FONT", c.font);
   }
 }
 

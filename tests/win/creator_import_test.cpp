@@ -11,6 +11,7 @@
 #include "creator/creator_addreg.h"
 #include "creator/creator_addshort.h"
 #include "creator/creator_main.h"
+#include "tests/win/test_support.h"
 #include "ui/testing.h"
 
 using ui::testing::TAsked;
@@ -40,10 +41,7 @@ class Import : public ::testing::Test {
     AboutFrm = new TAboutFrm;
     AddShortFrm = new TAddShortFrm;
     AddDLLFrm = new TAddDLLFrm;
-    char base[MAX_PATH];
-    GetTempPathA(sizeof base, base);
-    Dir = std::string(base) + "cvimport_" + std::to_string(GetCurrentProcessId()) + "\\";
-    CreateDirectoryA(Dir.c_str(), nullptr);
+    Dir = testsupport::FreshTestDir("import");
   }
   void TearDown() override {
     delete AddDLLFrm;

@@ -2,7 +2,7 @@
 // Setup Datasheet against the real profile service. Every question is answered through the seam.
 #include <gtest/gtest.h>
 
-#include "tests/win/version_child.h"
+#include "tests/win/test_support.h"
 
 #include <fstream>
 #include <functional>
@@ -874,7 +874,7 @@ TEST(FontRule, MSSansSerifOnVersion4Point0AndTahomaFromWindows98On) {
                  Case{"winxp", "Tahoma"}}) {
     SCOPED_TRACE(c.version);
     std::string name = std::string("cvfont_") + c.version + ".exe";
-    RunAsWindowsVersion(dir + name, c.version, "FontRuleChild.*", "CV_EXPECT_FONT", c.font);
+    testsupport::RunAsWindowsVersion(dir + name, c.version, "FontRuleChild.*", "CV_EXPECT_FONT", c.font);
   }
   RemoveDirectoryA(dir.c_str());
 }

@@ -9,71 +9,28 @@
 
 #include "creator/creator_compiler.h"
 #include "tests/native/sfx_reader.h"
+#include "tests/win/test_support.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
 using SfxReader::Bytes;
 
+using testsupport::Exists;
+using testsupport::RemoveTree;
+using testsupport::WriteAll;
+
 Bytes ReadAll(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(f), {});
+  const std::string bytes = testsupport::ReadAll(path);
+  return Bytes(bytes.begin(), bytes.end());
 }
-void WriteAll(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 std::string Pattern(size_t n, int seed) {
   std::string s(n, 0);
   for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(seed + i * 7 + (i >> 5) % 3);
   return s;
 }
-void RemoveTree(const std::string& dir) {
-  WIN32_FIND_DATAA f;
-  HANDLE h = FindFirstFileA((dir + "*").c_str(), &f);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = f.cFileName;
-      if (name == "." || name == "..") continue;
-      if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(dir + name + "\\");
-      else
-        DeleteFileA((dir + name).c_str());
-    } while (FindNextFileA(h, &f));
-    FindClose(h);
-  }
-  RemoveDirectoryA(dir.c_str());
-}
 
-// The wizard's controls as plain values: one package, the files added, both media by choice.
-struct Host : TBuildHost {
-  std::string Dir, Out, Title = "Demo", Licence;
-  bool CdRomOn = true, WebOn = true;
-  BuildProject Project;
-  Lines Report;
-  int Finished = 0;
-  std::string ProgramDir() override { return Dir; }
-  std::string OutputDir() override { return Out; }
-  std::string AppTitle() override { return Title; }
-  std::string LicenseFile() override { return Licence; }
-  bool CdRom() override { return CdRomOn; }
-  bool Web() override { return WebOn; }
-  bool Compress() override { return Project.Info.CompressData; }
-  BuildProject::AppInfo AppInfo() override {
-    BuildProject::AppInfo info = Project.Info;
-    info.AppTitle = Title;
-    return info;
-  }
-  Lines Packages() override { return Project.Packages; }
-  std::vector<BuildProject::RegistryRow> Registry() override { return Project.Registry; }
-  std::vector<BuildProject::ShortcutRow> Shortcuts() override { return Project.Shortcuts; }
-  Lines DllList() override { return {}; }
-  Lines PIList() override { return {}; }
-  Lines PUIList() override { return {}; }
-  int FileCount() override { return static_cast<int>(Project.Files.size()); }
-  BuildProject::FileRow FileItem(int row) override { return Project.Files.at(row); }
-  void AddReportLine(const std::string& line) override { Report.push_back(line); }
-  void ShowFinished() override { ++Finished; }
-  void SaveDatasheet(const std::string& path) override { WriteAll(path, "[APPINFO]\r\n"); }
-};
+using Host = testsupport::TPlainBuildHost;
 
 class WebBuild : public testing::Test {
  protected:
@@ -83,16 +40,10 @@ class WebBuild : public testing::Test {
 
   void SetUp() override {
     ui::Init();
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    Root = std::string(temp) + "cv_web_" + std::to_string(GetCurrentProcessId()) + "_" +
-           testing::UnitTest::GetInstance()->current_test_info()->name() + "\\";
-    RemoveTree(Root);
+    Root = testsupport::FreshTestDir("web");
     Tools = Root + "creator\\", Src = Root + "src\\", Out = Root + "out\\nested";
-    for (const std::string& d : {Root, Tools, Src}) CreateDirectoryA(d.c_str(), nullptr);
-    WriteAll(Tools + "cv2uinst.exe", Pattern(3000, 1));
-    WriteAll(Tools + "extractor.exe", Extractor);
-    WriteAll(Tools + "setup.exe", Pattern(20000, 3));
+    for (const std::string& d : {Tools, Src}) CreateDirectoryA(d.c_str(), nullptr);
+    testsupport::WriteTools(Tools, Pattern(3000, 1), Extractor, Pattern(20000, 3));
     WriteAll(Src + "licence.rtf", "{\\rtf1 Licence}");
     H.Dir = Tools;
     H.Out = Out;
@@ -109,13 +60,7 @@ class WebBuild : public testing::Test {
   void Run() {
     H.Report.clear();
     H.Finished = 0;
-    auto* compiler = new TCompiler(H);
-    HANDLE thread;
-    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), compiler->Handle, GetCurrentProcess(), &thread, 0, FALSE,
-                                DUPLICATE_SAME_ACCESS));
-    compiler->Resume();
-    ui::WaitServing(thread);
-    CloseHandle(thread);
+    ASSERT_TRUE(testsupport::RunBuild(H));
     ASSERT_EQ(H.Finished, 1);
   }
   Lines Tail(size_t n) const {

@@ -9,6 +9,7 @@
 
 #include "setup/setup_main.h"
 #include "tests/win/setup_fixture.h"
+#include "tests/win/test_support.h"
 #include "ui/testing.h"
 
 using fixture::Package;
@@ -51,19 +52,13 @@ TEST(SetupCheckOSChild, Report) {
   fixture::WriteFile(out, {report.begin(), report.end()});
 }
 
-std::string RunChild(const std::string& exe, int version) {
+std::string RunChild(const char* wine, int version) {
+  const std::string exe = fixture::TestRoot() + "cvos" + std::to_string(GetCurrentProcessId()) + "_" + wine + ".exe";
   const std::string out = fixture::TestRoot() + "checkos" + std::to_string(version) + ".txt";
   DeleteFileA(out.c_str());
   SetEnvironmentVariableA("CV_CHECKOS_OUT", out.c_str());
-  SetEnvironmentVariableA("CV_CHECKOS_VERSION", std::to_string(version).c_str());
-  std::string cmd = "\"" + exe + "\" --gtest_filter=SetupCheckOSChild.Report";
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return "";
-  WaitForSingleObject(pi.hProcess, 60000);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
+  testsupport::RunAsWindowsVersion(exe, wine, "SetupCheckOSChild.Report", "CV_CHECKOS_VERSION",
+                                   std::to_string(version).c_str());
   SetEnvironmentVariableA("CV_CHECKOS_OUT", nullptr);
   const std::vector<uint8_t> b = fixture::ReadFile(out);
   return {b.begin(), b.end()};
@@ -74,26 +69,13 @@ TEST(SetupCheckOS, OverWindowsVersions) {
   const Version versions[] = {{"win95", true, false}, {"win98", true, true},   {"winme", true, true},
                               {"nt40", false, false}, {"win2k", false, true},  {"winxp", false, true},
                               {"win2003", false, true}, {"win7", false, true}};
-  char self[MAX_PATH];
-  GetModuleFileNameA(nullptr, self, MAX_PATH);
-  const std::string name = "cvos" + std::to_string(GetCurrentProcessId()) + ".exe";
-  const std::string exe = fixture::TestRoot() + name;
-  ASSERT_TRUE(CopyFileA(self, exe.c_str(), FALSE));
-  const std::string key = "Software\\Wine\\AppDefaults\\" + name;
-  HKEY k;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
-            ERROR_SUCCESS);
   for (int v = 0; v < 8; ++v) {
     const Version& w = versions[v];
-    RegSetValueExA(k, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(w.wine), DWORD(strlen(w.wine) + 1));
     const std::string font = w.tahoma ? "Tahoma" : "MS Sans Serif";
     const std::string effects = std::string(w.nineX ? " 0 " : " 1 ") + font + " " + font + " " + font + " " + font + "\n";
     const bool own = kOsFlag[v] >= 0;
-    EXPECT_EQ(RunChild(exe, v), std::to_string(own) + effects + "1" + effects + "0" + effects) << w.wine;
+    EXPECT_EQ(RunChild(w.wine, v), std::to_string(own) + effects + "1" + effects + "0" + effects) << w.wine;
   }
-  RegCloseKey(k);
-  RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
-  DeleteFileA(exe.c_str());
 }
 
 }  // namespace

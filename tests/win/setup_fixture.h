@@ -10,24 +10,11 @@
 #include <vector>
 
 #include "shared/sharedtypes.h"
+#include "tests/win/test_support.h"
 
 namespace fixture {
 
-// Removes a directory with everything below it.
-inline void RemoveTree(const std::string& dir) {
-  WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((dir + "*").c_str(), &fd);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = fd.cFileName;
-      if (name == "." || name == "..") continue;
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(dir + name + "\\");
-      else DeleteFileA((dir + name).c_str());
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-  }
-  RemoveDirectoryA(dir.c_str());
-}
+using testsupport::RemoveTree;
 
 // A fresh directory of this test process (process ids come again, so whatever an earlier process
 // left there goes first), removed when the process ends.
