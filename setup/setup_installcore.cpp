@@ -17,6 +17,10 @@ TUninstallLog::~TUninstallLog() {
 }
 
 void TUninstallLog::Fail(const char* what) {
+  if (errno == ENOSPC)
+    throw EInstallError(std::string(DiskSpaceText) + "\r\nThe disk is full: the uninstall log " + FileName +
+                            " could not be " + what + ".",
+                        ecDiskSpace);
   std::string reason = std::strerror(errno);
   throw EInstallError("The uninstall log " + FileName + " could not be " + what + ": " + reason);
 }
@@ -36,7 +40,9 @@ void TUninstallLog::Write(std::string_view tag, std::string_view text) {
   }
   std::string line = LogLine(tag, text);
   errno = 0;
-  if (std::fwrite(line.data(), 1, line.size(), File) != line.size()) Fail("written");
+  // Flushed line by line: what was logged is in the file even when the run fails later.
+  if (std::fwrite(line.data(), 1, line.size(), File) != line.size() || std::fflush(File) != 0)
+    Fail("written");
 }
 
 void TUninstallLog::Close() {
