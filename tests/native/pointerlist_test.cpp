@@ -189,18 +189,18 @@ TEST(PointerList, ExpiryAtTheLimitOverManyWholeSecondTimestamps) {
   };
   // From 2026-01-01 (day 46023) on, through a day boundary and beyond: 24,670 start times.
   const int64_t base = 46023LL * 86400 + 86400 - 12000;
-  for (const Case& c : cases) {
+  for (const Case& t : cases) {
     int wrong = 0;
     for (int64_t k = 0; k < 24670; ++k) {
       TLHPointerList l;
-      l.FMaxAge = c.maxAge;
+      l.FMaxAge = t.maxAge;
       fakeNow = Stamp(base + k);
       l.Add(&a);
-      fakeNow = Stamp(base + k + c.age);
+      fakeNow = Stamp(base + k + t.age);
       l.ExpireTimer();
-      wrong += (l.Count() == 1) != c.stays;
+      wrong += (l.Count() == 1) != t.stays;
     }
-    EXPECT_EQ(wrong, 0) << "max age " << c.maxAge << " s, item " << c.age << " s old";
+    EXPECT_EQ(wrong, 0) << "max age " << t.maxAge << " s, item " << t.age << " s old";
   }
   TLHPointerList::Clock = saved;
 }
