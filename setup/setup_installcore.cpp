@@ -17,7 +17,8 @@ TUninstallLog::~TUninstallLog() {
 }
 
 void TUninstallLog::Fail(const char* what) {
-  if (errno == ENOSPC)
+  // A write that the system took only in part, without an error code, is a full disk too.
+  if (errno == ENOSPC || (errno == 0 && std::strcmp(what, "written") == 0))
     throw EInstallError(std::string(DiskSpaceText) + "\r\nThe disk is full: the uninstall log " + FileName +
                             " could not be " + what + ".",
                         ecDiskSpace);
