@@ -1,5 +1,6 @@
 #include "setup/PointerList.h"
 
+#include <cmath>
 #include <ctime>
 
 TListTimerService* ListTimerService = nullptr;
@@ -45,6 +46,8 @@ TDateTime NowLocal() {
 }
 
 TDateTime (*TLHPointerList::Clock)() = NowLocal;
+
+int64_t MillisecondsOf(TDateTime t) { return std::llround(t * 86400000.0); }
 
 TLHPointerList::TLHPointerList() : FTimer(this) { FTimer.SetEnabled(true); }
 
@@ -109,13 +112,15 @@ void TLHPointerList::SetCheckInterval(int32_t Seconds) {
 void TLHPointerList::ExpireTimer() {
   FTimer.SetEnabled(false);
   if (FMaxAge > 0) {
-    const TDateTime now = Clock();
-    const double maxAge = FMaxAge / 86400.0;
+    // Ages are compared in whole milliseconds: a difference of two day fractions is rarely an
+    // exact number of seconds, and an item of exactly FMaxAge seconds must stay.
+    const int64_t now = MillisecondsOf(Clock());
+    const int64_t maxAge = static_cast<int64_t>(FMaxAge) * 1000;
     TLHPointerNode* prev = nullptr;
     TLHPointerNode* node = FHead;
     while (node) {
       TLHPointerNode* next = node->Next;
-      if (now - node->Added > maxAge) {
+      if (now - MillisecondsOf(node->Added) > maxAge) {
         if (FOnFreeItem) FOnFreeItem(FOnFreeItemContext, this, node->Item);
         if (prev) prev->Next = next;
         else FHead = next;

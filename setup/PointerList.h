@@ -42,6 +42,8 @@ class TListTimer {
 // Local date and time as days since 30 December 1899, the fraction being the time of day.
 using TDateTime = double;
 TDateTime NowLocal();
+// A date-time as whole milliseconds since the same day 0, rounded to the nearest.
+int64_t MillisecondsOf(TDateTime t);
 
 struct TLHPointerNode {
   void* Item;

@@ -10,7 +10,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   auto* form = new TMainForm;
   form->FormCreate();
   if (!ui::Application.Terminated) ui::Application.Run();
+  const int exitCode = form->ExitCode;  // how the run ended (setup_installcore.h)
   delete form;
   if (SUCCEEDED(com)) CoUninitialize();
-  return 0;
+  return exitCode;
 }

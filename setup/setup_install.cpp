@@ -36,24 +36,48 @@ std::string SystemMessage(DWORD code) {
   throw EInstallError(what + ": " + SystemMessage(code));
 }
 
+bool DiskFullCode(DWORD code) { return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL; }
+
+// Writes the file whole or not at all: a file that could not be written completely is removed
+// again, and the message says whether it is gone. A write that takes fewer bytes than it was
+// given without an error code is what a full disk does.
 void WriteWholeFile(const std::string& path, const uint8_t* data, size_t size) {
   HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) Fail("The file " + path + " could not be created", GetLastError());
-  DWORD written = 0;
-  BOOL ok = TRUE;
+  if (f == INVALID_HANDLE_VALUE) {
+    DWORD code = GetLastError();
+    if (DiskFullCode(code))
+      throw EInstallError(std::string(DiskSpaceText) + "\r\nThe disk is full: the file " + path +
+                              " could not be created.",
+                          ecDiskSpace);
+    Fail("The file " + path + " could not be created", code);
+  }
+  bool ok = true, shortWrite = false;
+  DWORD code = ERROR_SUCCESS;
   size_t done = 0;
   while (ok && done < size) {
     DWORD chunk = size - done > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size - done);
-    ok = WriteFile(f, data + done, chunk, &written, nullptr) && written == chunk;
+    DWORD written = 0;
+    SetLastError(ERROR_SUCCESS);
+    ok = TInstallThread::WriteBytes(f, data + done, chunk, &written) && written == chunk;
+    if (!ok) {
+      code = GetLastError();
+      shortWrite = written < chunk && code == ERROR_SUCCESS;
+    }
     done += written;
   }
-  DWORD code = GetLastError();
   if (!CloseHandle(f) && ok) {
-    ok = FALSE;
+    ok = false;
     code = GetLastError();
   }
-  if (!ok) Fail("The file " + path + " could not be written", code ? code : ERROR_WRITE_FAULT);
+  if (ok) return;
+  const bool removed = DeleteFileA(path.c_str()) != 0;
+  const std::string left = removed ? " (the incomplete file was removed)" : " (the incomplete file is left)";
+  if (shortWrite || DiskFullCode(code))
+    throw EInstallError(std::string(DiskSpaceText) + "\r\nThe disk is full: the file " + path +
+                            " could not be written" + left + ".",
+                        ecDiskSpace);
+  Fail("The file " + path + " could not be written" + left, code);
 }
 
 HKEY RootHandle(uint32_t rootKey) {
@@ -146,11 +170,21 @@ bool DirectoryExists(const std::string& path) {
 // Reads one file's stored bytes from data.pak, decompresses them when the package was built so,
 // creates the file's directory when it is missing and writes the file. One file at a time is held
 // in memory.
-void WritePackedFile(HANDLE pak, const std::string& pakName, const TPackedFileRec& rec,
+void WritePackedFile(HANDLE pak, int64_t pakSize, const std::string& pakName, const TPackedFileRec& rec,
                      const std::string& dest, bool compressed, TUninstallLog& log) {
   if (rec.DataOffset < 1 || rec.StoredSize < 0)
     throw EInstallError("The data package " + pakName + " is damaged: the record of " + dest +
-                        " names no valid place in it.");
+                            " names no valid place in it.",
+                        ecPackageDamaged);
+  auto tooShort = [&] {
+    return EInstallError("The data package " + pakName + " is shorter than the record of " + dest +
+                             " says (" + std::to_string(rec.StoredSize) + " bytes at " +
+                             std::to_string(rec.DataOffset) + ").",
+                         ecPackageDamaged);
+  };
+  // The package must hold the stored bytes before a block of their size is taken: a damaged size
+  // would otherwise ask for up to 2 GiB.
+  if (static_cast<int64_t>(rec.DataOffset) - 1 + rec.StoredSize > pakSize) throw tooShort();
   try {
     std::vector<uint8_t> stored(static_cast<size_t>(rec.StoredSize));
     LARGE_INTEGER at;
@@ -158,11 +192,10 @@ void WritePackedFile(HANDLE pak, const std::string& pakName, const TPackedFileRe
     DWORD got = 0;
     if (!SetFilePointerEx(pak, at, nullptr, FILE_BEGIN) ||
         (!stored.empty() && !ReadFile(pak, stored.data(), static_cast<DWORD>(stored.size()), &got, nullptr)))
-      Fail("The data package " + pakName + " could not be read for " + dest, GetLastError());
-    if (got != stored.size())
-      throw EInstallError("The data package " + pakName + " is shorter than the record of " + dest +
-                          " says (" + std::to_string(rec.StoredSize) + " bytes at " +
-                          std::to_string(rec.DataOffset) + ").");
+      throw EInstallError("The data package " + pakName + " could not be read for " + dest + ": " +
+                              SystemMessage(GetLastError()),
+                          ecPackageDamaged);
+    if (got != stored.size()) throw tooShort();
 
     std::string dir = ExtractFilePath(dest);
     if (!DirectoryExists(dir)) {
@@ -243,11 +276,17 @@ void TInstaller::InstallFiles() {
   std::string pakName = SourceDir + "data.pak";
   HANDLE pak = CreateFileA(pakName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (pak == INVALID_HANDLE_VALUE) Fail("The data package " + pakName + " could not be opened", GetLastError());
+  if (pak == INVALID_HANDLE_VALUE)
+    throw EInstallError("The data package " + pakName + " could not be opened: " + SystemMessage(GetLastError()),
+                        ecPackageDamaged);
   struct TCloser {
     HANDLE h;
     ~TCloser() { CloseHandle(h); }
   } closer{pak};
+  LARGE_INTEGER pakSize{};
+  if (!GetFileSizeEx(pak, &pakSize))
+    throw EInstallError("The data package " + pakName + " could not be read: " + SystemMessage(GetLastError()),
+                        ecPackageDamaged);
 
   bool replaceAll = false, keepAll = false;
   TLHPointerList& files = *Files;
@@ -269,7 +308,8 @@ void TInstaller::InstallFiles() {
         }
       }
       if (replace || !FileExists(CurrentFile)) {
-        WritePackedFile(pak, pakName, *rec, CurrentFile, AppInfo.CompressData != 0, UninstallLog);
+        WritePackedFile(pak, pakSize.QuadPart, pakName, *rec, CurrentFile, AppInfo.CompressData != 0,
+                        UninstallLog);
         UninstallLog.Write(TagCreateFile, CurrentFile);
       }
       ShowProgress(ProgressPosition(i, n, 90, 5));

@@ -17,6 +17,11 @@ TUninstallLog::~TUninstallLog() {
 }
 
 void TUninstallLog::Fail(const char* what) {
+  // A write that the system took only in part, without an error code, is a full disk too.
+  if (errno == ENOSPC || (errno == 0 && std::strcmp(what, "written") == 0))
+    throw EInstallError(std::string(DiskSpaceText) + "\r\nThe disk is full: the uninstall log " + FileName +
+                            " could not be " + what + ".",
+                        ecDiskSpace);
   std::string reason = std::strerror(errno);
   throw EInstallError("The uninstall log " + FileName + " could not be " + what + ": " + reason);
 }
@@ -36,7 +41,9 @@ void TUninstallLog::Write(std::string_view tag, std::string_view text) {
   }
   std::string line = LogLine(tag, text);
   errno = 0;
-  if (std::fwrite(line.data(), 1, line.size(), File) != line.size()) Fail("written");
+  // Flushed line by line: what was logged is in the file even when the run fails later.
+  if (std::fwrite(line.data(), 1, line.size(), File) != line.size() || std::fflush(File) != 0)
+    Fail("written");
 }
 
 void TUninstallLog::Close() {

@@ -11,18 +11,37 @@
 #include <string_view>
 #include <vector>
 
+// How a run of setup.exe ends: the program's exit code, attended or unattended. The README lists
+// them; scripts and extractor.exe rely on the numbers, so they never change.
+enum TSetupExitCode : int {
+  ecCompleted = 0,
+  ecPackageDamaged = 1,      // setup.dat or data.pak missing, unreadable or damaged
+  ecCancelled = 2,           // the user cancelled, before or during the installation
+  ecUnsupportedWindows = 3,  // the package does not support this Windows version
+  ecInvalidDestination = 4,  // an unattended run's destination is not valid
+  ecDiskSpace = 5,           // too little free space, found before or during the installation
+  ecInstallError = 6,        // any other error while installing
+  ecNoTempDir = 7,           // no temporary directory for the uninstaller could be made
+};
+
 // An error of one install step. Its text names the item and the reason; the worker stops there
-// and shows it on the error page.
+// and shows it on the error page. ExitCode says which kind of failure it is.
 // It keeps its own text: std::runtime_error's would bring the library's second string type into
 // setup.exe (about 80 KB).
 class EInstallError : public std::exception {
  public:
-  explicit EInstallError(std::string message) : Message(std::move(message)) {}
+  explicit EInstallError(std::string message, TSetupExitCode exitCode = ecInstallError)
+      : Message(std::move(message)), Code(exitCode) {}
   const char* what() const noexcept override { return Message.c_str(); }
+  TSetupExitCode ExitCode() const noexcept { return Code; }
 
  private:
   std::string Message;
+  TSetupExitCode Code;
 };
+
+// The reason a failed run gives when the disk is (or became) too full.
+inline constexpr const char* DiskSpaceText = "Insufficient free disk space to perform the installation.";
 
 // ---- the uninstall log cv2uinst.dat ----
 
@@ -38,9 +57,10 @@ inline constexpr const char* UninstallLogName = "cv2uinst.dat";
 // One log line: the tag, the text, CR LF.
 std::string LogLine(std::string_view tag, std::string_view text);
 
-// The open log: buffered 8-bit text, created anew (emptied) when opened. Every failure to create,
-// write or close it raises EInstallError naming the file; after Close every line written is on
-// disk.
+// The open log: 8-bit text, created anew (emptied) when opened. Each line is handed to the system
+// as it is written, so a failure later in the run (a full disk, a file that cannot be written)
+// finds every earlier line in the file. Every failure to create, write or close it raises
+// EInstallError naming the file (a full disk as ecDiskSpace).
 class TUninstallLog {
  public:
   TUninstallLog() = default;

@@ -145,7 +145,7 @@ bool TInstaller::LoadSetupData() {
   const bool haveDat = FileExists(SourceDir + "setup.dat");
   const bool havePak = FileExists(SourceDir + "data.pak");
   if (!haveDat || !havePak) {
-    ShowLoadError(kMissingFilesText);
+    ShowLoadError(kMissingFilesText, ecPackageDamaged);
     return false;
   }
 
@@ -155,25 +155,25 @@ bool TInstaller::LoadSetupData() {
     LARGE_INTEGER size{};
     if (dat.h == INVALID_HANDLE_VALUE || !GetFileSizeEx(dat.h, &size) ||
         size.QuadPart < static_cast<LONGLONG>(sizeof(TAppInfoRec)) || size.QuadPart > 0x7FFFFFFF) {
-      ShowLoadError(kDamagedSetupText);
+      ShowLoadError(kDamagedSetupText, ecPackageDamaged);
       return false;
     }
     bytes.resize(static_cast<size_t>(size.QuadPart));
     if (!dat.Read(bytes.data(), static_cast<DWORD>(bytes.size()))) {
-      ShowLoadError(kDamagedSetupText);
+      ShowLoadError(kDamagedSetupText, ecPackageDamaged);
       return false;
     }
   }
 
   if (!CreateTempDir()) {
-    ShowLoadError(kNoTempDirText);
+    ShowLoadError(kNoTempDirText, ecNoTempDir);
     return false;
   }
 
   TByteReader reader(bytes.data(), bytes.size());
   if (!ReadSetupSections(reader, {&AppInfo, &Packages, &RegValues, &Shortcuts, &DllFiles,
                                   &PostInstallCommands, &PreUninstallCommands, &Files})) {
-    ShowLoadError(kDamagedSetupText);
+    ShowLoadError(kDamagedSetupText, ecPackageDamaged);
     return false;
   }
 
@@ -181,13 +181,13 @@ bool TInstaller::LoadSetupData() {
   {
     TReadFile pak(SourceDir + "data.pak");
     if (pak.h == INVALID_HANDLE_VALUE) {
-      ShowLoadError(kMissingFilesText);
+      ShowLoadError(kMissingFilesText, ecPackageDamaged);
       return false;
     }
     HANDLE out = CreateFileA((TempDir + "cv2uinst.exe").c_str(), GENERIC_WRITE, 0, nullptr,
                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out == INVALID_HANDLE_VALUE) {
-      ShowLoadError(kNoTempDirText);
+      ShowLoadError(kNoTempDirText, ecNoTempDir);
       return false;
     }
     const uint32_t size = static_cast<uint32_t>(AppInfo.UninstallerSize);
@@ -202,7 +202,8 @@ bool TInstaller::LoadSetupData() {
     }
     CloseHandle(out);
     if (!readOk || !writeOk) {
-      ShowLoadError(readOk ? kNoTempDirText : kDamagedSetupText);
+      if (readOk) ShowLoadError(kNoTempDirText, ecNoTempDir);
+      else ShowLoadError(kDamagedSetupText, ecPackageDamaged);
       return false;
     }
   }
@@ -324,7 +325,8 @@ void TInstaller::OpenURL(const std::string& URL) { ShellOpen(URL); }
 
 bool CommonShortcutsChecked() { return MainForm && MainForm->CommonSC.Checked(); }
 
-void TInstaller::ShowLoadError(const char* text) {
+void TInstaller::ShowLoadError(const char* text, TSetupExitCode code) {
+  LoadExitCode = code;
   ui::BeepMsgBox(MainForm ? MainForm->Handle : nullptr, text, MB_OK | MB_ICONERROR);
 }
 

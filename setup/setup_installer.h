@@ -30,9 +30,10 @@ class TInstaller {
 
   // ---- loading (user-interface thread) ----
   // Loads the package from SourceDir. False when it could not: its message has been shown
-  // (missing files, a damaged setup.dat or data.pak, no temporary directory) and the program is
-  // to end; no installation may be started then.
+  // (missing files, a damaged setup.dat or data.pak, no temporary directory), LoadExitCode says
+  // which, and the program is to end; no installation may be started then.
   bool LoadSetupData();
+  TSetupExitCode LoadExitCode = ecCompleted;
   bool CreateTempDir();   // sets TempDir and creates it; false when that is impossible
   void FillPartsList();   // rebuilds the window's component list
   void StartInstall();    // creates and starts the worker, returns at once
@@ -89,7 +90,7 @@ class TInstaller {
   int32_t OverwriteAnswer = 0;
 
  private:
-  void ShowLoadError(const char* text);
+  void ShowLoadError(const char* text, TSetupExitCode code);
   void RemoveTempDir();
 };
 

@@ -50,6 +50,10 @@ template <class F> void OnForm(F call) {
 
 std::function<void(int)> TInstallThread::OnProgress;
 int64_t (*TInstallThread::DiskFree)(int drive) = RealDiskFree;
+BOOL (*TInstallThread::WriteBytes)(HANDLE file, const void* data, DWORD size, DWORD* written) =
+    [](HANDLE file, const void* data, DWORD size, DWORD* written) {
+      return WriteFile(file, data, size, written, nullptr);
+    };
 
 TInstallThread::TInstallThread() {
   EnsureEvents();
@@ -94,9 +98,10 @@ void TInstallThread::Execute() {
   TInstaller& installer = *MainForm->Installer;
   installer.ThreadRunning = true;
   HRESULT com = CoInitialize(nullptr);
-  auto finish = [&installer](const std::string& reason) {
-    OnForm([&installer, &reason] {
-      if (!reason.empty()) {
+  // The result, with the exit code the program will end with.
+  auto finish = [&installer](const std::string& reason, TSetupExitCode code) {
+    OnForm([&installer, &reason, code] {
+      if (code != ecCompleted) {
         MainForm->LError.SetText(reason);
         MainForm->SetHeader("Installation Failed", "Setup could not complete the Installation.");
         MainForm->BEnd.SetText("&Close");
@@ -106,12 +111,22 @@ void TInstallThread::Execute() {
         MainForm->BEnd.SetText("&Finish");
         installer.InstallStatus = 2;
       }
+      MainForm->ExitCode = code;
       MainForm->CoThread.SetEnabled(true);
     });
   };
+  // The worker stops at the failing step; what was written so far stays, and the log keeps every
+  // line written before the failure.
+  auto failed = [&installer, &finish](std::string reason, TSetupExitCode code) {
+    try {
+      installer.UninstallLog.Close();
+    } catch (const std::exception&) {
+    }
+    if (!Stop) finish(reason, code);
+  };
   try {
     if (!installer.CheckFreeSpace()) {
-      finish("Insufficient free disk space to perform the installation.");
+      finish(DiskSpaceText, ecDiskSpace);
     } else {
       std::string root = installer.ExpandPlaceholders("<InstallRoot>");
       bool created = !DirectoryExists(root);
@@ -128,17 +143,12 @@ void TInstallThread::Execute() {
       installer.RegisterDlls();
       installer.RunPostInstall();
       installer.UninstallLog.Close();
-      if (!Stop) finish("");
+      if (!Stop) finish("", ecCompleted);
     }
+  } catch (const EInstallError& e) {
+    failed(e.what(), e.ExitCode());
   } catch (const std::exception& e) {
-    // The worker stops at the failing step; what was written so far stays, and the log keeps
-    // every line written before the failure.
-    std::string reason = e.what();
-    try {
-      installer.UninstallLog.Close();
-    } catch (const std::exception&) {
-    }
-    if (!Stop) finish(reason);
+    failed(e.what(), ecInstallError);
   }
   if (SUCCEEDED(com)) CoUninitialize();
   installer.ThreadRunning = false;

@@ -125,6 +125,7 @@ void TMainForm::FormCreate() {
   if (dir.empty() || dir.back() != '\\') dir += '\\';
   Installer->SourceDir = dir;
   if (!Installer->LoadSetupData()) {
+    ExitCode = Installer->LoadExitCode;
     EndProgram();
     return;
   }
@@ -140,11 +141,13 @@ void TMainForm::FormCreate() {
     if (!Installer->CheckOS()) {
       ui::BeepMsgBox(Handle, "Unattended Setup failed!\r\nThis Version of Windows is not supported.",
                      MB_OK | MB_ICONERROR);
+      ExitCode = ecUnsupportedWindows;
       EndProgram();
       return;
     }
     StartUnattended();
   } else if (!Installer->CheckOS()) {
+    ExitCode = ecUnsupportedWindows;
     LError.SetText("Your Version of Microsoft (R) Windows (TM) is currently not supported by \r\n" +
                    Installer->DisplayName + ".");
     SetHeader(kFailedTitle, kFailedSub);
@@ -162,6 +165,7 @@ void TMainForm::StartUnattended() {
   EDest.SetText(dest);
   if (!Installer->ValidateDestDir(dest)) {
     ui::BeepMsgBox(Handle, "Unattended Setup failed!\r\nInvalid Destination Directory.", MB_OK | MB_ICONERROR);
+    ExitCode = ecInvalidDestination;
     EndProgram();
     return;
   }
@@ -361,6 +365,7 @@ void TMainForm::FormCloseQuery(bool& CanClose) {
     if (held) Installer->ReleaseWorker(false);
     return;
   }
+  ExitCode = ecCancelled;
   if (held) {
     Installer->ReleaseWorker(true);
     Installer->WaitForWorker();

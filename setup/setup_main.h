@@ -144,6 +144,9 @@ class TMainForm : public ui::TForm {
 
   TInstaller* Installer = nullptr;  // owned
   uint8_t ReturnPage = 0;           // the page to go back to from About
+  // The program's exit code: set where a run's end is decided (a failed load or check, the
+  // worker's result, a confirmed cancel). A window closed before any of these was cancelled.
+  TSetupExitCode ExitCode = ecCancelled;
 
  private:
   TSetupCommandLine Args;  // what ParseCommandLine found

@@ -92,6 +92,33 @@ TEST(Extractor, RunsSetupFromAPrivateFolderWithItsOwnArguments) {
   DeleteTree(dir);
 }
 
+// The real setup.exe inside: whatever code it ends with is the package's.
+TEST(Extractor, EndsWithTheExitCodeOfTheRealSetup) {
+  std::string dir = FreshDir(TestName());
+  TMemoryStream setup = Load(Dist() + "setup.exe");
+  struct TCase {
+    const char* What;
+    TFiles Files;
+    DWORD Code;
+    const char* Box;
+  };
+  const TCase cases[] = {
+      {"no setup.dat or data.pak", {{"setup.exe", setup}}, 1, "Could not find all required files!"},
+      {"setup.dat too short", {{"setup.exe", setup}, {"setup.dat", Noise(1000, 7)}, {"data.pak", Noise(10, 8)}}, 1,
+       "Setup Data File setup.dat invalid or damaged!"},
+  };
+  for (const TCase& c : cases) {
+    Save(dir + "\\package.exe", Package(c.Files));
+    TChildRun run = RunChild("\"" + dir + "\\package.exe\" /u");
+    EXPECT_FALSE(run.TimedOut) << c.What;
+    EXPECT_EQ(run.ExitCode, c.Code) << c.What;
+    ASSERT_EQ(run.Boxes.size(), 1u) << c.What;
+    EXPECT_EQ(run.Boxes[0].Text.rfind(c.Box, 0), 0u) << run.Boxes[0].Text;
+    EXPECT_FALSE(LeftTempFolders(run.Pid)) << c.What;
+  }
+  DeleteTree(dir);
+}
+
 TEST(Extractor, RefusesADamagedPackageAndLeavesNothing) {
   std::string dir = FreshDir(TestName()), report = dir + "\\report";
   MakeDirs(report);
@@ -120,7 +147,7 @@ TEST(Extractor, RefusesADamagedPackageAndLeavesNothing) {
     Save(dir + "\\package.exe", c.Package);
     TChildRun run = RunChild("\"" + dir + "\\package.exe\" /u /r:" + report);
     EXPECT_FALSE(run.TimedOut) << c.What;
-    EXPECT_EQ(run.ExitCode, 2u) << c.What;
+    EXPECT_EQ(run.ExitCode, 10u) << c.What;
     ASSERT_EQ(run.Boxes.size(), 1u) << c.What;
     EXPECT_EQ(run.Boxes[0].Caption, "Setup");
     EXPECT_NE(run.Boxes[0].Text.find("damaged or incomplete"), std::string::npos) << run.Boxes[0].Text;
@@ -134,7 +161,7 @@ TEST(Extractor, CleansUpWhenSetupCannotStart) {
   std::string dir = FreshDir(TestName());
   Save(dir + "\\package.exe", Package({{"setup.exe", Noise(100, 5)}, {"data.pak", Noise(10, 6)}}));
   TChildRun run = RunChild("\"" + dir + "\\package.exe\"");
-  EXPECT_EQ(run.ExitCode, 3u);
+  EXPECT_EQ(run.ExitCode, 11u);
   ASSERT_EQ(run.Boxes.size(), 1u);
   EXPECT_NE(run.Boxes[0].Text.find("could not be started"), std::string::npos) << run.Boxes[0].Text;
   EXPECT_FALSE(LeftTempFolders(run.Pid));

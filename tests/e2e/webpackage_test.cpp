@@ -147,6 +147,7 @@ TEST_F(WebPackage, InstallsFromOneFileAndUninstallsToTheStateBefore) {
 
   TChildRun install = RunChild("\"" + package + "\" /u");
   ASSERT_FALSE(install.TimedOut);
+  EXPECT_EQ(install.ExitCode, 0u);  // setup.exe's, passed on by the stub
   EXPECT_TRUE(install.Boxes.empty()) << install.Boxes[0].Text;
   EXPECT_EQ(ReadText(FDest + "\\app.exe"), std::string(5000, 'a'));
   EXPECT_EQ(ReadText(FDest + "\\doc\\en\\readme.txt"), "read me\r\n");
@@ -179,6 +180,7 @@ TEST_F(WebPackage, KeepsAFileFromBeforeAndAFolderTheUserFilled) {
   TChildRun install = RunChild("\"" + package + "\" /u", {}, 30000, {{"Confirm", "&No"}});
   ASSERT_FALSE(install.TimedOut);
   ASSERT_EQ(install.Boxes.size(), 1u);
+  EXPECT_EQ(install.ExitCode, 0u);
   EXPECT_NE(install.Boxes[0].Text.find("keep.txt"), std::string::npos) << install.Boxes[0].Text;
   EXPECT_EQ(ReadText(FDest + "\\keep.txt"), "mine from before");
   WriteText(FDest + "\\doc\\en\\notes.txt", "the user's");

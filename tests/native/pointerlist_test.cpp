@@ -174,6 +174,45 @@ TEST(PointerList, AnItemOfExactlyMaxAgeStays) {
   TLHPointerList::Clock = saved;
 }
 
+// A whole-second local time as NowLocal composes it: whole days plus the time of day / 86400.
+double Stamp(int64_t seconds) {
+  return static_cast<double>(seconds / 86400) + static_cast<double>(seconds % 86400) / 86400.0;
+}
+
+TEST(PointerList, ExpiryAtTheLimitOverManyWholeSecondTimestamps) {
+  auto* saved = TLHPointerList::Clock;
+  TLHPointerList::Clock = FakeClock;
+  struct Case { int32_t maxAge; int64_t age; bool stays; };
+  const Case cases[] = {
+      {60, 59, true}, {60, 60, true}, {60, 61, false},
+      {1, 1, true}, {1, 2, false}, {86400, 86400, true}, {86400, 86401, false},
+  };
+  // From 2026-01-01 (day 46023) on, through a day boundary and beyond: 24,670 start times.
+  const int64_t base = 46023LL * 86400 + 86400 - 12000;
+  for (const Case& t : cases) {
+    int wrong = 0;
+    for (int64_t k = 0; k < 24670; ++k) {
+      TLHPointerList l;
+      l.FMaxAge = t.maxAge;
+      fakeNow = Stamp(base + k);
+      l.Add(&a);
+      fakeNow = Stamp(base + k + t.age);
+      l.ExpireTimer();
+      wrong += (l.Count() == 1) != t.stays;
+    }
+    EXPECT_EQ(wrong, 0) << "max age " << t.maxAge << " s, item " << t.age << " s old";
+  }
+  TLHPointerList::Clock = saved;
+}
+
+TEST(PointerList, MillisecondsOfRoundsToTheNearest) {
+  EXPECT_EQ(MillisecondsOf(0), 0);
+  EXPECT_EQ(MillisecondsOf(1), 86400000);
+  EXPECT_EQ(MillisecondsOf(Stamp(46023LL * 86400 + 3661)), (46023LL * 86400 + 3661) * 1000);
+  EXPECT_EQ(MillisecondsOf(0.5 / 86400000 * 0.9), 0);
+  EXPECT_EQ(MillisecondsOf(1.1 / 86400000), 1);
+}
+
 TEST(PointerList, NowIsDaysSince1899) {
   // 2020-01-01 is day 43831; any run of these tests is later than that and earlier than 2200.
   const double now = NowLocal();

@@ -68,6 +68,7 @@ inline TShortcutRec Link(const std::string& location, const std::string& target,
 struct TFile {
   std::string Dest, Package, Bytes;
   int32_t OriginalSize = -1;  // -1: the size of Bytes
+  int32_t StoredSize = -1;    // -1: the size of the stored bytes
 };
 
 struct TPackage {
@@ -134,7 +135,7 @@ struct TPackage {
       rec.DestPath.Set(f.Dest);
       rec.PackageName.Set(f.Package);
       rec.DataOffset = static_cast<int32_t>(pak.size()) + 1;
-      rec.StoredSize = static_cast<int32_t>(stored.size());
+      rec.StoredSize = f.StoredSize >= 0 ? f.StoredSize : static_cast<int32_t>(stored.size());
       rec.OriginalSize = f.OriginalSize >= 0 ? f.OriginalSize : static_cast<int32_t>(f.Bytes.size());
       dat.append(reinterpret_cast<const char*>(&rec), sizeof rec);
       pak += stored;

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <functional>
@@ -197,9 +198,11 @@ class Install : public ::testing::Test {
     EXPECT_EQ(MainForm->Label3.Text(), "Installation Completed");
     EXPECT_EQ(MainForm->Label4.Text(), "Setup has successfully completed the Installation.");
     EXPECT_TRUE(MainForm->CoThread.Enabled());
+    EXPECT_EQ(MainForm->ExitCode, ecCompleted);
   }
-  void ExpectFailed(const std::vector<std::string>& reasonParts) {
+  void ExpectFailed(const std::vector<std::string>& reasonParts, TSetupExitCode code) {
     EXPECT_EQ(installer().InstallStatus, 3);
+    EXPECT_EQ(MainForm->ExitCode, code);
     EXPECT_EQ(MainForm->BEnd.Text(), "&Close");
     EXPECT_EQ(MainForm->Label3.Text(), "Installation Failed");
     EXPECT_EQ(MainForm->Label4.Text(), "Setup could not complete the Installation.");
@@ -213,6 +216,7 @@ class Install : public ::testing::Test {
   void CloseForm();
 };
 int64_t (*Install::RealFree)(int) = TInstallThread::DiskFree;
+BOOL (*const RealWriteBytes)(HANDLE, const void*, DWORD, DWORD*) = TInstallThread::WriteBytes;
 
 }  // namespace
 
@@ -365,7 +369,7 @@ TEST_F(Install, FreeSpaceMustExceedTheSelectedSizes) {
       DeleteFileA(("C:\\elsewhere_" + Name + "\\b.txt").c_str());
       RemoveDirectoryA(("C:\\elsewhere_" + Name).c_str());
     } else {
-      ExpectFailed({"Insufficient free disk space to perform the installation."});
+      ExpectFailed({"Insufficient free disk space to perform the installation."}, ecDiskSpace);
       EXPECT_EQ(MainForm->LError.Text(), "Insufficient free disk space to perform the installation.");
       EXPECT_FALSE(fixture::Exists(Dest)) << "nothing is created";
       EXPECT_EQ(Positions, (std::vector<int>{1, 2, 4, 5}));
@@ -717,6 +721,7 @@ TEST_F(Install, CancelFromTheWindowDuringTheFileStep) {
   EXPECT_TRUE(Answers.Asked[1].BeepBefore);
   EXPECT_FALSE(IsWindow(MainForm->Handle)) << "Yes closes the window";
   EXPECT_EQ(installer().InstallStatus, 0);
+  EXPECT_EQ(MainForm->ExitCode, ecCancelled);
   EXPECT_EQ(fixture::ReadFile(Dest + "\\f0.txt"), "new");
   EXPECT_FALSE(fixture::Exists(Dest + "\\f1.txt"));
   std::string hklm = "HKEY_LOCAL_MACHINE\\" + std::string(UninstallKeyPrefix) + Name;
@@ -748,6 +753,7 @@ TEST_F(Install, UnattendedRunsHandTheResultToTheWindow) {
       Sleep(1);
     }
     EXPECT_FALSE(IsWindow(MainForm->Handle)) << "the window closes itself";
+    EXPECT_EQ(MainForm->ExitCode, c.fails ? ecPackageDamaged : ecCompleted);
     if (c.fails) {
       ASSERT_EQ(Answers.Asked.size(), 1u);
       EXPECT_TRUE(Answers.Asked[0].BeepBefore);
@@ -769,6 +775,7 @@ TEST_F(Install, AnErrorStopsTheRunWithItsReason) {
     std::function<void(TPackage&, const std::string& dest)> make;
     std::vector<std::string> reason;  // parts of LError; "@" stands for the destination
     size_t logLines;                   // lines on disk after the failure
+    TSetupExitCode code;
   } cases[] = {
       {"data.pak too short",
        [](TPackage& p, const std::string&) {
@@ -776,27 +783,27 @@ TEST_F(Install, AnErrorStopsTheRunWithItsReason) {
                     {"<InstallRoot>\\b.txt", "Required Files", "beta"}};
          p.CutPak = 2;
        },
-       {"@\\b.txt", "shorter"}, 3},
+       {"@\\b.txt", "shorter"}, 3, ecPackageDamaged},
       {"a file that cannot be written",
        [](TPackage& p, const std::string& dest) {
          CreateDirectoryA(dest.c_str(), nullptr);
          CreateDirectoryA((dest + "\\taken").c_str(), nullptr);
          p.Files = {{"<InstallRoot>\\taken", "Required Files", "x"}};
        },
-       {"@\\taken", "could not be"}, 1},
+       {"@\\taken", "could not be"}, 1, ecInstallError},
       {"a value text that is no number",
        [](TPackage& p, const std::string&) {
          p.RegValues = {fixture::Reg(HKCU, "Software\\<AppName>", "Bad", "abc", 3)};
        },
-       {"HKEY_CURRENT_USER\\Software\\", "\\Bad", "\"abc\""}, 3},
+       {"HKEY_CURRENT_USER\\Software\\", "\\Bad", "\"abc\""}, 3, ecInstallError},
       {"malformed hex",
        [](TPackage& p, const std::string&) {
          p.RegValues = {fixture::Reg(HKCU, "Software\\<AppName>", "Hex", "hex:0g", 0)};
        },
-       {"\\Hex", "hex:0g"}, 3},
+       {"\\Hex", "hex:0g"}, 3, ecInstallError},
       {"a registry write refused",
        [](TPackage& p, const std::string&) { p.RegValues = {fixture::Reg(0x80000007u, "K", "V", "x", 4)}; },
-       {"\\K\\V", "could not be written"}, 3},
+       {"\\K\\V", "could not be written"}, 3, ecInstallError},
       {"no shell-link object",
        [](TPackage& p, const std::string&) {
          p.AppInfo.HasDesktopShortcut = 1;
@@ -804,13 +811,13 @@ TEST_F(Install, AnErrorStopsTheRunWithItsReason) {
          p.Shortcuts = {fixture::Link("<Desktop>", "<InstallRoot>\\a.txt", "<AppName> link")};
          p.PreUninstall = {"never logged"};
        },
-       {"link.lnk", "shell-link"}, 6},
+       {"link.lnk", "shell-link"}, 6, ecInstallError},
       {"a log that cannot be created",
        [](TPackage& p, const std::string& dest) {
          fixture::WriteFile(dest, "a file where the root should be");
          p.Files = {{"<InstallRoot>\\a.txt", "Required Files", "alpha"}};
        },
-       {"@\\cv2uinst.dat"}, 0},
+       {"@\\cv2uinst.dat"}, 0, ecInstallError},
   };
   for (const Case& c : cases) {
     Name = Unique("Err");
@@ -830,9 +837,80 @@ TEST_F(Install, AnErrorStopsTheRunWithItsReason) {
       reason.push_back(part);
     }
     SCOPED_TRACE(c.what);
-    ExpectFailed(reason);
+    ExpectFailed(reason, c.code);
     EXPECT_EQ(Log().size(), c.logLines);
     DeleteKeyTree(HKEY_CURRENT_USER, ("Software\\" + Name).c_str());
+  }
+}
+
+// The record of a file whose stored size was damaged to 2^31 - 1 in a data.pak of a few bytes: the
+// file step finds the package too short before it takes a block of that size.
+TEST_F(Install, ADamagedStoredSizeIsFoundBeforeItsMemoryIsTaken) {
+  for (bool compressed : {false, true}) {
+    Name = Unique("Size");
+    Dest = TempRoot() + Name;
+    TPackage p = Package();
+    p.AppInfo.CompressData = compressed;
+    p.Files = {{"<InstallRoot>\\a.txt", "Required Files", "alpha"},
+               {"<InstallRoot>\\b.txt", "Required Files", "beta", 4, 0x7FFFFFFF}};
+    CloseForm();
+    Load(p);
+    PROCESS_MEMORY_COUNTERS before{}, after{};
+    ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before));
+    Run();
+    ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after));
+    SCOPED_TRACE(compressed ? "compressed" : "raw");
+    ExpectFailed({Dest + "\\b.txt", "shorter", "2147483647 bytes"}, ecPackageDamaged);
+    EXPECT_LT(after.PeakWorkingSetSize - before.PeakWorkingSetSize, SIZE_T(256) << 20)
+        << "the damaged size was allocated";
+    EXPECT_EQ(fixture::ReadFile(Dest + "\\a.txt"), "alpha");
+    EXPECT_FALSE(fixture::Exists(Dest + "\\b.txt"));
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, (std::string(UninstallKeyPrefix) + Name).c_str());
+  }
+}
+
+// A disk that fills up while a file is written: the file step hands the bytes of b.txt to a
+// writer that takes only half of them, as a full disk does.
+namespace diskfull {
+DWORD Error;            // what the writer reports: 0 for a short write without an error code
+std::string LogPath;    // the uninstall log, read from the disk when the disk fills up
+std::string LogOnDisk;
+BOOL FillingWriter(HANDLE file, const void* data, DWORD size, DWORD* written) {
+  if (size != 1000) return WriteFile(file, data, size, written, nullptr);  // a.txt, c.txt
+  LogOnDisk = fixture::ReadFile(LogPath);
+  WriteFile(file, data, size / 2, written, nullptr);
+  SetLastError(Error);
+  return Error == ERROR_SUCCESS;
+}
+}  // namespace diskfull
+
+TEST_F(Install, AFullDiskRemovesTheHalfWrittenFileKeepsTheLogAndSaysSo) {
+  for (DWORD error : {DWORD(ERROR_SUCCESS), DWORD(ERROR_DISK_FULL)}) {
+    Name = Unique("Full");
+    Dest = TempRoot() + Name;
+    TPackage p = Package();
+    p.Files = {{"<InstallRoot>\\a.txt", "Required Files", "alpha"},
+               {"<InstallRoot>\\b.txt", "Required Files", std::string(1000, 'b')},
+               {"<InstallRoot>\\c.txt", "Required Files", "gamma"}};
+    CloseForm();
+    Load(p);
+    diskfull::Error = error;
+    diskfull::LogPath = Dest + "\\cv2uinst.dat";
+    diskfull::LogOnDisk = "<not read>";
+    TInstallThread::WriteBytes = diskfull::FillingWriter;
+    Run();
+    TInstallThread::WriteBytes = RealWriteBytes;
+    SCOPED_TRACE(error ? "disk full" : "short write");
+    const std::vector<std::string> before{"CreateDir::" + Dest, LogFileLine(), "CreateFile::" + Dest + "\\a.txt"};
+    EXPECT_EQ(Lines(diskfull::LogOnDisk), before) << "the lines logged before the failure are in the file";
+    EXPECT_EQ(Log(), before);
+    ExpectFailed({"Insufficient free disk space to perform the installation.\r\nThe disk is full: the file " + Dest +
+                      "\\b.txt could not be written (the incomplete file was removed)."},
+                 ecDiskSpace);
+    EXPECT_EQ(MainForm->LError.Text().find("Write fault"), std::string::npos) << MainForm->LError.Text();
+    EXPECT_EQ(fixture::ReadFile(Dest + "\\a.txt"), "alpha");
+    EXPECT_FALSE(fixture::Exists(Dest + "\\b.txt")) << "the half-written file is gone";
+    EXPECT_FALSE(fixture::Exists(Dest + "\\c.txt"));
   }
 }
 

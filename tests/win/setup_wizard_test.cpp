@@ -92,6 +92,7 @@ TEST_F(Wizard, MissingFilesEndTheProgramWithOneMessage) {
     EXPECT_EQ(dialogs.Asked[0].Icon(), static_cast<UINT>(MB_ICONERROR));
     EXPECT_EQ(dialogs.Asked[0].ButtonSet(), static_cast<UINT>(MB_OK));
     EXPECT_TRUE(ui::Application.Terminated);
+    EXPECT_EQ(form->ExitCode, ecPackageDamaged);
     EXPECT_EQ(TempEntries(), 0u);  // nothing created
   }
 }
@@ -114,6 +115,7 @@ TEST_F(Wizard, DamagedPackagesEndTheProgramAndLeaveNoTemporaryDirectory) {
     EXPECT_EQ(dialogs.Asked[0].Text, kDamagedSetupText) << c.name;
     EXPECT_TRUE(dialogs.Asked[0].Beep);
     EXPECT_TRUE(ui::Application.Terminated) << c.name;
+    EXPECT_EQ(form->ExitCode, ecPackageDamaged) << c.name;
     form.reset();
     EXPECT_EQ(TempEntries(), 0u) << c.name;
   }
@@ -129,6 +131,7 @@ TEST_F(Wizard, AnUnreadableDataPackageOrNoTemporaryDirectoryEndTheProgram) {
     ASSERT_EQ(dialogs.Asked.size(), 1u);
     EXPECT_EQ(dialogs.Asked[0].Text, kMissingFilesText);
     EXPECT_TRUE(ui::Application.Terminated);
+    EXPECT_EQ(form->ExitCode, ecPackageDamaged);
     form.reset();
     EXPECT_EQ(TempEntries(), 0u);
   }
@@ -146,6 +149,7 @@ TEST_F(Wizard, AnUnreadableDataPackageOrNoTemporaryDirectoryEndTheProgram) {
   EXPECT_EQ(dialogs.Asked[0].Text, kNoTempDirText);
   EXPECT_TRUE(dialogs.Asked[0].Beep);
   EXPECT_TRUE(ui::Application.Terminated);
+  EXPECT_EQ(form->ExitCode, ecNoTempDir);
 }
 
 TEST_F(Wizard, AWholePackageOpensOnTheWelcomePage) {
@@ -465,6 +469,7 @@ TEST_F(Wizard, UnattendedStartsAtOnce) {
   EXPECT_EQ(dialogs.Asked[0].Text, "Unattended Setup failed!\r\nInvalid Destination Directory.");
   EXPECT_TRUE(dialogs.Asked[0].Beep);
   EXPECT_TRUE(ui::Application.Terminated);
+  EXPECT_EQ(form->ExitCode, ecInvalidDestination);
   EXPECT_EQ(workersStarted, 2);  // the two runs with a destination above, not this one
 }
 
@@ -489,6 +494,7 @@ TEST_F(Wizard, UnsupportedWindows) {
   f.BEnd.Click();  // closes without a question
   EXPECT_TRUE(dialogs.Asked.empty());
   EXPECT_EQ(f.Handle, nullptr);
+  EXPECT_EQ(f.ExitCode, ecUnsupportedWindows);
 
   Start(dir, "/u");
   ASSERT_EQ(dialogs.Asked.size(), 1u);
@@ -496,6 +502,7 @@ TEST_F(Wizard, UnsupportedWindows) {
   EXPECT_TRUE(dialogs.Asked[0].Beep);
   EXPECT_EQ(dialogs.Asked[0].Icon(), static_cast<UINT>(MB_ICONERROR));
   EXPECT_TRUE(ui::Application.Terminated);
+  EXPECT_EQ(form->ExitCode, ecUnsupportedWindows);
   EXPECT_EQ(Page(), pgDefault);
 }
 
@@ -522,6 +529,7 @@ TEST_F(Wizard, CancelAsksBeforeTheInstallation) {
   SendMessageA(f.Handle, WM_CLOSE, 0, 0);
   EXPECT_EQ(dialogs.Asked.size(), 3u);
   EXPECT_EQ(f.Handle, nullptr);
+  EXPECT_EQ(f.ExitCode, ecCancelled);
   const std::string temp = f.Installer->TempDir;
   form.reset();
   EXPECT_FALSE(fixture::DirExists(temp));

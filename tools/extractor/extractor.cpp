@@ -12,8 +12,10 @@
 
 namespace {
 
-constexpr int ExitDamaged = 2;   // the package is not whole: nothing was unpacked
-constexpr int ExitNoUnpack = 3;  // the files could not be written or setup could not be started
+// Its own exit codes lie above setup.exe's (0 to 7), whose code it passes on, so that a script
+// can tell every end apart.
+constexpr int ExitDamaged = 10;   // the package is not whole: nothing was unpacked
+constexpr int ExitNoUnpack = 11;  // the files could not be written or setup could not be started
 
 const char* const Caption = "Setup";
 
