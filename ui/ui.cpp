@@ -192,6 +192,14 @@ LRESULT CALLBACK LayerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       break;
+    case DM_GETDEFID:  // what Enter presses: in a window with a default button, the focused one
+      if (HWND def = dynamic_cast<TForm*>(self) ? GetDlgItem(h, IDOK) : nullptr) {
+        HWND focus = GetFocus();
+        if (focus && GetParent(focus) == h && dynamic_cast<TButton*>(FromHandle(focus)))
+          def = focus;
+        return MAKELONG(GetDlgCtrlID(def), DC_HASDEFID);
+      }
+      break;
     case WM_CLOSE:
       if (auto* f = dynamic_cast<TForm*>(self)) {
         f->Close();

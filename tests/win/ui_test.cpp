@@ -325,6 +325,50 @@ TEST(RealDialogs, QuestionWithButtonsOfItsOwnReturnsThePressedOne) {
   EXPECT_EQ(Dialogs().Question(nullptr, "Replace the file?", "Overwrite", MB_ICONQUESTION, buttons), -1);
 }
 
+// Keys as the keyboard delivers them: to the window that has the focus, through the modal loop.
+void PressKeys(const std::vector<WPARAM>& keys) {
+  for (WPARAM k : keys) {
+    PostMessageA(GetFocus(), WM_KEYDOWN, k, 1);
+    PostMessageA(GetFocus(), WM_KEYUP, k, 0xC0000001);
+  }
+}
+
+TEST(RealDialogs, QuestionAnswersEnterEscapeAndTheTitleBar) {
+  ui::Init();
+  const std::vector<std::string> buttons{"&Yes", "&No", "N&o to All", "Yes to &All"};
+  struct Case {
+    const char* what;
+    std::vector<WPARAM> keys;  // none: the title bar's close box
+    int escapeButton, want;
+  };
+  for (const Case& c : {Case{"Enter", {VK_RETURN}, 1, 0}, Case{"Escape", {VK_ESCAPE}, 1, 1},
+                        Case{"Tab to the second, Enter", {VK_TAB, VK_RETURN}, 1, 1},
+                        Case{"Tab to the third, Enter", {VK_TAB, VK_TAB, VK_RETURN}, 1, 2},
+                        Case{"Escape without an Escape button, then Enter", {VK_ESCAPE, VK_RETURN}, -1, 0},
+                        Case{"close box", {}, 1, -1}}) {
+    SCOPED_TRACE(c.what);
+    char focus[32] = "";
+    LRESULT defId = 0;
+    PostCall([&] {
+      HWND box = FindWindowA(nullptr, "Overwrite");
+      ASSERT_NE(box, nullptr);
+      GetWindowTextA(GetFocus(), focus, sizeof focus);
+      defId = SendMessageA(box, DM_GETDEFID, 0, 0);
+      if (c.keys.empty())
+        PostMessageA(box, WM_SYSCOMMAND, SC_CLOSE, 0);
+      else
+        PressKeys(c.keys);
+      // Keys that answer nothing leave the box open: it is closed after them, not waited for.
+      PostCall([box] { PostMessageA(box, WM_CLOSE, 0, 0); });
+    });
+    EXPECT_EQ(Dialogs().Question(nullptr, "Replace the file?", "Overwrite", MB_ICONQUESTION, buttons, 0,
+                                 c.escapeButton),
+              c.want);
+    EXPECT_STREQ(focus, "&Yes") << "the default button has the focus when the box opens";
+    EXPECT_EQ(HIWORD(defId), DC_HASDEFID);
+  }
+}
+
 TEST(Modal, ShowModalRunsUntilTheWindowClosesAndDisablesTheOthers) {
   TSample main;
   main.Show(SW_SHOWNA);
