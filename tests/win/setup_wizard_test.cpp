@@ -429,6 +429,31 @@ TEST_F(Wizard, TheOverwriteQuestionAnswersEnterEscapeAndTheTitleBar) {
   ui::SetDialogs(&dialogs);
 }
 
+// The grey word is the one that takes the click: it lies above its white copy, and a click at
+// its middle opens the About page. Neither copy reaches the rule beside it.
+TEST_F(Wizard, TheEngravedWordTakesTheClick) {
+  TMainForm& f = Start(Package(), "engraved");
+  f.Show(SW_SHOWNA);
+  RECT r;
+  GetWindowRect(f.Label2.Handle, &r);
+  POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  HWND hit = WindowFromPoint(middle);
+  EXPECT_EQ(hit, f.Label2.Handle);
+  POINT inBar = middle;
+  ScreenToClient(f.NavBar.Handle, &inBar);
+  EXPECT_EQ(ChildWindowFromPointEx(f.NavBar.Handle, inBar, CWP_SKIPINVISIBLE), f.Label2.Handle);
+  POINT client = middle;
+  ScreenToClient(hit, &client);
+  SendMessageA(hit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(client.x, client.y));
+  SendMessageA(hit, WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
+  EXPECT_EQ(Page(), pgAbout);
+  for (ui::TLabel* l : {&f.Label1, &f.Label2}) {
+    EXPECT_FALSE(l->Font.Bold) << l->Name;
+    EXPECT_LT(l->Left() + l->Width(), f.GroupBox1.Left()) << l->Name;
+  }
+  f.Hide();
+}
+
 TEST_F(Wizard, ComponentsPageStartsTheInstallation) {
   TMainForm& f = Start(Package(), "type");
   f.Button2.Click();
