@@ -521,3 +521,58 @@ TEST(Application, TheTaskBarButtonCarriesTheTitleAndStandsForTheMainWindow) {
   EXPECT_TRUE(restoredTogether);
   EXPECT_FALSE(IsWindowVisible(Application.Handle)) << "gone with the main window";
 }
+
+namespace {
+// The ink of the label as the control draws it (WM_PRINTCLIENT) into a bitmap of its own: per
+// pixel, row by row, its colour where it is neither the ground nor the control's background.
+std::vector<COLORREF> Drawn(HWND label, int width, int height) {
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP b = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(dc, b);
+  RECT all{0, 0, width, height};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SendMessageA(label, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+  std::vector<COLORREF> pixels;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      COLORREF c = GetPixel(dc, x, y);
+      pixels.push_back(c == RGB(255, 255, 255) || c == GetSysColor(COLOR_BTNFACE) ? CLR_INVALID : c);
+    }
+  SelectObject(dc, old);
+  DeleteObject(b);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+// True when the control draws its whole text inside its size: given more room it draws the same.
+bool DrawsWholly(const TLabel& l) {
+  const int w = l.Width(), h = l.Height(), roomW = w + 40, roomH = h + 20;
+  std::vector<COLORREF> inPlace = Drawn(l.Handle, roomW, roomH);
+  SetWindowPos(l.Handle, nullptr, 0, 0, roomW, roomH, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  std::vector<COLORREF> withRoom = Drawn(l.Handle, roomW, roomH);
+  SetWindowPos(l.Handle, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return inPlace == withRoom;
+}
+}  // namespace
+
+// What an auto-sized label draws lies wholly inside it, whatever the text and the font: the
+// last glyph and the last word are never cut.
+TEST(Window, AnAutoSizedLabelDrawsAllOfItsText) {
+  TForm f("Labels", 600, 100);
+  TPanel page(f, "page", "", 0, 0, 600, 100);
+  const char* texts[] = {"Select all files you want to be installed by the Setup.",
+                         "You can set which registry values will be changed or created during the",
+                         "Corvantaine", "Destination Folder:", "Tabs\tand &accelerators", "W", "."};
+  const TFontSpec fonts[] = {{"MS Sans Serif", 8}, {"Tahoma", 8}, {"Tahoma", 8, true},
+                             {"MS Sans Serif", 10, true}, {"MS Sans Serif", 8, false, CLR_INVALID, true}};
+  for (const TFontSpec& font : fonts)
+    for (const char* text : texts) {
+      TLabel l(page, "l", text, 8, 8);
+      l.SetFont(font);
+      EXPECT_TRUE(DrawsWholly(l)) << font.Name << " " << font.Size << (font.Bold ? " bold" : "") << ": " << text;
+      l.SetText(std::string(text) + " more");
+      EXPECT_TRUE(DrawsWholly(l)) << "after a change of text: " << text;
+    }
+}
