@@ -35,6 +35,7 @@ TAddFileFrm::TAddFileFrm()
   Button3.OnClick = [this] { Button3Click(); };
   AddFiles1.OnClick = [this] { AddFiles1Click(); };
   AddFolderContent1.OnClick = [this] { AddFolderContent1Click(); };
+  ActiveControl = &ListBox1;  // the first of the tab order, as in every dialog
 }
 
 void TAddFileFrm::FormShow() {

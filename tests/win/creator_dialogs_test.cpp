@@ -636,6 +636,50 @@ TEST(Launchers, EachDialogAppendsToTheWizardItWasShownFrom) {
   delete Form1;
 }
 
+// ---- every dialog, with the keyboard -------------------------------------------------------------
+// Each opens with the first control of its tab order focused (the registry dialog in its Path,
+// where its show puts the focus), and neither Enter nor Escape presses a button there: the
+// dialog stays open and nothing is asked or appended.
+TEST(Keyboard, EachDialogOpensOnItsFirstControlAndEnterAndEscapePressNothing) {
+  TScriptedDialogs seam;
+  TForm1 wizard;
+  wizard.FileList.AddRow({"<InstallRoot>\\a.dll", "C:\\src\\a.dll", "Required Files"});
+  TAddFileFrm addFile;
+  TAddRegFrm addReg;
+  TAboutFrm about;
+  TAddShortFrm addShort;
+  TAddDLLFrm addDll;
+  struct Case { ui::TForm* dlg; ui::TControl* focus; bool firstOfTabOrder; };
+  for (Case c : {Case{&addFile, &addFile.ListBox1, true}, Case{&addReg, &addReg.Edit1, false},
+                 Case{&about, &about.Button1, true}, Case{&addShort, &addShort.ComboBox2, true},
+                 Case{&addDll, &addDll.ComboBox, true}}) {
+    SCOPED_TRACE(c.dlg->Text());
+    HWND first = nullptr, focus = nullptr;
+    bool openAfterKeys = false;
+    RunModal(*c.dlg, [&] {
+      first = GetNextDlgTabItem(c.dlg->Handle, nullptr, FALSE);
+      focus = GetFocus();
+      for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+        PostMessageA(GetFocus(), WM_KEYDOWN, key, 1);
+        PostMessageA(GetFocus(), WM_KEYUP, key, 0xC0000001);
+      }
+      ui::testing::Pump();
+      openAfterKeys = c.dlg->ModalResult == ui::mrNone;
+    });
+    ASSERT_NE(focus, nullptr) << "nothing focused";
+    EXPECT_TRUE(focus == c.focus->Handle || GetParent(focus) == c.focus->Handle) << c.focus->Name;
+    if (c.firstOfTabOrder) {
+      EXPECT_EQ(first, c.focus->Handle);
+    }
+    EXPECT_TRUE(openAfterKeys);
+  }
+  EXPECT_TRUE(seam.Asked.empty());
+  EXPECT_EQ(wizard.FileList.Count(), 1);
+  EXPECT_EQ(wizard.Registry.Count(), 0);
+  EXPECT_EQ(wizard.ShortCuts.Count(), 0);
+  EXPECT_EQ(wizard.DLLList.Count(), 0);
+}
+
 // ---- About box ---------------------------------------------------------------------------------
 TEST(AboutBox, PictureLabelsAndFonts) {
   TForm1 wizard;  // the main window
