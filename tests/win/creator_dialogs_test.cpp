@@ -293,6 +293,27 @@ TEST_F(AddFolderTest, FolderContentWithAndWithoutSubfolders) {
   EXPECT_EQ(Seam.Unscripted, 0);
 }
 
+// Cancel while the folder is being collected closes the dialog there and then: the walk ends,
+// and nothing of it is kept or appended. OK pressed meanwhile appends nothing either.
+TEST_F(AddFolderTest, CancelWhileTheFolderIsCollectedClosesAndAppendsNothing) {
+  for (bool okFirst : {false, true}) {
+    Seam.Clear();
+    bool closed = RunModal(Dlg, [&] {
+      Seam.Answer(1);
+      Seam.AnswerText(Root);
+      Seam.Answer(IDYES);
+      // Pressed while the walk lets the window handle its messages.
+      if (okFirst) ui::PostCall([&] { Dlg.Button2.Click(); });
+      ui::PostCall([&] { Dlg.Button3.Click(); });
+      Dlg.Button1.Click();
+      EXPECT_EQ(Dlg.ListBox1.Count(), 0) << okFirst;
+    });
+    EXPECT_TRUE(closed) << okFirst;
+    EXPECT_EQ(Wizard.FileList.Count(), 0) << okFirst;
+    EXPECT_EQ(Wizard.PackageList, (std::vector<std::string>{"Required Files"})) << okFirst;
+  }
+}
+
 // ---- registry dialog ---------------------------------------------------------------------------
 class AddRegTest : public DialogTest {
  protected:
