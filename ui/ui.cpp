@@ -907,7 +907,9 @@ TForm::TForm(const std::string& caption, int clientWidth, int clientHeight, TBor
   } else {
     style |= WS_POPUP;
     ex |= WS_EX_DLGMODALFRAME;
-    if (Application.MainForm) owner = Application.MainForm->Handle;
+    // A dialog over the main window, or the main window itself under the program's own window,
+    // whose task-bar button stands for it.
+    owner = Application.MainForm ? Application.MainForm->Handle : Application.Handle;
   }
   RECT r{0, 0, clientWidth, clientHeight};
   AdjustWindowRectEx(&r, style, FALSE, ex);
