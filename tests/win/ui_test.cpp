@@ -576,3 +576,30 @@ TEST(Window, AnAutoSizedLabelDrawsAllOfItsText) {
       EXPECT_TRUE(DrawsWholly(l)) << "after a change of text: " << text;
     }
 }
+
+// A read-only memo shows the window background of the other fields, not the page's grey; a
+// disabled one stays grey, as disabled fields are.
+TEST(Window, AReadOnlyMemoHasTheBackgroundOfAField) {
+  TForm f("Memo", 300, 200);
+  TPanel page(f, "page", "", 0, 0, 300, 200);
+  TMemo readOnly(page, "readOnly", 8, 8, 200, 60, true);
+  TMemo disabled(page, "disabled", 8, 80, 200, 60, true);
+  TEdit field(page, "field", "", 8, 150, 200);
+  readOnly.SetLines({"Licence"});
+  disabled.SetEnabled(false);
+  ASSERT_NE(GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_BTNFACE));
+  struct Case { const TControl* c; int want; } cases[] = {
+      {&readOnly, COLOR_WINDOW}, {&disabled, COLOR_BTNFACE}, {&field, COLOR_WINDOW}};
+  for (const Case& c : cases) {
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP b = CreateCompatibleBitmap(screen, 200, 60);
+    HGDIOBJ old = SelectObject(dc, b);
+    SendMessageA(c.c->Handle, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    EXPECT_EQ(GetPixel(dc, 150, 10), GetSysColor(c.want)) << c.c->Name;  // right of the text
+    SelectObject(dc, old);
+    DeleteObject(b);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+  }
+}
