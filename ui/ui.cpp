@@ -27,10 +27,14 @@ struct SyncCall {
 
 HCURSOR g_overrideCursor = nullptr;
 std::set<TTimer*> g_timers;
+// Caches of the user-interface thread, kept for the life of the process. At namespace scope they
+// are built before WinMain and need no guard of a first use.
+std::map<COLORREF, HBRUSH> g_brushes;
+std::map<std::string, HFONT> g_fonts;
+std::vector<HWND> g_hidden;  // the windows the minimised program put away
 
 HBRUSH SolidBrush(COLORREF c) {
-  static std::map<COLORREF, HBRUSH> brushes;
-  HBRUSH& b = brushes[c];
+  HBRUSH& b = g_brushes[c];
   if (!b) b = CreateSolidBrush(c);
   return b;
 }
@@ -70,16 +74,15 @@ BOOL CALLBACK CollectShown(HWND h, LPARAM p) {
 }
 
 LRESULT ApplicationProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-  static std::vector<HWND> hidden;  // the windows the minimised program put away
   switch (msg) {
     case WM_SIZE:
-      if (wp == SIZE_MINIMIZED && hidden.empty()) {
-        EnumThreadWindows(GetCurrentThreadId(), CollectShown, reinterpret_cast<LPARAM>(&hidden));
-        for (HWND w : hidden) ShowWindow(w, SW_HIDE);
-      } else if (wp == SIZE_RESTORED && !hidden.empty()) {
-        for (auto w = hidden.rbegin(); w != hidden.rend(); ++w)
+      if (wp == SIZE_MINIMIZED && g_hidden.empty()) {
+        EnumThreadWindows(GetCurrentThreadId(), CollectShown, reinterpret_cast<LPARAM>(&g_hidden));
+        for (HWND w : g_hidden) ShowWindow(w, SW_HIDE);
+      } else if (wp == SIZE_RESTORED && !g_hidden.empty()) {
+        for (auto w = g_hidden.rbegin(); w != g_hidden.rend(); ++w)
           if (IsWindow(*w)) ShowWindow(*w, SW_SHOWNA);
-        hidden.clear();
+        g_hidden.clear();
       }
       break;
     case WM_ACTIVATE:
@@ -324,9 +327,8 @@ THourglass::~THourglass() {
 
 // ---- fonts -------------------------------------------------------------------------------------
 HFONT FontHandle(const TFontSpec& f) {
-  static std::map<std::string, HFONT> fonts;
   std::string key = f.Name + '|' + std::to_string(f.Size) + (f.Bold ? "b" : "") + (f.Underline ? "u" : "");
-  HFONT& font = fonts[key];
+  HFONT& font = g_fonts[key];
   if (!font) {
     HDC dc = GetDC(nullptr);
     int dpi = GetDeviceCaps(dc, LOGPIXELSY);
@@ -356,14 +358,14 @@ TControl::~TControl() {
   if (Handle) DestroyWindow(Handle);
 }
 
-void TControl::Create(TControl& parent, const std::string& name, const char* cls,
-                      const std::string& text, DWORD style, DWORD exStyle, int x, int y, int w,
+void TControl::Create(TControl& parent, std::string_view name, const char* cls,
+                      std::string_view text, DWORD style, DWORD exStyle, int x, int y, int w,
                       int h) {
   Parent = &parent;
   Form = parent.Form;
   Name = name;
   if (!cls) exStyle |= WS_EX_CONTROLPARENT;
-  Handle = CreateWindowExA(exStyle, cls ? cls : kLayerClass, text.c_str(), WS_CHILD | WS_VISIBLE | style,
+  Handle = CreateWindowExA(exStyle, cls ? cls : kLayerClass, std::string(text).c_str(), WS_CHILD | WS_VISIBLE | style,
                            x, y, w, h, parent.Handle, reinterpret_cast<HMENU>(INT_PTR(Form->NextId++)),
                            GetModuleHandleA(nullptr), nullptr);
   SetWindowLongPtrA(Handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -426,7 +428,7 @@ void TControl::Command(int code) {
 }
 
 // ---- controls ----------------------------------------------------------------------------------
-TLabel::TLabel(TControl& parent, const std::string& name, const std::string& caption, int x, int y,
+TLabel::TLabel(TControl& parent, std::string_view name, std::string_view caption, int x, int y,
                int w, int h)
     : AutoSize(w == 0) {
   Create(parent, name, "STATIC", caption, (w ? SS_LEFT : SS_LEFTNOWORDWRAP) | SS_NOTIFY, 0, x, y, w ? w : 1,
@@ -457,7 +459,7 @@ void TLabel::Fit() {
   SetWindowPos(Handle, nullptr, 0, 0, r.right + 1, r.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-TButton::TButton(TControl& parent, const std::string& name, const std::string& caption, int x, int y,
+TButton::TButton(TControl& parent, std::string_view name, std::string_view caption, int x, int y,
                  int w, int h, bool flat) {
   Create(parent, name, "BUTTON", caption, BS_PUSHBUTTON | WS_TABSTOP | (flat ? BS_FLAT : 0), 0, x, y, w, h);
 }
@@ -467,7 +469,7 @@ void TButton::MakeDefault() {
   SendMessageA(Handle, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
 }
 
-TEdit::TEdit(TControl& parent, const std::string& name, const std::string& text, int x, int y, int w,
+TEdit::TEdit(TControl& parent, std::string_view name, std::string_view text, int x, int y, int w,
              int h, int maxLength) {
   Create(parent, name, "EDIT", text, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, x, y, w, h);
   if (maxLength) SetMaxLength(maxLength);
@@ -477,7 +479,7 @@ void TEdit::Command(int code) {
   if (code == EN_CHANGE && OnChange) OnChange();
 }
 
-TMemo::TMemo(TControl& parent, const std::string& name, int x, int y, int w, int h, bool readOnly) {
+TMemo::TMemo(TControl& parent, std::string_view name, int x, int y, int w, int h, bool readOnly) {
   Create(parent, name, "EDIT", "",
          ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP | (readOnly ? ES_READONLY : 0),
          WS_EX_CLIENTEDGE, x, y, w, h);
@@ -490,7 +492,7 @@ void TMemo::SetLines(const std::vector<std::string>& lines) {
   SetText(all);
 }
 
-TCheckBox::TCheckBox(TControl& parent, const std::string& name, const std::string& caption, int x,
+TCheckBox::TCheckBox(TControl& parent, std::string_view name, std::string_view caption, int x,
                      int y, int w, int h, bool checked) {
   Create(parent, name, "BUTTON", caption, BS_AUTOCHECKBOX | WS_TABSTOP, 0, x, y, w, h);
   SendMessageA(Handle, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -506,7 +508,7 @@ void TCheckBox::Command(int code) {
   if (code == BN_CLICKED && OnClick) OnClick();  // the box has already toggled itself
 }
 
-TRadioButton::TRadioButton(TControl& parent, const std::string& name, const std::string& caption, int x,
+TRadioButton::TRadioButton(TControl& parent, std::string_view name, std::string_view caption, int x,
                            int y, int w, int h, bool checked) {
   Create(parent, name, "BUTTON", caption, BS_RADIOBUTTON | WS_TABSTOP, 0, x, y, w, h);
   SendMessageA(Handle, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -526,10 +528,10 @@ void TRadioButton::Command(int code) {
   if (code == BN_CLICKED) SetChecked(true);
 }
 
-TGroupBox::TGroupBox(TControl& parent, const std::string& name, const std::string& caption, int x, int y,
+TGroupBox::TGroupBox(TControl& parent, std::string_view name, std::string_view caption, int x, int y,
                      int w, int h) {
   Create(parent, name, nullptr, caption, 0, 0, x, y, w, h);
-  Frame = CreateWindowExA(0, "BUTTON", caption.c_str(), WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0, w, h,
+  Frame = CreateWindowExA(0, "BUTTON", std::string(caption).c_str(), WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0, w, h,
                           Handle, nullptr, GetModuleHandleA(nullptr), nullptr);
   SetWindowPos(Frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ApplyFont();
@@ -540,7 +542,7 @@ void TGroupBox::ApplyFont() {
   if (Frame) SendMessageA(Frame, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle(Font)), TRUE);
 }
 
-TPanel::TPanel(TControl& parent, const std::string& name, const std::string& caption, int x, int y, int w,
+TPanel::TPanel(TControl& parent, std::string_view name, std::string_view caption, int x, int y, int w,
                int h, DWORD textFormat)
     : TextFormat(textFormat) {
   Create(parent, name, nullptr, caption, WS_CLIPSIBLINGS, 0, x, y, w, h);
@@ -551,12 +553,12 @@ void TPanel::SetText(const std::string& s) {
   InvalidateRect(Handle, nullptr, TRUE);
 }
 
-TBevel::TBevel(TControl& parent, const std::string& name, TBevelShape shape, int x, int y, int w, int h) {
+TBevel::TBevel(TControl& parent, std::string_view name, TBevelShape shape, int x, int y, int w, int h) {
   Create(parent, name, "STATIC", "", shape == TBevelShape::Frame ? SS_ETCHEDFRAME : SS_ETCHEDHORZ, 0, x, y,
          w, h);
 }
 
-TImage::TImage(TControl& parent, const std::string& name, int x, int y, int w, int h) {
+TImage::TImage(TControl& parent, std::string_view name, int x, int y, int w, int h) {
   Create(parent, name, "STATIC", "", SS_BITMAP | SS_CENTERIMAGE, 0, x, y, w, h);
   SetWindowPos(Handle, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -646,7 +648,7 @@ int ListViewInsert(HWND h, const std::string& caption) {
 }
 }  // namespace
 
-TListView::TListView(TControl& parent, const std::string& name, std::vector<TColumn> columns, int x, int y,
+TListView::TListView(TControl& parent, std::string_view name, std::vector<TColumn> columns, int x, int y,
                      int w, int h, bool multiSelect) {
   Create(parent, name, WC_LISTVIEWA, "", LVS_REPORT | LVS_SHOWSELALWAYS | WS_TABSTOP | (multiSelect ? 0 : LVS_SINGLESEL),
          WS_EX_CLIENTEDGE, x, y, w, h);
@@ -695,7 +697,7 @@ std::string TListView::ColumnCaption(int column) const {
   return buf;
 }
 
-TCheckListBox::TCheckListBox(TControl& parent, const std::string& name, int x, int y, int w, int h,
+TCheckListBox::TCheckListBox(TControl& parent, std::string_view name, int x, int y, int w, int h,
                              int itemHeight) {
   Create(parent, name, WC_LISTVIEWA, "", LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | WS_TABSTOP,
          WS_EX_CLIENTEDGE, x, y, w, h);
@@ -712,7 +714,7 @@ int TCheckListBox::Add(const std::string& s) { return ListViewInsert(Handle, s);
 
 std::string TCheckListBox::Item(int i) const { return ListViewText(Handle, i, 0); }
 
-TListBox::TListBox(TControl& parent, const std::string& name, int x, int y, int w, int h) {
+TListBox::TListBox(TControl& parent, std::string_view name, int x, int y, int w, int h) {
   Create(parent, name, "LISTBOX", "", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
          WS_EX_CLIENTEDGE, x, y, w, h);
 }
@@ -736,7 +738,7 @@ void TListBox::EndUpdate() {
   InvalidateRect(Handle, nullptr, TRUE);
 }
 
-TComboBox::TComboBox(TControl& parent, const std::string& name, TComboStyle style, int x, int y, int w,
+TComboBox::TComboBox(TControl& parent, std::string_view name, TComboStyle style, int x, int y, int w,
                      int dropHeight, int maxLength)
     : Style(style) {
   Create(parent, name, "COMBOBOX", "",
@@ -775,7 +777,7 @@ void TComboBox::Command(int code) {
   if ((code == CBN_SELCHANGE || code == CBN_EDITCHANGE) && OnChange) OnChange();
 }
 
-TNotebook::TNotebook(TControl& parent, const std::string& name, const std::vector<std::string>& pages, int x,
+TNotebook::TNotebook(TControl& parent, std::string_view name, const std::vector<std::string>& pages, int x,
                      int y, int w, int h) {
   Create(parent, name, nullptr, "", 0, 0, x, y, w, h);
   for (size_t i = 0; i < pages.size(); ++i) {
@@ -796,13 +798,13 @@ void TNotebook::SetPageIndex(int i) {
   Pages[i]->SetVisible(true);
 }
 
-TProgressBar::TProgressBar(TControl& parent, const std::string& name, int x, int y, int w, int h, bool smooth,
+TProgressBar::TProgressBar(TControl& parent, std::string_view name, int x, int y, int w, int h, bool smooth,
                            int maxValue) {
   Create(parent, name, PROGRESS_CLASSA, "", smooth ? PBS_SMOOTH : 0, 0, x, y, w, h);
   SendMessageA(Handle, PBM_SETRANGE32, 0, maxValue);
 }
 
-TSpinEdit::TSpinEdit(TControl& parent, const std::string& name, int x, int y, int w, int h, int minValue,
+TSpinEdit::TSpinEdit(TControl& parent, std::string_view name, int x, int y, int w, int h, int minValue,
                      int maxValue, int value)
     : MinValue(minValue), MaxValue(maxValue) {
   Create(parent, name, "EDIT", std::to_string(value), ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, x, y, w, h);
