@@ -20,40 +20,17 @@
 
 namespace {
 
-// The system's text for an error code, without its line break.
-std::string SystemMessage(DWORD code) {
-  char* text = nullptr;
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                               FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string s = n && text ? std::string(text, n) : "error " + std::to_string(code);
-  if (text) LocalFree(text);
-  while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == ' ')) s.pop_back();
-  return s;
-}
-
 [[noreturn]] void Fail(const std::string& what, DWORD code) {
-  throw EInstallError(what + ": " + SystemMessage(code));
+  std::string reason = SystemMessage(code);
+  if (reason.empty()) reason = "error " + std::to_string(code);
+  throw EInstallError(what + ": " + reason);
 }
 
 void WriteWholeFile(const std::string& path, const uint8_t* data, size_t size) {
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) Fail("The file " + path + " could not be created", GetLastError());
-  DWORD written = 0;
-  BOOL ok = TRUE;
-  size_t done = 0;
-  while (ok && done < size) {
-    DWORD chunk = size - done > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size - done);
-    ok = WriteFile(f, data + done, chunk, &written, nullptr) && written == chunk;
-    done += written;
-  }
-  DWORD code = GetLastError();
-  if (!CloseHandle(f) && ok) {
-    ok = FALSE;
-    code = GetLastError();
-  }
-  if (!ok) Fail("The file " + path + " could not be written", code ? code : ERROR_WRITE_FAULT);
+  const TWriteResult result = ::WriteWholeFile(path, data, size, CREATE_ALWAYS);
+  const DWORD code = GetLastError();
+  if (result == TWriteResult::NotCreated) Fail("The file " + path + " could not be created", code);
+  if (result == TWriteResult::NotWritten) Fail("The file " + path + " could not be written", code);
 }
 
 HKEY RootHandle(uint32_t rootKey) {
@@ -132,16 +109,6 @@ void RunAndWait(const std::string& commandLine) {
 }
 
 template <class Rec> Rec* At(TLHPointerList& list) { return static_cast<Rec*>(list.Current()); }
-
-bool FileExists(const std::string& path) {
-  DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool DirectoryExists(const std::string& path) {
-  DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 // Reads one file's stored bytes from data.pak, decompresses them when the package was built so,
 // creates the file's directory when it is missing and writes the file. One file at a time is held
