@@ -1,41 +1,23 @@
 // The Win32 helpers both programs share: files and folders, whole-file writes, error texts.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "shared/win32files.h"
+#include "tests/win/setup_fixture.h"
 
 namespace {
 
 class Win32Files : public ::testing::Test {
  protected:
   void SetUp() override {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    Base = std::string(temp) + "cvfiles" + std::to_string(GetCurrentProcessId()) + "\\";
-    RemoveTree(Base);
+    Base = fixture::TestRoot() + "files\\";
+    fixture::RemoveTree(Base);
     ASSERT_TRUE(CreateDirectoryA(Base.c_str(), nullptr));
   }
-  void TearDown() override { RemoveTree(Base); }
+  void TearDown() override { fixture::RemoveTree(Base); }
 
-  static void RemoveTree(const std::string& dir) {  // dir ends with "\"
-    WIN32_FIND_DATAA f;
-    HANDLE h = FindFirstFileA((dir + "*").c_str(), &f);
-    if (h != INVALID_HANDLE_VALUE) {
-      do {
-        std::string name = f.cFileName;
-        if (name == "." || name == "..") continue;
-        if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(dir + name + "\\");
-        else DeleteFileA((dir + name).c_str());
-      } while (FindNextFileA(h, &f));
-      FindClose(h);
-    }
-    RemoveDirectoryA(dir.c_str());
-  }
   static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    const std::vector<uint8_t> bytes = fixture::ReadFile(path);
+    return std::string(bytes.begin(), bytes.end());
   }
 
   std::string Base;  // a fresh folder, with a backslash at the end
