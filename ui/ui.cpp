@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <map>
-#include <set>
 
 namespace ui {
 
@@ -26,15 +24,22 @@ struct SyncCall {
 };
 
 HCURSOR g_overrideCursor = nullptr;
-std::set<TTimer*> g_timers;
+std::vector<TTimer*> g_timers;
 // Caches of the user-interface thread, kept for the life of the process. At namespace scope they
-// are built before WinMain and need no guard of a first use.
-std::map<COLORREF, HBRUSH> g_brushes;
-std::map<std::string, HFONT> g_fonts;
+// are built before WinMain and need no guard of a first use. A program has a handful of brushes
+// and fonts: a list looked through in order serves them, and keeps the tree maps out of it.
+std::vector<std::pair<COLORREF, HBRUSH>> g_brushes;
+std::vector<std::pair<std::string, HFONT>> g_fonts;
+
+template <class K, class V> V& CacheSlot(std::vector<std::pair<K, V>>& cache, const K& key) {
+  for (auto& e : cache)
+    if (e.first == key) return e.second;
+  return cache.emplace_back(key, V{}).second;
+}
 std::vector<HWND> g_hidden;  // the windows the minimised program put away
 
 HBRUSH SolidBrush(COLORREF c) {
-  HBRUSH& b = g_brushes[c];
+  HBRUSH& b = CacheSlot(g_brushes, c);
   if (!b) b = CreateSolidBrush(c);
   return b;
 }
@@ -181,7 +186,7 @@ LRESULT CALLBACK LayerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       }
       break;
     case WM_TIMER:
-      if (auto* t = reinterpret_cast<TTimer*>(wp); g_timers.count(t)) {
+      if (auto* t = reinterpret_cast<TTimer*>(wp); std::find(g_timers.begin(), g_timers.end(), t) != g_timers.end()) {
         if (t->OnTimer) t->OnTimer();
         return 0;
       }
@@ -330,7 +335,7 @@ THourglass::~THourglass() {
 // ---- fonts -------------------------------------------------------------------------------------
 HFONT FontHandle(const TFontSpec& f) {
   std::string key = f.Name + '|' + std::to_string(f.Size) + (f.Bold ? "b" : "") + (f.Underline ? "u" : "");
-  HFONT& font = g_fonts[key];
+  HFONT& font = CacheSlot(g_fonts, key);
   if (!font) {
     HDC dc = GetDC(nullptr);
     int dpi = GetDeviceCaps(dc, LOGPIXELSY);
@@ -646,7 +651,7 @@ TProgressBar::TProgressBar(TControl& parent, std::string_view name, int x, int y
 }
 
 TTimer::TTimer(TForm& form, UINT interval, bool enabled) : Interval(interval), Form(form) {
-  g_timers.insert(this);
+  g_timers.push_back(this);
   SetEnabled(enabled);
 }
 
@@ -661,7 +666,7 @@ void TTimer::SetEnabled(bool on) {
 
 TTimer::~TTimer() {
   SetEnabled(false);
-  g_timers.erase(this);
+  g_timers.erase(std::find(g_timers.begin(), g_timers.end(), this));
 }
 
 // ---- TForm -------------------------------------------------------------------------------------
