@@ -38,7 +38,7 @@ void TControl::SetHint(const std::string& hint) {
   SendMessageA(Form->Tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
-TRadioButton::TRadioButton(TControl& parent, std::string_view name, std::string_view caption, int x,
+TRadioButton::TRadioButton(TControl& parent, TTextArg name, TTextArg caption, int x,
                            int y, int w, int h, bool checked) {
   Create(parent, name, "BUTTON", caption, BS_RADIOBUTTON | WS_TABSTOP, 0, x, y, w, h);
   SendMessageA(Handle, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -58,12 +58,12 @@ void TRadioButton::Command(int code) {
   if (code == BN_CLICKED) SetChecked(true);
 }
 
-TBevel::TBevel(TControl& parent, std::string_view name, TBevelShape shape, int x, int y, int w, int h) {
+TBevel::TBevel(TControl& parent, TTextArg name, TBevelShape shape, int x, int y, int w, int h) {
   Create(parent, name, "STATIC", "", shape == TBevelShape::Frame ? SS_ETCHEDFRAME : SS_ETCHEDHORZ, 0, x, y,
          w, h);
 }
 
-TListView::TListView(TControl& parent, std::string_view name, std::vector<TColumn> columns, int x, int y,
+TListView::TListView(TControl& parent, TTextArg name, std::vector<TColumn> columns, int x, int y,
                      int w, int h, bool multiSelect) {
   Create(parent, name, WC_LISTVIEWA, "", LVS_REPORT | LVS_SHOWSELALWAYS | WS_TABSTOP | (multiSelect ? 0 : LVS_SINGLESEL),
          WS_EX_CLIENTEDGE, x, y, w, h);
@@ -112,7 +112,7 @@ std::string TListView::ColumnCaption(int column) const {
   return buf;
 }
 
-TListBox::TListBox(TControl& parent, std::string_view name, int x, int y, int w, int h) {
+TListBox::TListBox(TControl& parent, TTextArg name, int x, int y, int w, int h) {
   Create(parent, name, "LISTBOX", "", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
          WS_EX_CLIENTEDGE, x, y, w, h);
 }
@@ -136,7 +136,7 @@ void TListBox::EndUpdate() {
   InvalidateRect(Handle, nullptr, TRUE);
 }
 
-TComboBox::TComboBox(TControl& parent, std::string_view name, TComboStyle style, int x, int y, int w,
+TComboBox::TComboBox(TControl& parent, TTextArg name, TComboStyle style, int x, int y, int w,
                      int dropHeight, int maxLength)
     : Style(style) {
   Create(parent, name, "COMBOBOX", "",
@@ -175,7 +175,7 @@ void TComboBox::Command(int code) {
   if ((code == CBN_SELCHANGE || code == CBN_EDITCHANGE) && OnChange) OnChange();
 }
 
-TSpinEdit::TSpinEdit(TControl& parent, std::string_view name, int x, int y, int w, int h, int minValue,
+TSpinEdit::TSpinEdit(TControl& parent, TTextArg name, int x, int y, int w, int h, int minValue,
                      int maxValue, int value)
     : MinValue(minValue), MaxValue(maxValue) {
   Create(parent, name, "EDIT", std::to_string(value), ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, x, y, w, h);

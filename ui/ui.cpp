@@ -365,14 +365,14 @@ TControl::~TControl() {
   if (Handle) DestroyWindow(Handle);
 }
 
-void TControl::Create(TControl& parent, std::string_view name, const char* cls,
-                      std::string_view text, DWORD style, DWORD exStyle, int x, int y, int w,
+void TControl::Create(TControl& parent, TTextArg name, const char* cls,
+                      TTextArg text, DWORD style, DWORD exStyle, int x, int y, int w,
                       int h) {
   Parent = &parent;
   Form = parent.Form;
-  Name = name;
+  Name = name.Str;
   if (!cls) exStyle |= WS_EX_CONTROLPARENT;
-  Handle = CreateWindowExA(exStyle, cls ? cls : kLayerClass, std::string(text).c_str(), WS_CHILD | WS_VISIBLE | style,
+  Handle = CreateWindowExA(exStyle, cls ? cls : kLayerClass, text.Str, WS_CHILD | WS_VISIBLE | style,
                            x, y, w, h, parent.Handle, reinterpret_cast<HMENU>(INT_PTR(Form->NextId++)),
                            GetModuleHandleA(nullptr), nullptr);
   SetWindowLongPtrA(Handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -419,7 +419,7 @@ void TControl::Command(int code) {
 }
 
 // ---- controls ----------------------------------------------------------------------------------
-TLabel::TLabel(TControl& parent, std::string_view name, std::string_view caption, int x, int y,
+TLabel::TLabel(TControl& parent, TTextArg name, TTextArg caption, int x, int y,
                int w, int h)
     : AutoSize(w == 0) {
   Create(parent, name, "STATIC", caption, (w ? SS_LEFT : SS_LEFTNOWORDWRAP) | SS_NOTIFY, 0, x, y, w ? w : 1,
@@ -450,7 +450,7 @@ void TLabel::Fit() {
   SetWindowPos(Handle, nullptr, 0, 0, r.right + 1, r.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-TButton::TButton(TControl& parent, std::string_view name, std::string_view caption, int x, int y,
+TButton::TButton(TControl& parent, TTextArg name, TTextArg caption, int x, int y,
                  int w, int h, bool flat) {
   Create(parent, name, "BUTTON", caption, BS_PUSHBUTTON | WS_TABSTOP | (flat ? BS_FLAT : 0), 0, x, y, w, h);
 }
@@ -460,7 +460,7 @@ void TButton::MakeDefault() {
   SendMessageA(Handle, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
 }
 
-TEdit::TEdit(TControl& parent, std::string_view name, std::string_view text, int x, int y, int w,
+TEdit::TEdit(TControl& parent, TTextArg name, TTextArg text, int x, int y, int w,
              int h, int maxLength) {
   Create(parent, name, "EDIT", text, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, x, y, w, h);
   if (maxLength) SetMaxLength(maxLength);
@@ -470,7 +470,7 @@ void TEdit::Command(int code) {
   if (code == EN_CHANGE && OnChange) OnChange();
 }
 
-TMemo::TMemo(TControl& parent, std::string_view name, int x, int y, int w, int h, bool readOnly) {
+TMemo::TMemo(TControl& parent, TTextArg name, int x, int y, int w, int h, bool readOnly) {
   Create(parent, name, "EDIT", "",
          ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP | (readOnly ? ES_READONLY : 0),
          WS_EX_CLIENTEDGE, x, y, w, h);
@@ -483,7 +483,7 @@ void TMemo::SetLines(const std::vector<std::string>& lines) {
   SetText(all);
 }
 
-TCheckBox::TCheckBox(TControl& parent, std::string_view name, std::string_view caption, int x,
+TCheckBox::TCheckBox(TControl& parent, TTextArg name, TTextArg caption, int x,
                      int y, int w, int h, bool checked) {
   Create(parent, name, "BUTTON", caption, BS_AUTOCHECKBOX | WS_TABSTOP, 0, x, y, w, h);
   SendMessageA(Handle, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -499,10 +499,10 @@ void TCheckBox::Command(int code) {
   if (code == BN_CLICKED && OnClick) OnClick();  // the box has already toggled itself
 }
 
-TGroupBox::TGroupBox(TControl& parent, std::string_view name, std::string_view caption, int x, int y,
+TGroupBox::TGroupBox(TControl& parent, TTextArg name, TTextArg caption, int x, int y,
                      int w, int h) {
   Create(parent, name, nullptr, caption, 0, 0, x, y, w, h);
-  Frame = CreateWindowExA(0, "BUTTON", std::string(caption).c_str(), WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0, w, h,
+  Frame = CreateWindowExA(0, "BUTTON", caption.Str, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0, w, h,
                           Handle, nullptr, GetModuleHandleA(nullptr), nullptr);
   SetWindowPos(Frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ApplyFont();
@@ -513,7 +513,7 @@ void TGroupBox::ApplyFont() {
   if (Frame) SendMessageA(Frame, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle(Font)), TRUE);
 }
 
-TPanel::TPanel(TControl& parent, std::string_view name, std::string_view caption, int x, int y, int w,
+TPanel::TPanel(TControl& parent, TTextArg name, TTextArg caption, int x, int y, int w,
                int h, DWORD textFormat)
     : TextFormat(textFormat) {
   Create(parent, name, nullptr, caption, WS_CLIPSIBLINGS, 0, x, y, w, h);
@@ -524,7 +524,7 @@ void TPanel::SetText(const std::string& s) {
   InvalidateRect(Handle, nullptr, TRUE);
 }
 
-TImage::TImage(TControl& parent, std::string_view name, int x, int y, int w, int h) {
+TImage::TImage(TControl& parent, TTextArg name, int x, int y, int w, int h) {
   Create(parent, name, "STATIC", "", SS_BITMAP | SS_CENTERIMAGE, 0, x, y, w, h);
   SetWindowPos(Handle, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -606,7 +606,7 @@ int ListViewInsert(HWND h, const std::string& caption) {
   return static_cast<int>(SendMessageA(h, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&it)));
 }
 
-TCheckListBox::TCheckListBox(TControl& parent, std::string_view name, int x, int y, int w, int h,
+TCheckListBox::TCheckListBox(TControl& parent, TTextArg name, int x, int y, int w, int h,
                              int itemHeight) {
   Create(parent, name, WC_LISTVIEWA, "", LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | WS_TABSTOP,
          WS_EX_CLIENTEDGE, x, y, w, h);
@@ -623,7 +623,7 @@ int TCheckListBox::Add(const std::string& s) { return ListViewInsert(Handle, s);
 
 std::string TCheckListBox::Item(int i) const { return ListViewText(Handle, i, 0); }
 
-TNotebook::TNotebook(TControl& parent, std::string_view name, const std::vector<std::string>& pages, int x,
+TNotebook::TNotebook(TControl& parent, TTextArg name, const std::vector<std::string>& pages, int x,
                      int y, int w, int h) {
   Create(parent, name, nullptr, "", 0, 0, x, y, w, h);
   for (size_t i = 0; i < pages.size(); ++i) {
@@ -644,7 +644,7 @@ void TNotebook::SetPageIndex(int i) {
   Pages[i]->SetVisible(true);
 }
 
-TProgressBar::TProgressBar(TControl& parent, std::string_view name, int x, int y, int w, int h, bool smooth,
+TProgressBar::TProgressBar(TControl& parent, TTextArg name, int x, int y, int w, int h, bool smooth,
                            int maxValue) {
   Create(parent, name, PROGRESS_CLASSA, "", smooth ? PBS_SMOOTH : 0, 0, x, y, w, h);
   SendMessageA(Handle, PBM_SETRANGE32, 0, maxValue);
