@@ -623,12 +623,12 @@ int TCheckListBox::Add(const std::string& s) { return ListViewInsert(Handle, s);
 
 std::string TCheckListBox::Item(int i) const { return ListViewText(Handle, i, 0); }
 
-TNotebook::TNotebook(TControl& parent, TTextArg name, const std::vector<std::string>& pages, int x,
+TNotebook::TNotebook(TControl& parent, TTextArg name, std::initializer_list<const char*> pages, int x,
                      int y, int w, int h) {
   Create(parent, name, nullptr, "", 0, 0, x, y, w, h);
-  for (size_t i = 0; i < pages.size(); ++i) {
-    Pages.push_back(new TPanel(*this, pages[i], "", 0, 0, w, h));
-    Pages.back()->SetVisible(i == 0);
+  for (const char* page : pages) {
+    Pages.push_back(new TPanel(*this, page, "", 0, 0, w, h));
+    Pages.back()->SetVisible(Pages.size() == 1);
   }
 }
 

@@ -33,6 +33,7 @@
 
 #include <exception>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -289,7 +290,7 @@ private:
 
 class TNotebook : public TControl {
 public:
-  TNotebook(TControl& parent, TTextArg name, const std::vector<std::string>& pages, int x,
+  TNotebook(TControl& parent, TTextArg name, std::initializer_list<const char*> pages, int x,
             int y, int w, int h);
   ~TNotebook() override;
   TPanel& Page(int i) { return *Pages[i]; }
@@ -480,9 +481,9 @@ TUserDialogs* SetDialogs(TUserDialogs* d);
 
 // Shorthands through the seam, captioned with Application.Title.
 void Beep();
-int MsgBox(HWND owner, const std::string& text, UINT flags);
+int MsgBox(HWND owner, TTextArg text, UINT flags);
 // beep, then MsgBox: the form of most of the programs' messages
-int BeepMsgBox(HWND owner, const std::string& text, UINT flags);
+int BeepMsgBox(HWND owner, TTextArg text, UINT flags);
 
 // ---- threads -----------------------------------------------------------------------------------
 // A worker thread, always created suspended: construct, set FreeOnTerminate and the priority,
