@@ -2,6 +2,7 @@
 
 #include "creator/creator_sfx.h"
 #include "creator/datapak.h"
+#include "shared/win32files.h"
 
 #include <cstdint>
 #include <memory>
@@ -17,43 +18,18 @@ std::string Quoted(std::string_view text) {
 
 // The system's own words for an error code, without the line break it ends with.
 std::string SystemReason(DWORD code) {
-  char* text = nullptr;
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                               FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string reason = n ? std::string(text, n) : "system error " + std::to_string(code);
-  if (text) LocalFree(text);
-  while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' || reason.back() == ' '))
-    reason.pop_back();
-  return reason;
+  std::string reason = SystemMessage(code);
+  return reason.empty() ? "system error " + std::to_string(code) : reason;
 }
 
 [[noreturn]] void Fail(const std::string& what) {
   throw EBuildError(what + ": " + SystemReason(GetLastError()));
 }
 
-bool FileExists(const std::string& path) {
-  DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool DirectoryExists(const std::string& path) {
-  DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // Creates dir (ending with "\") and every missing parent.
-void ForceDirectories(const std::string& dir) {
-  // A network path begins with its server and share, which are no folders to create.
-  size_t from = 0;
-  if (dir.starts_with("\\\\")) from = dir.find('\\', dir.find('\\', 2) + 1);
-  for (size_t at = dir.find('\\', from); at != std::string::npos; at = dir.find('\\', at + 1)) {
-    std::string part = dir.substr(0, at);
-    if (part.empty() || part.back() == ':' || part == "\\" || DirectoryExists(part)) continue;
-    if (!CreateDirectoryA(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-      Fail("The folder " + Quoted(part) + " cannot be created");
-  }
-  if (!DirectoryExists(dir)) Fail("The folder " + Quoted(dir) + " cannot be created");
+void ForceDirectoriesOrFail(const std::string& dir) {
+  std::string failed;
+  if (!ForceDirectories(dir, &failed)) Fail("The folder " + Quoted(failed) + " cannot be created");
 }
 
 // The names in dir (ending with "\") but "." and "..", in the order the file system gives them.
@@ -245,7 +221,7 @@ bool TCompiler::Compile() {
     FFailed = true;
   };
   try {
-    ForceDirectories(staging);
+    ForceDirectoriesOrFail(staging);
     std::unique_ptr<TFile> setupDat = TFile::Create(staging + "setup.dat");
     FOutFile = setupDat.get();
     Sync(&TCompiler::WriteAppInfo);
@@ -319,7 +295,7 @@ void TCompiler::CopyStaged(const std::string& from, const std::string& to) {
 
 void TCompiler::CopyToCdRom(const std::string& staging, const std::string& target) {
   Report("Creating Data for Media: CD-ROM...");
-  ForceDirectories(target);
+  ForceDirectoriesOrFail(target);
   for (const std::string& name : ListEntries(staging)) CopyStaged(staging + name, target + name);
 }
 
@@ -328,7 +304,7 @@ void TCompiler::CopyToCdRom(const std::string& staging, const std::string& targe
 // whole; one that cannot be finished is removed, and the package of an earlier build stays as it was.
 void TCompiler::BuildSelfExtractor(const std::string& staging, const std::string& packagePath) {
   Report("Creating Data for Media: Self-Extracting Package...");
-  ForceDirectories(std::string(DirectoryPart(packagePath)));
+  ForceDirectoriesOrFail(std::string(DirectoryPart(packagePath)));
   const std::string partial = packagePath + ".tmp";
   std::unique_ptr<TFile> package = TFile::Create(partial);
   class TPackageOutput : public TSfxOutput {

@@ -8,6 +8,7 @@
 #include "creator/creator_addshort.h"
 #include "creator/creator_compiler.h"
 #include "creator/creator_regimport.h"
+#include "shared/win32files.h"
 
 TForm1* Form1 = nullptr;
 TCompiler* Compiler = nullptr;
@@ -46,11 +47,6 @@ const char* const kBackHeader[] = {
     "DLL and OCX Registration",
     "Additional Commands",
 };
-
-bool FileExists(const std::string& path) {
-  DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 std::string FullPath(const std::string& path) {  // the profile service takes bare names elsewhere
   char buf[MAX_PATH * 4];

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "creator/creator_regimport.h"
+#include "shared/win32files.h"
 
 bool AnsiFromWide(const std::u16string& wide, std::string& ansi) {
   ansi.clear();
@@ -43,12 +44,8 @@ bool ReadRegExportFile(const std::string& path, std::vector<uint8_t>& bytes, std
   if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
   if (ok) return true;
   bytes.clear();
-  char* text = nullptr;
-  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  error = text ? text : "Error " + std::to_string(code);
-  if (text) LocalFree(text);
-  while (!error.empty() && (error.back() == '\n' || error.back() == '\r' || error.back() == ' ')) error.pop_back();
+  error = SystemMessage(code);
+  if (error.empty()) error = "Error " + std::to_string(code);
   error = "Unable to read " + path + ":\r\n" + error;
   return false;
 }

@@ -20,20 +20,10 @@
 
 namespace {
 
-// The system's text for an error code, without its line break.
-std::string SystemMessage(DWORD code) {
-  char* text = nullptr;
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                               FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string s = n && text ? std::string(text, n) : "error " + std::to_string(code);
-  if (text) LocalFree(text);
-  while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == ' ')) s.pop_back();
-  return s;
-}
-
 [[noreturn]] void Fail(const std::string& what, DWORD code) {
-  throw EInstallError(what + ": " + SystemMessage(code));
+  std::string reason = SystemMessage(code);
+  if (reason.empty()) reason = "error " + std::to_string(code);
+  throw EInstallError(what + ": " + reason);
 }
 
 bool DiskFullCode(DWORD code) { return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL; }
@@ -41,7 +31,7 @@ bool DiskFullCode(DWORD code) { return code == ERROR_DISK_FULL || code == ERROR_
 // Writes the file whole or not at all: a file that could not be written completely is removed
 // again, and the message says whether it is gone. A write that takes fewer bytes than it was
 // given without an error code is what a full disk does.
-void WriteWholeFile(const std::string& path, const uint8_t* data, size_t size) {
+void WriteInstalledFile(const std::string& path, const uint8_t* data, size_t size) {
   HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE) {
@@ -157,16 +147,6 @@ void RunAndWait(const std::string& commandLine) {
 
 template <class Rec> Rec* At(TLHPointerList& list) { return static_cast<Rec*>(list.Current()); }
 
-bool FileExists(const std::string& path) {
-  DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool DirectoryExists(const std::string& path) {
-  DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // Reads one file's stored bytes from data.pak, decompresses them when the package was built so,
 // creates the file's directory when it is missing and writes the file. One file at a time is held
 // in memory.
@@ -212,9 +192,9 @@ void WritePackedFile(HANDLE pak, int64_t pakSize, const std::string& pakName, co
         lzh.Decompress();  // whatever it produced is the file
       }
       std::vector<uint8_t>().swap(stored);
-      WriteWholeFile(dest, out.data(), out.size());
+      WriteInstalledFile(dest, out.data(), out.size());
     } else {
-      WriteWholeFile(dest, stored.data(), stored.size());
+      WriteInstalledFile(dest, stored.data(), stored.size());
     }
   } catch (const std::bad_alloc&) {
     throw EInstallError("There is not enough memory to install the file " + dest + ".");

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 
 std::string LogLine(std::string_view tag, std::string_view text) {
@@ -170,46 +169,172 @@ bool ParseInteger(std::string_view text, int32_t& value) {
   return true;
 }
 
+namespace {
+
+// An unsigned integer of up to 4096 bits in 32-bit words, least significant first: room for every
+// number the conversion below builds.
+struct TBigNum {
+  static constexpr int Capacity = 128;
+  uint32_t W[Capacity];
+  int N = 0;  // words in use; the top one is not 0
+
+  explicit TBigNum(uint32_t v) {
+    W[0] = v;
+    N = v != 0;
+  }
+  void MulAdd(uint32_t m, uint32_t a) {  // this * m + a
+    uint64_t carry = a;
+    for (int i = 0; i < N; ++i) {
+      carry += static_cast<uint64_t>(W[i]) * m;
+      W[i] = static_cast<uint32_t>(carry);
+      carry >>= 32;
+    }
+    if (carry) W[N++] = static_cast<uint32_t>(carry);
+  }
+  void MulPow10(int e) {
+    for (; e >= 9; e -= 9) MulAdd(1000000000, 0);
+    static constexpr uint32_t Pow10[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+    MulAdd(Pow10[e], 0);
+  }
+  void ShiftLeft(int bits) {
+    if (N == 0 || bits == 0) return;
+    const int words = bits / 32, b = bits % 32;
+    W[N] = 0;
+    for (int i = N; i >= 0; --i) {
+      uint32_t v = W[i] << b;
+      if (b && i > 0) v |= W[i - 1] >> (32 - b);
+      W[i + words] = v;
+    }
+    for (int i = 0; i < words; ++i) W[i] = 0;
+    N += words + 1;
+    if (W[N - 1] == 0) --N;
+  }
+  int BitLength() const {
+    if (N == 0) return 0;
+    int bits = 32 * N;
+    for (uint32_t top = W[N - 1]; !(top & 0x80000000u); top <<= 1) --bits;
+    return bits;
+  }
+  bool NotBelow(const TBigNum& o) const {
+    if (N != o.N) return N > o.N;
+    for (int i = N - 1; i >= 0; --i)
+      if (W[i] != o.W[i]) return W[i] > o.W[i];
+    return true;
+  }
+  void Subtract(const TBigNum& o) {  // o <= this
+    int64_t borrow = 0;
+    for (int i = 0; i < N; ++i) {
+      int64_t d = static_cast<int64_t>(W[i]) - (i < o.N ? o.W[i] : 0) - borrow;
+      borrow = d < 0;
+      W[i] = static_cast<uint32_t>(d);
+    }
+    while (N > 0 && W[N - 1] == 0) --N;
+  }
+};
+
+// Significant digits kept. Every double and every halfway point between two neighbours has at
+// most 767, so a longer number is cut to this many with a 1 appended when a digit cut off was not
+// 0: it then lies on the same side of every such point and rounds alike.
+constexpr int MaxDigits = 800;
+
+// The digits, as a whole number, times ten to the exponent, rounded to the nearest double (a tie
+// to the even one), as the C library's conversion does. False when that is beyond the double's
+// range; a number too small for the smallest subnormal gives 0.
+bool DecimalToDouble(const char* digits, int count, int exponent, bool negative, double& value) {
+  uint64_t bits = 0;
+  if (count > 0 && count + exponent > -324) {  // else below half the smallest subnormal
+    if (count + exponent > 310) return false;   // 10^309 and more
+    // value = r / s, and then r is scaled to lie in [s, 2s): the value is in [2^b, 2^(b+1)).
+    TBigNum r(0), s(1);
+    for (int i = 0; i < count; ++i) r.MulAdd(10, static_cast<uint32_t>(digits[i] - '0'));
+    if (exponent >= 0) r.MulPow10(exponent);
+    else s.MulPow10(-exponent);
+    int b = r.BitLength() - s.BitLength();
+    if (b >= 0) s.ShiftLeft(b);
+    else r.ShiftLeft(-b);
+    if (!r.NotBelow(s)) {
+      r.ShiftLeft(1);
+      --b;
+    }
+    if (b > 1023) return false;
+    // The mantissa's bits by long division: 53 of them, fewer for a subnormal.
+    const int precision = b >= -1022 ? 53 : b + 1075;
+    if (precision >= 0) {
+      uint64_t m = 0;
+      for (int i = 0; i <= precision; ++i) {  // the last turn gives the rounding bit
+        const bool bit = r.NotBelow(s);
+        if (bit) r.Subtract(s);
+        if (i == precision) {
+          if (bit && (r.N != 0 || (m & 1))) ++m;
+          break;
+        }
+        m = m << 1 | bit;
+        r.ShiftLeft(1);
+      }
+      // A carry out of the mantissa moves into the exponent field by itself.
+      bits = b >= -1022 ? (static_cast<uint64_t>(b + 1023) << 52) + (m - (uint64_t{1} << 52)) : m;
+      if (bits >= 0x7FF0000000000000u) return false;
+    }
+  }
+  if (negative) bits |= uint64_t{1} << 63;
+  std::memcpy(&value, &bits, sizeof value);
+  return true;
+}
+
+}  // namespace
+
 bool ParseFloat(std::string_view text, char decimalSeparator, double& value) {
   size_t b = 0, e = text.size();
   while (b < e && text[b] == ' ') ++b;
   while (e > b && text[e - 1] == ' ') --e;
   std::string_view t = text.substr(b, e - b);
 
-  // Rewritten with "." as the separator for the C library's conversion.
-  std::string c;
   size_t i = 0;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) c += t[i++];
+  bool negative = false;
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
+  // The number is the significant digits kept (from the first that is not 0), as a whole number,
+  // times ten to the power of: digits cut off, less digits after the separator, plus the exponent.
+  char kept[MaxDigits + 1];
+  int count = 0, cutOff = 0, fraction = 0;
+  bool cutNonZero = false;
   int digits = 0;
   bool separator = false;
   for (; i < t.size(); ++i) {
-    if (t[i] >= '0' && t[i] <= '9') {
-      c += t[i];
+    const char c = t[i];
+    if (c >= '0' && c <= '9') {
       ++digits;
-    } else if (t[i] == decimalSeparator && !separator) {
-      c += '.';
+      if (separator) ++fraction;
+      if (count < MaxDigits) {
+        if (count > 0 || c != '0') kept[count++] = c;
+      } else {
+        ++cutOff;
+        cutNonZero = cutNonZero || c != '0';
+      }
+    } else if (c == decimalSeparator && !separator) {
       separator = true;
     } else {
       break;
     }
   }
   if (digits == 0) return false;
+  int exponent = 0;
   if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-    c += 'e';
     ++i;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) c += t[i++];
+    bool negativeExponent = false;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) negativeExponent = t[i++] == '-';
     int expDigits = 0;
-    for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i, ++expDigits) c += t[i];
+    for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i, ++expDigits)
+      if (exponent < 100000000) exponent = exponent * 10 + (t[i] - '0');  // far past either end
     if (expDigits == 0) return false;
+    if (negativeExponent) exponent = -exponent;
   }
   if (i != t.size()) return false;
-  errno = 0;
-  char* end = nullptr;
-  double v = std::strtod(c.c_str(), &end);
-  if (end != c.c_str() + c.size() || !std::isfinite(v)) return false;
-  if (errno == ERANGE && std::fabs(v) > 1.0) return false;  // overflow; an underflow gives 0
-  value = v;
-  return true;
+  int power = cutOff - fraction + exponent;
+  if (cutNonZero) {
+    kept[count++] = '1';
+    --power;
+  }
+  return DecimalToDouble(kept, count, power, negative, value);
 }
 
 bool BinaryValueBytes(std::string_view text, std::string& bytes) {

@@ -129,7 +129,8 @@ bool ParseInteger(std::string_view text, int32_t& value);
 
 // A decimal floating-point number with the given decimal separator: optional blanks, an optional
 // sign, digits with at most one separator (at least one digit), an optional exponent, optional
-// blanks. False for anything else, and for a value out of the double's range.
+// blanks. The value is the nearest double (a tie to the even one), 0 below the smallest; false for
+// anything else, and for a value beyond the double's range.
 bool ParseFloat(std::string_view text, char decimalSeparator, double& value);
 
 // The bytes of a "Binary Data" value. A text beginning "hex:" is the registry export's notation:

@@ -22,31 +22,6 @@ const char* const kNoTempDirText =
     "Could not create a temporary directory!\r\nPlease check the TEMP setting of your "
     "system.\r\n\r\nSetup cannot continue and will terminate now.";
 
-static bool FileExists(const std::string& path) {
-  const DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-static bool DirectoryExists(const std::string& path) {
-  const DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool ForceDirectories(const std::string& dir) {
-  std::string d = dir;
-  while (!d.empty() && d.back() == '\\') d.pop_back();
-  if (d.empty()) return false;
-  auto exists = [](std::string p) {
-    if (p.size() == 2 && p[1] == ':') p += '\\';  // a drive root
-    return DirectoryExists(p);
-  };
-  if (exists(d)) return true;
-  const size_t slash = d.find_last_of('\\');
-  if (slash != std::string::npos && slash > 0) ForceDirectories(d.substr(0, slash));
-  CreateDirectoryA(d.c_str(), nullptr);
-  return exists(d);
-}
-
 // A whole file opened for reading; closed when it goes.
 struct TReadFile {
   HANDLE h;

@@ -18,6 +18,7 @@
 #include "setup/setup_core.h"
 #include "setup/setup_installcore.h"
 #include "shared/sharedtypes.h"
+#include "shared/win32files.h"
 
 class TInstallThread;
 
@@ -97,9 +98,6 @@ class TInstaller {
 // A text value (REG_SZ or REG_EXPAND_SZ, not expanded) of a key opened without being created;
 // empty when the key or value is missing or the value is not text. Root as its handle value.
 std::string RegistryText(uint32_t root, const char* key, const char* value);
-
-// Creates a directory with any missing parents; true when it exists afterwards.
-bool ForceDirectories(const std::string& dir);
 
 // How OpenURL hands an address to the shell ("open"); tests replace it.
 extern void (*ShellOpen)(const std::string& url);

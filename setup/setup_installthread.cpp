@@ -23,11 +23,6 @@ void EnsureEvents() {
   if (!EndEvent) EndEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
 }
 
-bool DirectoryExists(const std::string& path) {
-  DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool OnUiThread() { return GetCurrentThreadId() == ui::Application.ThreadId; }
 
 int64_t RealDiskFree(int drive) {

@@ -33,12 +33,8 @@ bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::st
   HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
-    char msg[512] = "";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   GetLastError(), 0, msg, sizeof msg, nullptr);
-    std::string m = msg;
-    while (!m.empty() && (m.back() == '\n' || m.back() == '\r')) m.pop_back();
-    error = "Cannot open file \"" + path + "\". " + m;
+    const DWORD code = GetLastError();
+    error = "Cannot open file \"" + path + "\". " + SystemMessage(code);
     return false;
   }
   std::string text;
@@ -56,11 +52,6 @@ bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::st
   }
   if (start < text.size()) lines.push_back(text.substr(start));
   return true;
-}
-
-bool DirectoryExists(const std::string& path) {
-  const DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 }  // namespace

@@ -218,11 +218,11 @@ TUserDialogs* SetDialogs(TUserDialogs* d) {
 
 void Beep() { Dialogs().Beep(); }
 
-int MsgBox(HWND owner, const std::string& text, UINT flags) {
-  return Dialogs().Message(owner, text, Application.Title, flags);
+int MsgBox(HWND owner, TTextArg text, UINT flags) {
+  return Dialogs().Message(owner, text.Str, Application.Title, flags);
 }
 
-int BeepMsgBox(HWND owner, const std::string& text, UINT flags) {
+int BeepMsgBox(HWND owner, TTextArg text, UINT flags) {
   Beep();
   return MsgBox(owner, text, flags);
 }

@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <map>
-#include <set>
 
 namespace ui {
 
@@ -26,18 +24,26 @@ struct SyncCall {
 };
 
 HCURSOR g_overrideCursor = nullptr;
-std::set<TTimer*> g_timers;
+std::vector<TTimer*> g_timers;
+// Caches of the user-interface thread, kept for the life of the process. At namespace scope they
+// are built before WinMain and need no guard of a first use. A program has a handful of brushes
+// and fonts: a list looked through in order serves them, and keeps the tree maps out of it.
+std::vector<std::pair<COLORREF, HBRUSH>> g_brushes;
+std::vector<std::pair<std::string, HFONT>> g_fonts;
+
+template <class K, class V> V& CacheSlot(std::vector<std::pair<K, V>>& cache, const K& key) {
+  for (auto& e : cache)
+    if (e.first == key) return e.second;
+  return cache.emplace_back(key, V{}).second;
+}
+std::vector<HWND> g_hidden;  // the windows the minimised program put away
 
 HBRUSH SolidBrush(COLORREF c) {
-  static std::map<COLORREF, HBRUSH> brushes;
-  HBRUSH& b = brushes[c];
+  HBRUSH& b = CacheSlot(g_brushes, c);
   if (!b) b = CreateSolidBrush(c);
   return b;
 }
 
-TControl* FromHandle(HWND h) {
-  return h ? reinterpret_cast<TControl*>(GetWindowLongPtrA(h, GWLP_USERDATA)) : nullptr;
-}
 
 void DispatchOne(MSG& m) {
   HWND root = m.hwnd ? GetAncestor(m.hwnd, GA_ROOT) : nullptr;
@@ -61,6 +67,11 @@ void DispatchOne(MSG& m) {
 
 }  // namespace
 
+// The control of a window of the layer, nullptr for any other (shared with controls.cpp).
+TControl* FromHandle(HWND h) {
+  return h ? reinterpret_cast<TControl*>(GetWindowLongPtrA(h, GWLP_USERDATA)) : nullptr;
+}
+
 // ---- window procedures -------------------------------------------------------------------------
 // The program's own window: its task-bar button stands for the main window.
 BOOL CALLBACK CollectShown(HWND h, LPARAM p) {
@@ -70,16 +81,15 @@ BOOL CALLBACK CollectShown(HWND h, LPARAM p) {
 }
 
 LRESULT ApplicationProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-  static std::vector<HWND> hidden;  // the windows the minimised program put away
   switch (msg) {
     case WM_SIZE:
-      if (wp == SIZE_MINIMIZED && hidden.empty()) {
-        EnumThreadWindows(GetCurrentThreadId(), CollectShown, reinterpret_cast<LPARAM>(&hidden));
-        for (HWND w : hidden) ShowWindow(w, SW_HIDE);
-      } else if (wp == SIZE_RESTORED && !hidden.empty()) {
-        for (auto w = hidden.rbegin(); w != hidden.rend(); ++w)
+      if (wp == SIZE_MINIMIZED && g_hidden.empty()) {
+        EnumThreadWindows(GetCurrentThreadId(), CollectShown, reinterpret_cast<LPARAM>(&g_hidden));
+        for (HWND w : g_hidden) ShowWindow(w, SW_HIDE);
+      } else if (wp == SIZE_RESTORED && !g_hidden.empty()) {
+        for (auto w = g_hidden.rbegin(); w != g_hidden.rend(); ++w)
           if (IsWindow(*w)) ShowWindow(*w, SW_SHOWNA);
-        hidden.clear();
+        g_hidden.clear();
       }
       break;
     case WM_ACTIVATE:
@@ -187,7 +197,7 @@ LRESULT CALLBACK LayerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       }
       break;
     case WM_TIMER:
-      if (auto* t = reinterpret_cast<TTimer*>(wp); g_timers.count(t)) {
+      if (auto* t = reinterpret_cast<TTimer*>(wp); std::find(g_timers.begin(), g_timers.end(), t) != g_timers.end()) {
         if (t->OnTimer) t->OnTimer();
         return 0;
       }
@@ -343,9 +353,8 @@ THourglass::~THourglass() {
 
 // ---- fonts -------------------------------------------------------------------------------------
 HFONT FontHandle(const TFontSpec& f) {
-  static std::map<std::string, HFONT> fonts;
   std::string key = f.Name + '|' + std::to_string(f.Size) + (f.Bold ? "b" : "") + (f.Underline ? "u" : "");
-  HFONT& font = fonts[key];
+  HFONT& font = CacheSlot(g_fonts, key);
   if (!font) {
     HDC dc = GetDC(nullptr);
     int dpi = GetDeviceCaps(dc, LOGPIXELSY);
@@ -375,14 +384,14 @@ TControl::~TControl() {
   if (Handle) DestroyWindow(Handle);
 }
 
-void TControl::Create(TControl& parent, const std::string& name, const char* cls,
-                      const std::string& text, DWORD style, DWORD exStyle, int x, int y, int w,
+void TControl::Create(TControl& parent, TTextArg name, const char* cls,
+                      TTextArg text, DWORD style, DWORD exStyle, int x, int y, int w,
                       int h) {
   Parent = &parent;
   Form = parent.Form;
-  Name = name;
+  Name = name.Str;
   if (!cls) exStyle |= WS_EX_CONTROLPARENT;
-  Handle = CreateWindowExA(exStyle, cls ? cls : kLayerClass, text.c_str(), WS_CHILD | WS_VISIBLE | style,
+  Handle = CreateWindowExA(exStyle, cls ? cls : kLayerClass, text.Str, WS_CHILD | WS_VISIBLE | style,
                            x, y, w, h, parent.Handle, reinterpret_cast<HMENU>(INT_PTR(Form->NextId++)),
                            GetModuleHandleA(nullptr), nullptr);
   SetWindowLongPtrA(Handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -417,22 +426,6 @@ void TControl::SetFont(const TFontSpec& f) {
     }
 }
 
-void TControl::SetHint(const std::string& hint) {
-  Hint = hint;
-  if (!Form->Tooltip)
-    Form->Tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
-                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                    Form->Handle, nullptr, GetModuleHandleA(nullptr), nullptr);
-  TOOLINFOA ti{};
-  ti.cbSize = TTTOOLINFOA_V1_SIZE;
-  ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  ti.hwnd = Form->Handle;
-  ti.uId = reinterpret_cast<UINT_PTR>(Handle);
-  ti.lpszText = Hint.data();
-  SendMessageA(Form->Tooltip, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
-  SendMessageA(Form->Tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
-}
-
 RECT TControl::Bounds() const {
   RECT r;
   GetWindowRect(Handle, &r);
@@ -445,7 +438,7 @@ void TControl::Command(int code) {
 }
 
 // ---- controls ----------------------------------------------------------------------------------
-TLabel::TLabel(TControl& parent, const std::string& name, const std::string& caption, int x, int y,
+TLabel::TLabel(TControl& parent, TTextArg name, TTextArg caption, int x, int y,
                int w, int h)
     : AutoSize(w == 0) {
   Create(parent, name, "STATIC", caption, (w ? SS_LEFT : SS_LEFTNOWORDWRAP) | SS_NOTIFY, 0, x, y, w ? w : 1,
@@ -503,7 +496,7 @@ void TLabel::Fit() {
   SetWindowPos(Handle, nullptr, 0, 0, width, r.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-TButton::TButton(TControl& parent, const std::string& name, const std::string& caption, int x, int y,
+TButton::TButton(TControl& parent, TTextArg name, TTextArg caption, int x, int y,
                  int w, int h, bool flat) {
   Create(parent, name, "BUTTON", caption, BS_PUSHBUTTON | WS_TABSTOP | (flat ? BS_FLAT : 0), 0, x, y, w, h);
 }
@@ -513,7 +506,7 @@ void TButton::MakeDefault() {
   SendMessageA(Handle, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
 }
 
-TEdit::TEdit(TControl& parent, const std::string& name, const std::string& text, int x, int y, int w,
+TEdit::TEdit(TControl& parent, TTextArg name, TTextArg text, int x, int y, int w,
              int h, int maxLength) {
   Create(parent, name, "EDIT", text, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, x, y, w, h);
   if (maxLength) SetMaxLength(maxLength);
@@ -523,7 +516,7 @@ void TEdit::Command(int code) {
   if (code == EN_CHANGE && OnChange) OnChange();
 }
 
-TMemo::TMemo(TControl& parent, const std::string& name, int x, int y, int w, int h, bool readOnly) {
+TMemo::TMemo(TControl& parent, TTextArg name, int x, int y, int w, int h, bool readOnly) {
   Create(parent, name, "EDIT", "",
          ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP | (readOnly ? ES_READONLY : 0),
          WS_EX_CLIENTEDGE, x, y, w, h);
@@ -536,7 +529,7 @@ void TMemo::SetLines(const std::vector<std::string>& lines) {
   SetText(all);
 }
 
-TCheckBox::TCheckBox(TControl& parent, const std::string& name, const std::string& caption, int x,
+TCheckBox::TCheckBox(TControl& parent, TTextArg name, TTextArg caption, int x,
                      int y, int w, int h, bool checked) {
   Create(parent, name, "BUTTON", caption, BS_AUTOCHECKBOX | WS_TABSTOP, 0, x, y, w, h);
   SendMessageA(Handle, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -552,30 +545,10 @@ void TCheckBox::Command(int code) {
   if (code == BN_CLICKED && OnClick) OnClick();  // the box has already toggled itself
 }
 
-TRadioButton::TRadioButton(TControl& parent, const std::string& name, const std::string& caption, int x,
-                           int y, int w, int h, bool checked) {
-  Create(parent, name, "BUTTON", caption, BS_RADIOBUTTON | WS_TABSTOP, 0, x, y, w, h);
-  SendMessageA(Handle, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-void TRadioButton::SetChecked(bool on) {
-  bool was = Checked();
-  if (on)
-    for (HWND s = GetWindow(GetParent(Handle), GW_CHILD); s; s = GetWindow(s, GW_HWNDNEXT))
-      if (s != Handle && dynamic_cast<TRadioButton*>(FromHandle(s)))
-        SendMessageA(s, BM_SETCHECK, BST_UNCHECKED, 0);
-  SendMessageA(Handle, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
-  if (on && !was && OnClick) OnClick();
-}
-
-void TRadioButton::Command(int code) {
-  if (code == BN_CLICKED) SetChecked(true);
-}
-
-TGroupBox::TGroupBox(TControl& parent, const std::string& name, const std::string& caption, int x, int y,
+TGroupBox::TGroupBox(TControl& parent, TTextArg name, TTextArg caption, int x, int y,
                      int w, int h) {
   Create(parent, name, nullptr, caption, 0, 0, x, y, w, h);
-  Frame = CreateWindowExA(0, "BUTTON", caption.c_str(), WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0, w, h,
+  Frame = CreateWindowExA(0, "BUTTON", caption.Str, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0, w, h,
                           Handle, nullptr, GetModuleHandleA(nullptr), nullptr);
   SetWindowPos(Frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ApplyFont();
@@ -586,7 +559,7 @@ void TGroupBox::ApplyFont() {
   if (Frame) SendMessageA(Frame, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle(Font)), TRUE);
 }
 
-TPanel::TPanel(TControl& parent, const std::string& name, const std::string& caption, int x, int y, int w,
+TPanel::TPanel(TControl& parent, TTextArg name, TTextArg caption, int x, int y, int w,
                int h, DWORD textFormat)
     : TextFormat(textFormat) {
   Create(parent, name, nullptr, caption, WS_CLIPSIBLINGS, 0, x, y, w, h);
@@ -597,12 +570,7 @@ void TPanel::SetText(const std::string& s) {
   InvalidateRect(Handle, nullptr, TRUE);
 }
 
-TBevel::TBevel(TControl& parent, const std::string& name, TBevelShape shape, int x, int y, int w, int h) {
-  Create(parent, name, "STATIC", "", shape == TBevelShape::Frame ? SS_ETCHEDFRAME : SS_ETCHEDHORZ, 0, x, y,
-         w, h);
-}
-
-TImage::TImage(TControl& parent, const std::string& name, int x, int y, int w, int h) {
+TImage::TImage(TControl& parent, TTextArg name, int x, int y, int w, int h) {
   Create(parent, name, "STATIC", "", SS_BITMAP | SS_CENTERIMAGE, 0, x, y, w, h);
   SetWindowPos(Handle, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -659,7 +627,7 @@ void TImage::SetIcon(HICON icon) {
   SetWindowPos(Handle, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-namespace {
+// The cell texts of list views, shared with TListView (controls.cpp).
 std::string ListViewText(HWND h, int row, int column) {
   std::string s(256, '\0');
   for (;;) {
@@ -676,13 +644,6 @@ std::string ListViewText(HWND h, int row, int column) {
   }
 }
 
-void ListViewSetText(HWND h, int row, int column, const std::string& s) {
-  LVITEMA it{};
-  it.iSubItem = column;
-  it.pszText = const_cast<char*>(s.c_str());
-  SendMessageA(h, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&it));
-}
-
 int ListViewInsert(HWND h, const std::string& caption) {
   LVITEMA it{};
   it.mask = LVIF_TEXT;
@@ -690,58 +651,8 @@ int ListViewInsert(HWND h, const std::string& caption) {
   it.pszText = const_cast<char*>(caption.c_str());
   return static_cast<int>(SendMessageA(h, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&it)));
 }
-}  // namespace
 
-TListView::TListView(TControl& parent, const std::string& name, std::vector<TColumn> columns, int x, int y,
-                     int w, int h, bool multiSelect) {
-  Create(parent, name, WC_LISTVIEWA, "", LVS_REPORT | LVS_SHOWSELALWAYS | WS_TABSTOP | (multiSelect ? 0 : LVS_SINGLESEL),
-         WS_EX_CLIENTEDGE, x, y, w, h);
-  ListView_SetExtendedListViewStyle(Handle, LVS_EX_FULLROWSELECT);
-  for (size_t i = 0; i < columns.size(); ++i) {
-    LVCOLUMNA c{};
-    c.mask = LVCF_TEXT | LVCF_WIDTH;
-    c.pszText = const_cast<char*>(columns[i].Caption);
-    c.cx = columns[i].Width;
-    SendMessageA(Handle, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&c));
-  }
-}
-
-int TListView::AddRow(const std::vector<std::string>& cells) {
-  int row = ListViewInsert(Handle, cells.empty() ? std::string() : cells[0]);
-  for (size_t i = 1; i < cells.size(); ++i) ListViewSetText(Handle, row, static_cast<int>(i), cells[i]);
-  return row;
-}
-
-std::string TListView::Cell(int row, int column) const { return ListViewText(Handle, row, column); }
-
-std::vector<std::string> TListView::Row(int row) const {
-  std::vector<std::string> cells;
-  for (int c = 0, n = ColumnCount(); c < n; ++c) cells.push_back(Cell(row, c));
-  return cells;
-}
-
-void TListView::SetCell(int row, int column, const std::string& s) { ListViewSetText(Handle, row, column, s); }
-
-void TListView::EndUpdate() {
-  SendMessageA(Handle, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(Handle, nullptr, TRUE);
-}
-
-int TListView::ColumnCount() const {
-  return static_cast<int>(SendMessageA(ListView_GetHeader(Handle), HDM_GETITEMCOUNT, 0, 0));
-}
-
-std::string TListView::ColumnCaption(int column) const {
-  char buf[256] = "";
-  LVCOLUMNA c{};
-  c.mask = LVCF_TEXT;
-  c.pszText = buf;
-  c.cchTextMax = sizeof buf;
-  SendMessageA(Handle, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&c));
-  return buf;
-}
-
-TCheckListBox::TCheckListBox(TControl& parent, const std::string& name, int x, int y, int w, int h,
+TCheckListBox::TCheckListBox(TControl& parent, TTextArg name, int x, int y, int w, int h,
                              int itemHeight) {
   Create(parent, name, WC_LISTVIEWA, "", LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | WS_TABSTOP,
          WS_EX_CLIENTEDGE, x, y, w, h);
@@ -758,75 +669,12 @@ int TCheckListBox::Add(const std::string& s) { return ListViewInsert(Handle, s);
 
 std::string TCheckListBox::Item(int i) const { return ListViewText(Handle, i, 0); }
 
-TListBox::TListBox(TControl& parent, const std::string& name, int x, int y, int w, int h) {
-  Create(parent, name, "LISTBOX", "", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
-         WS_EX_CLIENTEDGE, x, y, w, h);
-}
-
-std::string TListBox::Item(int i) const {
-  int n = static_cast<int>(SendMessageA(Handle, LB_GETTEXTLEN, i, 0));
-  if (n < 0) return {};
-  std::string s(n + 1, '\0');
-  s.resize(SendMessageA(Handle, LB_GETTEXT, i, reinterpret_cast<LPARAM>(s.data())));
-  return s;
-}
-
-std::vector<std::string> TListBox::Items() const {
-  std::vector<std::string> v;
-  for (int i = 0, n = Count(); i < n; ++i) v.push_back(Item(i));
-  return v;
-}
-
-void TListBox::EndUpdate() {
-  SendMessageA(Handle, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(Handle, nullptr, TRUE);
-}
-
-TComboBox::TComboBox(TControl& parent, const std::string& name, TComboStyle style, int x, int y, int w,
-                     int dropHeight, int maxLength)
-    : Style(style) {
-  Create(parent, name, "COMBOBOX", "",
-         (style == TComboStyle::DropDown ? CBS_DROPDOWN | CBS_AUTOHSCROLL : CBS_DROPDOWNLIST) | WS_VSCROLL | WS_TABSTOP,
-         0, x, y, w, dropHeight);
-  if (maxLength) SetMaxLength(maxLength);
-}
-
-std::string TComboBox::Item(int i) const {
-  int n = static_cast<int>(SendMessageA(Handle, CB_GETLBTEXTLEN, i, 0));
-  if (n < 0) return {};
-  std::string s(n + 1, '\0');
-  s.resize(SendMessageA(Handle, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(s.data())));
-  return s;
-}
-
-std::vector<std::string> TComboBox::Items() const {
-  std::vector<std::string> v;
-  for (int i = 0, n = Count(); i < n; ++i) v.push_back(Item(i));
-  return v;
-}
-
-void TComboBox::Clear() {
-  ClearItems();
-  SetWindowTextA(Handle, "");
-}
-
-void TComboBox::SetText(const std::string& s) {
-  if (Style == TComboStyle::DropDown)
-    SetWindowTextA(Handle, s.c_str());
-  else
-    SetItemIndex(static_cast<int>(SendMessageA(Handle, CB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(s.c_str()))));
-}
-
-void TComboBox::Command(int code) {
-  if ((code == CBN_SELCHANGE || code == CBN_EDITCHANGE) && OnChange) OnChange();
-}
-
-TNotebook::TNotebook(TControl& parent, const std::string& name, const std::vector<std::string>& pages, int x,
+TNotebook::TNotebook(TControl& parent, TTextArg name, std::initializer_list<const char*> pages, int x,
                      int y, int w, int h) {
   Create(parent, name, nullptr, "", 0, 0, x, y, w, h);
-  for (size_t i = 0; i < pages.size(); ++i) {
-    Pages.push_back(new TPanel(*this, pages[i], "", 0, 0, w, h));
-    Pages.back()->SetVisible(i == 0);
+  for (const char* page : pages) {
+    Pages.push_back(new TPanel(*this, page, "", 0, 0, w, h));
+    Pages.back()->SetVisible(Pages.size() == 1);
   }
 }
 
@@ -842,41 +690,14 @@ void TNotebook::SetPageIndex(int i) {
   Pages[i]->SetVisible(true);
 }
 
-TProgressBar::TProgressBar(TControl& parent, const std::string& name, int x, int y, int w, int h, bool smooth,
+TProgressBar::TProgressBar(TControl& parent, TTextArg name, int x, int y, int w, int h, bool smooth,
                            int maxValue) {
   Create(parent, name, PROGRESS_CLASSA, "", smooth ? PBS_SMOOTH : 0, 0, x, y, w, h);
   SendMessageA(Handle, PBM_SETRANGE32, 0, maxValue);
 }
 
-TSpinEdit::TSpinEdit(TControl& parent, const std::string& name, int x, int y, int w, int h, int minValue,
-                     int maxValue, int value)
-    : MinValue(minValue), MaxValue(maxValue) {
-  Create(parent, name, "EDIT", std::to_string(value), ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, x, y, w, h);
-  UpDown = CreateWindowExA(0, UPDOWN_CLASSA, "",
-                           WS_CHILD | WS_VISIBLE | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS | UDS_SETBUDDYINT,
-                           0, 0, 0, 0, GetParent(Handle), nullptr, GetModuleHandleA(nullptr), nullptr);
-  SendMessageA(UpDown, UDM_SETBUDDY, reinterpret_cast<WPARAM>(Handle), 0);
-  SendMessageA(UpDown, UDM_SETRANGE32, minValue, maxValue);
-  SendMessageA(UpDown, UDM_SETPOS32, 0, value);
-}
-
-int TSpinEdit::Value() const {
-  std::string s = Text();
-  char* end = nullptr;
-  long v = std::strtol(s.c_str(), &end, 10);
-  if (s.empty() || *end || s[0] == ' ') return MinValue;
-  return static_cast<int>(std::clamp<long>(v, MinValue, MaxValue));
-}
-
-void TSpinEdit::Command(int code) {
-  if (code == EN_KILLFOCUS) {
-    int v = Value();
-    if (Text() != std::to_string(v)) SetValue(v);
-  }
-}
-
 TTimer::TTimer(TForm& form, UINT interval, bool enabled) : Interval(interval), Form(form) {
-  g_timers.insert(this);
+  g_timers.push_back(this);
   SetEnabled(enabled);
 }
 
@@ -891,14 +712,7 @@ void TTimer::SetEnabled(bool on) {
 
 TTimer::~TTimer() {
   SetEnabled(false);
-  g_timers.erase(this);
-}
-
-void TPopupMenu::Popup(int screenX, int screenY) {
-  std::vector<std::string> captions;
-  for (TMenuItem* i : Items) captions.push_back(i->Caption);
-  int k = Dialogs().Popup(Form.Handle, captions, POINT{screenX, screenY});
-  if (k >= 0 && k < static_cast<int>(Items.size()) && Items[k]->OnClick) Items[k]->OnClick();
+  g_timers.erase(std::find(g_timers.begin(), g_timers.end(), this));
 }
 
 // ---- TForm -------------------------------------------------------------------------------------

@@ -33,6 +33,7 @@
 
 #include <exception>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,14 @@ bool WindowsVersion(DWORD& major, DWORD& minor);
 
 // ---- base classes ------------------------------------------------------------------------------
 class TForm;
+
+// The text of a control handed to its constructor: a C string, or a std::string's for the moment
+// of the call. A pointer alone to pass, so that a form's many constructions stay short.
+struct TTextArg {
+  TTextArg(const char* s) : Str(s ? s : "") {}
+  TTextArg(const std::string& s) : Str(s.c_str()) {}
+  const char* Str;
+};
 
 class TControl {
 public:
@@ -99,7 +108,7 @@ public:
 protected:
   TControl() = default;
   // Creates the window as a child of parent; rect in the parent's client coordinates.
-  void Create(TControl& parent, const std::string& name, const char* cls, const std::string& text,
+  void Create(TControl& parent, TTextArg name, const char* cls, TTextArg text,
               DWORD style, DWORD exStyle, int x, int y, int w, int h);
   friend LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM);
   friend LRESULT CALLBACK LayerProc(HWND, UINT, WPARAM, LPARAM);
@@ -116,7 +125,7 @@ protected:
 // ---- controls ----------------------------------------------------------------------------------
 class TLabel : public TControl {
 public:
-  TLabel(TControl& parent, const std::string& name, const std::string& caption, int x, int y,
+  TLabel(TControl& parent, TTextArg name, TTextArg caption, int x, int y,
          int w = 0, int h = 0);  // w == 0: sized to its text
   void SetText(const std::string& s);  // keeps an auto-sized label fitting its text
   void ApplyFont() override;
@@ -127,7 +136,7 @@ private:
 
 class TButton : public TControl {
 public:
-  TButton(TControl& parent, const std::string& name, const std::string& caption, int x, int y,
+  TButton(TControl& parent, TTextArg name, TTextArg caption, int x, int y,
           int w, int h, bool flat = false);
   void Click() { if (OnClick) OnClick(); }  // as a press of the button
   // Enter (MakeDefault) or Escape (MakeCancel) presses this button.
@@ -137,7 +146,7 @@ public:
 
 class TEdit : public TControl {
 public:
-  TEdit(TControl& parent, const std::string& name, const std::string& text, int x, int y, int w,
+  TEdit(TControl& parent, TTextArg name, TTextArg text, int x, int y, int w,
         int h = 21, int maxLength = 0);
   TNotify OnChange;
   void SetMaxLength(int n) { SendMessageA(Handle, EM_LIMITTEXT, n, 0); }
@@ -150,13 +159,13 @@ protected:
 
 class TMemo : public TEdit {
 public:
-  TMemo(TControl& parent, const std::string& name, int x, int y, int w, int h, bool readOnly);
+  TMemo(TControl& parent, TTextArg name, int x, int y, int w, int h, bool readOnly);
   void SetLines(const std::vector<std::string>& lines);  // joined with CR LF
 };
 
 class TCheckBox : public TControl {
 public:
-  TCheckBox(TControl& parent, const std::string& name, const std::string& caption, int x, int y,
+  TCheckBox(TControl& parent, TTextArg name, TTextArg caption, int x, int y,
             int w, int h = 17, bool checked = false);
   bool Checked() const { return SendMessageA(Handle, BM_GETCHECK, 0, 0) == BST_CHECKED; }
   void SetChecked(bool on);  // runs OnClick when the state changes
@@ -165,7 +174,7 @@ public:
 
 class TRadioButton : public TControl {
 public:
-  TRadioButton(TControl& parent, const std::string& name, const std::string& caption, int x, int y,
+  TRadioButton(TControl& parent, TTextArg name, TTextArg caption, int x, int y,
                int w, int h = 17, bool checked = false);
   bool Checked() const { return SendMessageA(Handle, BM_GETCHECK, 0, 0) == BST_CHECKED; }
   // true: unchecks the rest of the group, then runs OnClick if it was unchecked before.
@@ -176,7 +185,7 @@ public:
 
 class TGroupBox : public TContainer {
 public:
-  TGroupBox(TControl& parent, const std::string& name, const std::string& caption, int x, int y,
+  TGroupBox(TControl& parent, TTextArg name, TTextArg caption, int x, int y,
             int w, int h);
   HWND Frame = nullptr;  // the BS_GROUPBOX button that draws the frame and caption
   void ApplyFont() override;
@@ -184,7 +193,7 @@ public:
 
 class TPanel : public TContainer {
 public:
-  TPanel(TControl& parent, const std::string& name, const std::string& caption, int x, int y,
+  TPanel(TControl& parent, TTextArg name, TTextArg caption, int x, int y,
          int w, int h, DWORD textFormat = DT_CENTER);
   void SetText(const std::string& s);  // repaints
   DWORD TextFormat;                    // DT_LEFT, DT_CENTER, ... for the caption
@@ -193,12 +202,12 @@ public:
 enum class TBevelShape { Frame, HorizontalLine };
 class TBevel : public TControl {
 public:
-  TBevel(TControl& parent, const std::string& name, TBevelShape shape, int x, int y, int w, int h);
+  TBevel(TControl& parent, TTextArg name, TBevelShape shape, int x, int y, int w, int h);
 };
 
 class TImage : public TControl {
 public:
-  TImage(TControl& parent, const std::string& name, int x, int y, int w, int h);
+  TImage(TControl& parent, TTextArg name, int x, int y, int w, int h);
   // A bitmap resource; transparent: the colour of its top-left pixel shows the background.
   void LoadBitmap(const char* resource, bool transparent);
   void SetBitmap(HBITMAP b);
@@ -209,7 +218,7 @@ public:
 class TListView : public TControl {
 public:
   struct TColumn { const char* Caption; int Width; };
-  TListView(TControl& parent, const std::string& name, std::vector<TColumn> columns, int x, int y,
+  TListView(TControl& parent, TTextArg name, std::vector<TColumn> columns, int x, int y,
             int w, int h, bool multiSelect = true);
   int Count() const { return ListView_GetItemCount(Handle); }
   // Appends a row: cells[0] is the caption, the rest the sub-items. Returns its index.
@@ -232,7 +241,7 @@ public:
 // A list of items with check boxes (a list view with one column and no header).
 class TCheckListBox : public TControl {
 public:
-  TCheckListBox(TControl& parent, const std::string& name, int x, int y, int w, int h,
+  TCheckListBox(TControl& parent, TTextArg name, int x, int y, int w, int h,
                 int itemHeight = 0);
   int Count() const { return ListView_GetItemCount(Handle); }
   int Add(const std::string& s);
@@ -244,7 +253,7 @@ public:
 
 class TListBox : public TControl {
 public:
-  TListBox(TControl& parent, const std::string& name, int x, int y, int w, int h);
+  TListBox(TControl& parent, TTextArg name, int x, int y, int w, int h);
   int Count() const { return (int)SendMessageA(Handle, LB_GETCOUNT, 0, 0); }
   int Add(const std::string& s) { return (int)SendMessageA(Handle, LB_ADDSTRING, 0, (LPARAM)s.c_str()); }
   std::string Item(int i) const;
@@ -260,7 +269,7 @@ public:
 enum class TComboStyle { DropDown, DropDownList };  // editable, or a choice only
 class TComboBox : public TControl {
 public:
-  TComboBox(TControl& parent, const std::string& name, TComboStyle style, int x, int y, int w,
+  TComboBox(TControl& parent, TTextArg name, TComboStyle style, int x, int y, int w,
             int dropHeight = 150, int maxLength = 0);
   TNotify OnChange;  // the selection or the typed text changed
   int Count() const { return (int)SendMessageA(Handle, CB_GETCOUNT, 0, 0); }
@@ -281,7 +290,7 @@ private:
 
 class TNotebook : public TControl {
 public:
-  TNotebook(TControl& parent, const std::string& name, const std::vector<std::string>& pages, int x,
+  TNotebook(TControl& parent, TTextArg name, std::initializer_list<const char*> pages, int x,
             int y, int w, int h);
   ~TNotebook() override;
   TPanel& Page(int i) { return *Pages[i]; }
@@ -295,7 +304,7 @@ private:
 
 class TProgressBar : public TControl {
 public:
-  TProgressBar(TControl& parent, const std::string& name, int x, int y, int w, int h,
+  TProgressBar(TControl& parent, TTextArg name, int x, int y, int w, int h,
                bool smooth = true, int maxValue = 100);
   int Position() const { return (int)SendMessageA(Handle, PBM_GETPOS, 0, 0); }
   void SetPosition(int p) { SendMessageA(Handle, PBM_SETPOS, p, 0); }
@@ -305,7 +314,7 @@ public:
 // pulls other values into MinValue..MaxValue; leaving the field writes the value back.
 class TSpinEdit : public TControl {
 public:
-  TSpinEdit(TControl& parent, const std::string& name, int x, int y, int w, int h, int minValue,
+  TSpinEdit(TControl& parent, TTextArg name, int x, int y, int w, int h, int minValue,
             int maxValue, int value = 0);
   HWND UpDown = nullptr;
   int MinValue, MaxValue;
@@ -475,9 +484,9 @@ TUserDialogs* SetDialogs(TUserDialogs* d);
 
 // Shorthands through the seam, captioned with Application.Title.
 void Beep();
-int MsgBox(HWND owner, const std::string& text, UINT flags);
+int MsgBox(HWND owner, TTextArg text, UINT flags);
 // beep, then MsgBox: the form of most of the programs' messages
-int BeepMsgBox(HWND owner, const std::string& text, UINT flags);
+int BeepMsgBox(HWND owner, TTextArg text, UINT flags);
 
 // ---- threads -----------------------------------------------------------------------------------
 // A worker thread, always created suspended: construct, set FreeOnTerminate and the priority,

@@ -1,10 +1,16 @@
 // The portable rules of the installation: progress, value texts, free space, shortcut kinds, log.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <string>
 
 #include "setup/setup_installcore.h"
 
@@ -88,6 +94,107 @@ TEST(RegistryText, FloatParseUsesTheLocaleSeparator) {
     if (c.ok) {
       EXPECT_EQ(v, c.value) << '"' << c.text << '"';
     }
+  }
+}
+
+static uint64_t Bits(double d) {
+  uint64_t b;
+  std::memcpy(&b, &d, sizeof b);
+  return b;
+}
+
+// The conversion rounds exactly where the doubles meet: at the ends of the range, between
+// subnormals, on ties and past any number of digits.
+TEST(RegistryText, FloatParseRoundsToTheNearestDouble) {
+  const std::string zeros(900, '0');
+  struct Case {
+    std::string text;
+    bool ok;
+    uint64_t bits;
+  } cases[] = {
+      {"0.1", true, 0x3FB999999999999Au},
+      {"-0", true, 0x8000000000000000u},
+      {"0.000", true, 0},
+      {"-1e-400", true, 0x8000000000000000u},
+      {"1.7976931348623157e308", true, 0x7FEFFFFFFFFFFFFFu},   // the largest
+      {"1.7976931348623158e308", true, 0x7FEFFFFFFFFFFFFFu},
+      {"1.7976931348623159e308", false, 0},
+      {"179769313486231580793728971405303e276", true, 0x7FEFFFFFFFFFFFFFu},  // just below the
+      {"179769313486231580793728971405304e276", false, 0},  // half-way point to 2^1024; above it
+      {"2.2250738585072014e-308", true, 0x0010000000000000u},  // the smallest normal
+      {"2.2250738585072011e-308", true, 0x000FFFFFFFFFFFFFu},  // the largest subnormal
+      {"4.9406564584124654e-324", true, 1},                    // the smallest subnormal
+      {"2.4703282292062327e-324", true, 0},                    // just below half of it
+      {"2.4703282292062328e-324", true, 1},                    // just above
+      {"1e-324", true, 0},
+      {"9007199254740993", true, 0x4340000000000000u},         // 2^53 + 1: a tie, to even
+      {"9007199254740995", true, 0x4340000000000002u},         // 2^53 + 3: a tie, to even
+      {"9007199254740993." + zeros, true, 0x4340000000000000u},
+      {"9007199254740993." + zeros + "1", true, 0x4340000000000001u},  // past the tie, 900 digits on
+      {"9007199254740992" + zeros + "e-900", true, 0x4340000000000000u},
+      {"0." + zeros + "1e901", true, 0x3FF0000000000000u},
+      {"1" + zeros + "e-1200", true, 0x01A56E1FC2F8F359u},  // 1e-300
+      {"1e99999999999", false, 0},
+      {"1e-99999999999", true, 0},
+      {"0e99999999999", true, 0},
+      {"123456789012345678901234567890", true, 0x45F8EE90FF6C373Eu},
+      {"+.5E+1", true, 0x4014000000000000u},
+  };
+  for (const Case& c : cases) {
+    double v = 0;
+    ASSERT_EQ(ParseFloat(c.text, '.', v), c.ok) << c.text.substr(0, 60);
+    if (c.ok) {
+      EXPECT_EQ(Bits(v), c.bits) << c.text.substr(0, 60) << " gave " << v;
+    }
+  }
+}
+
+// Every text the value may hold converts as the C library's conversion does: the same double, and
+// no value where that overflows (an underflow gives its result).
+TEST(RegistryText, FloatParseMatchesTheLibraryConversion) {
+  std::mt19937_64 random(20260405);
+  auto check = [](std::string text) {
+    errno = 0;
+    char* end = nullptr;
+    const double want = std::strtod(text.c_str(), &end);
+    ASSERT_EQ(*end, '\0') << text;
+    const bool overflow = std::isinf(want);
+    double got = 0;
+    ASSERT_EQ(ParseFloat(text, '.', got), !overflow) << text;
+    if (!overflow) {
+      ASSERT_EQ(Bits(got), Bits(want)) << text;
+    }
+    // The same number with a comma for a separator.
+    for (char& ch : text)
+      if (ch == '.') ch = ',';
+    double comma = 0;
+    ASSERT_EQ(ParseFloat(text, ',', comma), !overflow) << text;
+    if (!overflow) {
+      ASSERT_EQ(Bits(comma), Bits(want)) << text;
+    }
+  };
+  char buf[64];
+  for (int n = 0; n < 20000; ++n) {
+    // A double of any size, printed shortest-exact, rounded, and with more digits than it holds.
+    uint64_t bits = random() & 0x7FFFFFFFFFFFFFFFu;
+    if ((bits >> 52) == 0x7FF) continue;
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    for (int precision : {17, 16, 15, 1 + static_cast<int>(random() % 40)}) {
+      std::snprintf(buf, sizeof buf, "%.*e", precision - 1, d);
+      check(buf);
+    }
+    // Digits at random with the point anywhere and an exponent reaching past both ends.
+    std::string text;
+    const int digitCount = 1 + static_cast<int>(random() % 30);
+    const int point = static_cast<int>(random() % (digitCount + 1));
+    if (random() % 2) text += '-';
+    for (int k = 0; k < digitCount; ++k) {
+      if (k == point) text += '.';
+      text += static_cast<char>('0' + random() % 10);
+    }
+    text += 'e' + std::to_string(static_cast<int>(random() % 700) - 350);
+    check(text);
   }
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "codec/lzh.h"
+#include "shared/win32files.h"
 #include "tools/extractor/sfx_reader.h"
 
 namespace {
@@ -54,19 +55,6 @@ const char* OwnArguments() {
     while (*p && *p != ' ' && *p != '\t') ++p;
   }
   return p;
-}
-
-bool WriteWholeFile(const std::string& path, const uint8_t* data, uint32_t size) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  bool ok = true;
-  while (ok && size > 0) {
-    DWORD chunk = size < (1u << 24) ? size : (1u << 24), written = 0;
-    ok = WriteFile(h, data, chunk, &written, nullptr) && written == chunk;
-    data += chunk;
-    size -= chunk;
-  }
-  return CloseHandle(h) && ok;
 }
 
 // The package file, mapped read-only for the life of the object.
@@ -134,7 +122,7 @@ int TExtractor::Unpack(const std::vector<SfxEntry>& entries) {
     std::string path = FTempDir + std::string(e.Name);
     bool written;
     if (e.Stored || e.Size == 0) {
-      written = WriteWholeFile(path, e.Data, e.Size);
+      written = WriteWholeFile(path, e.Data, e.Size, CREATE_NEW) == TWriteResult::Written;
     } else {
       TMemoryStream out;
       try {
@@ -151,7 +139,7 @@ int TExtractor::Unpack(const std::vector<SfxEntry>& entries) {
         ShowDamaged("a file does not unpack to its length");
         return ExitDamaged;
       }
-      written = WriteWholeFile(path, out.data(), uint32_t(out.size()));
+      written = WriteWholeFile(path, out.data(), out.size(), CREATE_NEW) == TWriteResult::Written;
     }
     if (!written) {
       ShowError("Setup could not write the file\r\n" + path + "\r\nPlease check the free space of your temporary folder.");

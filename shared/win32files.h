@@ -1,0 +1,31 @@
+// Small Win32 helpers that both programs and the self-extractor share: whether a file or a folder
+// exists, creating a folder with its parents, writing a whole file, and the system's words for an
+// error code. Windows only.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+
+// A file that exists and is no folder.
+bool FileExists(const std::string& path);
+
+// A folder that exists.
+bool DirectoryExists(const std::string& path);
+
+// Creates the folder dir (with or without a backslash at the end) and every missing parent; a
+// network path's server and share are taken as given. True when the folder exists afterwards.
+// When not, failed (if given) names the first folder that could not be created, or dir itself,
+// and GetLastError() says why.
+bool ForceDirectories(const std::string& dir, std::string* failed = nullptr);
+
+// Writes size bytes to the file at path, created by disposition (CREATE_ALWAYS replaces a file,
+// CREATE_NEW fails on one). Anything but Written leaves the reason in GetLastError(); a write that
+// takes fewer bytes than given is a full disk.
+enum class TWriteResult { Written, NotCreated, NotWritten };
+TWriteResult WriteWholeFile(const std::string& path, const void* data, size_t size, DWORD disposition);
+
+// The system's text for an error code without the line break and blanks it ends with; empty when
+// the system has none.
+std::string SystemMessage(DWORD code);

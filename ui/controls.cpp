@@ -1,0 +1,212 @@
+// The layer's controls that a window of the setup runtime never shows: radio buttons, bevels,
+// list views, list boxes, combo boxes, spin edits, pop-up menus, and hints. In an object of their
+// own, so that a program that uses none of them links none of their code.
+#include "ui/ui.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace ui {
+
+// In ui.cpp.
+TControl* FromHandle(HWND h);
+std::string ListViewText(HWND h, int row, int column);
+int ListViewInsert(HWND h, const std::string& caption);
+
+namespace {
+void ListViewSetText(HWND h, int row, int column, const std::string& s) {
+  LVITEMA it{};
+  it.iSubItem = column;
+  it.pszText = const_cast<char*>(s.c_str());
+  SendMessageA(h, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&it));
+}
+}  // namespace
+
+void TControl::SetHint(const std::string& hint) {
+  Hint = hint;
+  if (!Form->Tooltip)
+    Form->Tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                    Form->Handle, nullptr, GetModuleHandleA(nullptr), nullptr);
+  TOOLINFOA ti{};
+  ti.cbSize = TTTOOLINFOA_V1_SIZE;
+  ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  ti.hwnd = Form->Handle;
+  ti.uId = reinterpret_cast<UINT_PTR>(Handle);
+  ti.lpszText = Hint.data();
+  SendMessageA(Form->Tooltip, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+  SendMessageA(Form->Tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+TRadioButton::TRadioButton(TControl& parent, TTextArg name, TTextArg caption, int x,
+                           int y, int w, int h, bool checked) {
+  Create(parent, name, "BUTTON", caption, BS_RADIOBUTTON | WS_TABSTOP, 0, x, y, w, h);
+  SendMessageA(Handle, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TRadioButton::SetChecked(bool on) {
+  bool was = Checked();
+  if (on)
+    for (HWND s = GetWindow(GetParent(Handle), GW_CHILD); s; s = GetWindow(s, GW_HWNDNEXT))
+      if (s != Handle && dynamic_cast<TRadioButton*>(FromHandle(s)))
+        SendMessageA(s, BM_SETCHECK, BST_UNCHECKED, 0);
+  SendMessageA(Handle, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+  if (on && !was && OnClick) OnClick();
+}
+
+void TRadioButton::Command(int code) {
+  if (code == BN_CLICKED) SetChecked(true);
+}
+
+TBevel::TBevel(TControl& parent, TTextArg name, TBevelShape shape, int x, int y, int w, int h) {
+  Create(parent, name, "STATIC", "", shape == TBevelShape::Frame ? SS_ETCHEDFRAME : SS_ETCHEDHORZ, 0, x, y,
+         w, h);
+}
+
+TListView::TListView(TControl& parent, TTextArg name, std::vector<TColumn> columns, int x, int y,
+                     int w, int h, bool multiSelect) {
+  Create(parent, name, WC_LISTVIEWA, "", LVS_REPORT | LVS_SHOWSELALWAYS | WS_TABSTOP | (multiSelect ? 0 : LVS_SINGLESEL),
+         WS_EX_CLIENTEDGE, x, y, w, h);
+  ListView_SetExtendedListViewStyle(Handle, LVS_EX_FULLROWSELECT);
+  for (size_t i = 0; i < columns.size(); ++i) {
+    LVCOLUMNA c{};
+    c.mask = LVCF_TEXT | LVCF_WIDTH;
+    c.pszText = const_cast<char*>(columns[i].Caption);
+    c.cx = columns[i].Width;
+    SendMessageA(Handle, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&c));
+  }
+}
+
+int TListView::AddRow(const std::vector<std::string>& cells) {
+  int row = ListViewInsert(Handle, cells.empty() ? std::string() : cells[0]);
+  for (size_t i = 1; i < cells.size(); ++i) ListViewSetText(Handle, row, static_cast<int>(i), cells[i]);
+  return row;
+}
+
+std::string TListView::Cell(int row, int column) const { return ListViewText(Handle, row, column); }
+
+std::vector<std::string> TListView::Row(int row) const {
+  std::vector<std::string> cells;
+  for (int c = 0, n = ColumnCount(); c < n; ++c) cells.push_back(Cell(row, c));
+  return cells;
+}
+
+void TListView::SetCell(int row, int column, const std::string& s) { ListViewSetText(Handle, row, column, s); }
+
+void TListView::EndUpdate() {
+  SendMessageA(Handle, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(Handle, nullptr, TRUE);
+}
+
+int TListView::ColumnCount() const {
+  return static_cast<int>(SendMessageA(ListView_GetHeader(Handle), HDM_GETITEMCOUNT, 0, 0));
+}
+
+std::string TListView::ColumnCaption(int column) const {
+  char buf[256] = "";
+  LVCOLUMNA c{};
+  c.mask = LVCF_TEXT;
+  c.pszText = buf;
+  c.cchTextMax = sizeof buf;
+  SendMessageA(Handle, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&c));
+  return buf;
+}
+
+TListBox::TListBox(TControl& parent, TTextArg name, int x, int y, int w, int h) {
+  Create(parent, name, "LISTBOX", "", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
+         WS_EX_CLIENTEDGE, x, y, w, h);
+}
+
+std::string TListBox::Item(int i) const {
+  int n = static_cast<int>(SendMessageA(Handle, LB_GETTEXTLEN, i, 0));
+  if (n < 0) return {};
+  std::string s(n + 1, '\0');
+  s.resize(SendMessageA(Handle, LB_GETTEXT, i, reinterpret_cast<LPARAM>(s.data())));
+  return s;
+}
+
+std::vector<std::string> TListBox::Items() const {
+  std::vector<std::string> v;
+  for (int i = 0, n = Count(); i < n; ++i) v.push_back(Item(i));
+  return v;
+}
+
+void TListBox::EndUpdate() {
+  SendMessageA(Handle, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(Handle, nullptr, TRUE);
+}
+
+TComboBox::TComboBox(TControl& parent, TTextArg name, TComboStyle style, int x, int y, int w,
+                     int dropHeight, int maxLength)
+    : Style(style) {
+  Create(parent, name, "COMBOBOX", "",
+         (style == TComboStyle::DropDown ? CBS_DROPDOWN | CBS_AUTOHSCROLL : CBS_DROPDOWNLIST) | WS_VSCROLL | WS_TABSTOP,
+         0, x, y, w, dropHeight);
+  if (maxLength) SetMaxLength(maxLength);
+}
+
+std::string TComboBox::Item(int i) const {
+  int n = static_cast<int>(SendMessageA(Handle, CB_GETLBTEXTLEN, i, 0));
+  if (n < 0) return {};
+  std::string s(n + 1, '\0');
+  s.resize(SendMessageA(Handle, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(s.data())));
+  return s;
+}
+
+std::vector<std::string> TComboBox::Items() const {
+  std::vector<std::string> v;
+  for (int i = 0, n = Count(); i < n; ++i) v.push_back(Item(i));
+  return v;
+}
+
+void TComboBox::Clear() {
+  ClearItems();
+  SetWindowTextA(Handle, "");
+}
+
+void TComboBox::SetText(const std::string& s) {
+  if (Style == TComboStyle::DropDown)
+    SetWindowTextA(Handle, s.c_str());
+  else
+    SetItemIndex(static_cast<int>(SendMessageA(Handle, CB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(s.c_str()))));
+}
+
+void TComboBox::Command(int code) {
+  if ((code == CBN_SELCHANGE || code == CBN_EDITCHANGE) && OnChange) OnChange();
+}
+
+TSpinEdit::TSpinEdit(TControl& parent, TTextArg name, int x, int y, int w, int h, int minValue,
+                     int maxValue, int value)
+    : MinValue(minValue), MaxValue(maxValue) {
+  Create(parent, name, "EDIT", std::to_string(value), ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, x, y, w, h);
+  UpDown = CreateWindowExA(0, UPDOWN_CLASSA, "",
+                           WS_CHILD | WS_VISIBLE | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS | UDS_SETBUDDYINT,
+                           0, 0, 0, 0, GetParent(Handle), nullptr, GetModuleHandleA(nullptr), nullptr);
+  SendMessageA(UpDown, UDM_SETBUDDY, reinterpret_cast<WPARAM>(Handle), 0);
+  SendMessageA(UpDown, UDM_SETRANGE32, minValue, maxValue);
+  SendMessageA(UpDown, UDM_SETPOS32, 0, value);
+}
+
+int TSpinEdit::Value() const {
+  std::string s = Text();
+  char* end = nullptr;
+  long v = std::strtol(s.c_str(), &end, 10);
+  if (s.empty() || *end || s[0] == ' ') return MinValue;
+  return static_cast<int>(std::clamp<long>(v, MinValue, MaxValue));
+}
+
+void TSpinEdit::Command(int code) {
+  if (code == EN_KILLFOCUS) {
+    int v = Value();
+    if (Text() != std::to_string(v)) SetValue(v);
+  }
+}
+
+void TPopupMenu::Popup(int screenX, int screenY) {
+  std::vector<std::string> captions;
+  for (TMenuItem* i : Items) captions.push_back(i->Caption);
+  int k = Dialogs().Popup(Form.Handle, captions, POINT{screenX, screenY});
+  if (k >= 0 && k < static_cast<int>(Items.size()) && Items[k]->OnClick) Items[k]->OnClick();
+}
+
+}  // namespace ui
