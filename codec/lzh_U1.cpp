@@ -131,14 +131,17 @@ void TreeInsert(TLzhState& st, int r) {
         int score = (i << 12) | ((p - r) & kLzhRingMask);
         best = score > best ? score : best;
       }
-      q = int(ge ? g : l);
+      // The way down is as likely left as right: chosen by masks, not by a jump the processor
+      // would mispredict half of the time.
+      const uint64_t right = 0 - uint64_t(ge);
+      q = int(l ^ ((l ^ g) & unsigned(right)));
       if (q == kLzhNil) {
         (ge ? links[p].RightLink : links[p].LeftLink) = uint16_t(r);
         st.ParentLink[r] = uint16_t(p);
         break;
       }
-      n1 = ge ? g1 : l1;
-      n = ge ? gn : ln;
+      n1 = l1 ^ ((l1 ^ g1) & right);
+      n.v = ln.v ^ ((ln.v ^ gn.v) & uint32_t(right));
     }
   } else {
     links[p].RightLink = uint16_t(r);
