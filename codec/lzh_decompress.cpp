@@ -123,7 +123,7 @@ inline void CopyMatch(TOutput& out, size_t distance, int j) {
 }
 
 // The symbol at the reader, the slots of its path in path[0..depth); as LzhDecodeSymbol.
-inline int DecodeSymbol(TLzhState& st, TBlockBits& in) {
+[[gnu::always_inline]] inline int DecodeSymbol(TLzhState& st, TBlockBits& in) {
   const int16_t* child = st.NodeChild;
   const int16_t* grand = st.NodeGrand;
   in.Fill();
