@@ -83,56 +83,18 @@ void LzhHuffRebuild(TLzhState& st) {
   if (st.KeepGrand) HuffGrandAll(st);
 }
 
-namespace {
-
-// Slot s has just grown to k, beyond its right neighbour: it trades places with the highest
-// slot l still below k (the sentinel stops the scan), which keeps the slots ordered. Answers l.
-inline int HuffSwapUp(TLzhState& st, int s, unsigned k) {
-  uint16_t* freq = st.NodeFreq;
-  int16_t* child = st.NodeChild;
-  int16_t* parent = st.NodeParent;
-  int l = s + 1;
-  while (k > freq[l + 1]) l++;
-  freq[s] = freq[l];
-  freq[l] = uint16_t(k);
-  int i = child[s];
-  parent[i] = int16_t(l);
-  if (i < kLzhNodes) parent[i + 1] = int16_t(l);
-  int j = child[l];
-  child[l] = int16_t(i);
-  parent[j] = int16_t(s);
-  if (j < kLzhNodes) parent[j + 1] = int16_t(s);
-  child[s] = int16_t(j);
-  // NodeGrand: the rows of s and l trade places with their subtrees; the parents of s and l
-  // (neither is the root) see a new child value below them.
-  if (!st.KeepGrand) return l;
-  int16_t* grand = st.NodeGrand;
-  std::swap(grand[2 * s], grand[2 * l]);
-  std::swap(grand[2 * s + 1], grand[2 * l + 1]);
-  int ps = parent[s], pl = parent[l];
-  grand[2 * ps + (s - child[ps])] = int16_t(j);
-  grand[2 * pl + (l - child[pl])] = int16_t(i);
-  return l;
-}
-
-// Counts one more on the way up from slot s to the root.
-inline void HuffCountUp(TLzhState& st, int s) {
-  uint16_t* freq = st.NodeFreq;
-  do {
-    unsigned k = ++freq[s];
-    if (k > freq[s + 1]) s = HuffSwapUp(st, s, k);
-    s = st.NodeParent[s];
-  } while (s != 0);
-}
-
-}  // namespace
-
 // Counts one more c and restores the ordering of the slots by frequency.
 void LzhHuffUpdate(TLzhState& st, int c) {
   if (st.NodeFreq[kLzhRoot] == kLzhMaxFreq) LzhHuffRebuild(st);
-  HuffCountUp(st, st.NodeParent[kLzhNodes + c]);
+  if (st.KeepGrand)
+    lzh_detail::HuffCountUp<true>(st, st.NodeParent[kLzhNodes + c]);
+  else
+    lzh_detail::HuffCountUp<false>(st, st.NodeParent[kLzhNodes + c]);
 }
 
 void LzhHuffMoveUp(TLzhState& st, int s, unsigned k) {
-  HuffCountUp(st, st.NodeParent[HuffSwapUp(st, s, k)]);
+  if (st.KeepGrand)
+    lzh_detail::HuffMoveUp<true>(st, s, k);
+  else
+    lzh_detail::HuffMoveUp<false>(st, s, k);
 }

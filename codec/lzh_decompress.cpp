@@ -165,7 +165,7 @@ inline void CopyMatch(TOutput& out, size_t distance, int j) {
       int slot = path[j];
       unsigned k = ++freq[slot];
       if (k > freq[slot + 1]) {
-        LzhHuffMoveUp(st, slot, k);
+        lzh_detail::HuffMoveUp<true>(st, slot, k);
         return c;
       }
     }
