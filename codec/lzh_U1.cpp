@@ -47,7 +47,7 @@ void LzhHuffInit(TLzhState& st) {
     st.NodeChild[s] = int16_t(i);
     st.NodeParent[i] = st.NodeParent[i + 1] = int16_t(s);
   }
-  st.NodeFreq[kLzhNodes] = 0xFFFF;
+  for (int i = kLzhNodes; i < kLzhNodes + 4; i++) st.NodeFreq[i] = 0xFFFF;
   st.NodeParent[kLzhRoot] = 0;
   if (st.KeepGrand) HuffGrandAll(st);
 }

@@ -15,6 +15,7 @@
 // callback throws, so two runs never share state.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -74,7 +75,7 @@ struct TLzhState {
   // Huffman tree in slots 0..626 ordered by frequency (slot 627: a sentinel of 0xFFFF).
   // NodeChild: first child of an internal node (the second is the next slot), or 627 + symbol.
   // NodeParent[627 + c]: the slot holding symbol c's leaf.
-  uint16_t NodeFreq[kLzhNodes + 1];
+  uint16_t NodeFreq[kLzhNodes + 4];  // 628..630: more sentinels, for reads of 4 slots at once
   int16_t NodeParent[kLzhNodes + kLzhSymbols];
   int16_t NodeChild[kLzhNodes];
   // For the decoder, two levels in one load: NodeGrand[2 * x + b] = NodeChild[NodeChild[x] + b]
@@ -136,8 +137,19 @@ inline int HuffSwapUp(TLzhState& st, int s, unsigned k) {
   uint16_t* freq = st.NodeFreq;
   int16_t* child = st.NodeChild;
   int16_t* parent = st.NodeParent;
+  // The slots from s + 1 up to l all hold k - 1; their run is measured 4 slots at a time (the
+  // sentinels end it), without a jump per slot.
   int l = s + 1;
-  while (k > freq[l + 1]) l++;
+  for (;;) {
+    uint64_t four;
+    std::memcpy(&four, &freq[l + 1], 8);
+    four ^= 0x0001000100010001ull * (k - 1);  // 0 in each slot still below k
+    if (four != 0) {
+      l += (std::endian::native == std::endian::little ? std::countr_zero(four) : std::countl_zero(four)) / 16;
+      break;
+    }
+    l += 4;
+  }
   freq[s] = freq[l];
   freq[l] = uint16_t(k);
   int i = child[s];
