@@ -1,13 +1,17 @@
 // lzh_bench c IN OUT        compresses IN into the LZH block OUT
 // lzh_bench d IN OUT        decompresses the LZH block IN into OUT
-// lzh_bench bench [FILE...] compress and decompress throughput (MB = 10^6 bytes) and the ratio of
-//                           each file; without files the two corpora of scripts/bench-corpus
+// lzh_bench bench [FILE...] compress and decompress throughput (MB = 10^6 bytes) of our coder and
+//                           of the plain reference coder side by side (medians of interleaved
+//                           runs), and the compression ratio of each file; without files the two
+//                           corpora of scripts/bench-corpus
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "bench/lzh_reference.h"
 #include "codec/lzh.h"
 
 namespace {
@@ -52,7 +56,16 @@ int Convert(bool compress, const std::string& inPath, const std::string& outPath
   return 0;
 }
 
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+// Each corpus is compressed and decompressed kRuns times by our coder and by the reference, the
+// four runs of a round one after the other, so that both meet the machine in the same state;
+// the table gives the medians. Both must write the same block, and each must restore the other's.
 int Bench(std::vector<std::string> files) {
+  constexpr int kRuns = 5;
   if (files.empty()) {
     std::string dir = std::string(CV_SOURCE_DIR) + "/build/bench-corpus/";
 #ifndef _WIN32
@@ -61,29 +74,46 @@ int Bench(std::vector<std::string> files) {
 #endif
     files = {dir + "text10m.bin", dir + "bin10m.bin"};
   }
-  std::printf("%-40s %10s %7s %12s %12s\n", "file", "bytes", "ratio", "comp MB/s", "decomp MB/s");
+  std::printf("%-24s %10s %6s | %-25s | %-25s\n", "", "", "", "   compress MB/s", "   decompress MB/s");
+  std::printf("%-24s %10s %6s | %8s %8s %7s | %8s %8s %7s\n", "file", "bytes", "ratio", "ours", "ref", "ours/ref",
+              "ours", "ref", "ours/ref");
   int status = 0;
   for (const std::string& path : files) {
-    TMemoryStream in, block, back;
+    TMemoryStream in;
     if (!ReadFile(path, in) || in.size() > 0x7FFFFFFF) {
       std::fprintf(stderr, "lzh_bench: cannot read %s (scripts/bench-corpus builds the corpora)\n", path.c_str());
       status = 1;
       continue;
     }
-    auto t0 = std::chrono::steady_clock::now();
-    Run(true, in, block);
-    double tc = Seconds(t0);
-    t0 = std::chrono::steady_clock::now();
-    Run(false, block, back);
-    double td = Seconds(t0);
-    if (back != in) {
-      std::fprintf(stderr, "lzh_bench: %s does not round-trip\n", path.c_str());
+    const int32_t size = int32_t(in.size());
+    std::vector<double> oc, rc, od, rd;
+    TMemoryStream block, refBlock, back, refBack;
+    bool same = true;
+    for (int run = 0; run < kRuns; run++) {
+      auto t0 = std::chrono::steady_clock::now();
+      Run(true, in, block);
+      oc.push_back(Seconds(t0));
+      t0 = std::chrono::steady_clock::now();
+      refBlock = RefLzhCompress(in.data(), size);
+      rc.push_back(Seconds(t0));
+      t0 = std::chrono::steady_clock::now();
+      Run(false, refBlock, back);  // each restores the other's block
+      od.push_back(Seconds(t0));
+      t0 = std::chrono::steady_clock::now();
+      RefLzhDecompress(block.data(), int32_t(block.size()), refBack);
+      rd.push_back(Seconds(t0));
+      same = same && block == refBlock && back == in && refBack == in;
+    }
+    if (!same) {
+      std::fprintf(stderr, "lzh_bench: %s: %s\n", path.c_str(),
+                   block != refBlock ? "our block differs from the reference's" : "a block does not restore the input");
       status = 1;
     }
-    std::string name = path.size() > 40 ? "..." + path.substr(path.size() - 37) : path;
-    std::printf("%-40s %10zu %7.3f %12.1f %12.1f\n", name.c_str(), in.size(),
-                in.empty() ? 0.0 : double(block.size()) / double(in.size()), double(in.size()) / 1e6 / tc,
-                double(in.size()) / 1e6 / td);
+    auto mbs = [&](const std::vector<double>& t) { return double(size) / 1e6 / Median(t); };
+    std::string name = path.size() > 24 ? "..." + path.substr(path.size() - 21) : path;
+    std::printf("%-24s %10d %6.3f | %8.1f %8.1f %7.2fx | %8.1f %8.1f %7.2fx\n", name.c_str(), size,
+                size ? double(block.size()) / size : 0.0, mbs(oc), mbs(rc), mbs(oc) / mbs(rc), mbs(od), mbs(rd),
+                mbs(od) / mbs(rd));
   }
   return status;
 }

@@ -26,13 +26,16 @@ class TCustom_lzh {
   TMemoryStream* OutStream = nullptr;  // not owned
   int32_t InSize = 0;
 
-  virtual ~TCustom_lzh() = default;
-  // Both answer false when there is no output stream or the coder's tables cannot be had;
-  // Decompress also for a block of 4 bytes or less.
-  virtual bool Compress();
-  virtual bool Decompress();
+  // Both answer false when there is no output stream or the coder's tables cannot be had (the
+  // stream then keeps what was written); Decompress also for a block of 4 bytes or less. They
+  // are not virtual: the object's table would pull both halves of the codec into every program,
+  // where each links only the half it runs (lzh_compress.cpp for the creator, lzh_decompress.cpp
+  // for setup and the extractor).
+  bool Compress();
+  bool Decompress();
 
-  // The coder's callbacks; each call of the coder moves one byte.
+  // The coder's callbacks; each call of the coder moves one byte. Decompress reads the block and
+  // writes the stream itself, with the same effect.
   // ReadInput copies up to count bytes of the input block (none at its end, as often as asked).
   void ReadInput(uint8_t* buffer, uint16_t count, uint16_t& done);
   // WriteOutput appends count bytes to OutStream.

@@ -1,8 +1,8 @@
-// The LZH coder: tables, match tree and Huffman model. The parts that touch the callbacks are
+// The LZH coder's tables and its adaptive Huffman model, which both directions share. The match
+// tree (lzh_U1_tree.cpp) serves only the encoder; the parts that touch the callbacks are
 // templates in lzh_U1.h.
 #include "codec/lzh_U1.h"
 
-#include <bit>
 #include <new>
 #include <utility>
 
@@ -14,180 +14,6 @@ TLzhTables LzhAllocTables() {
 
 // Giving memory back cannot fail here, so kLzhFreeError is never raised.
 void LzhFreeTables(TLzhTables& st) { st.reset(); }
-
-// ---- Match tree ----
-
-void LzhTreeInit(TLzhState& st) {
-  for (int i = kLzhRingSize + 1; i <= kLzhRingSize + 256; i++) st.Links[i].RightLink = kLzhNil;
-  for (int i = 0; i <= kLzhRingSize; i++) st.ParentLink[i] = kLzhNil;
-}
-
-namespace {
-
-inline uint64_t Load64(const uint8_t* p) {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  return v;
-}
-
-inline uint64_t BigEndian64(uint64_t v) {
-  if constexpr (std::endian::native == std::endian::little) return __builtin_bswap64(v);
-  return v;
-}
-
-// Both links of a node in one load.
-struct TBothLinks {
-  uint32_t v;
-  unsigned Left() const { return uint16_t(std::endian::native == std::endian::little ? v : v >> 16); }
-  unsigned Right() const { return uint16_t(std::endian::native == std::endian::little ? v >> 16 : v); }
-};
-
-inline TBothLinks LoadLinks(const TLzhState::TLzhLinks* links, unsigned p) {
-  TBothLinks b;
-  std::memcpy(&b.v, &links[p], 4);
-  return b;
-}
-
-// Bytes from..59 of key and p, the bytes before being equal: how many leading bytes are equal
-// (from..60), and whether key sorts after p or equals it. A word at a time, the last one ending
-// at byte 59.
-int CompareFrom(const uint8_t* key, const uint8_t* p, int from, bool& ge) {
-  for (int i = from;; i += 8) {
-    if (i > kLzhLookAhead - 8) i = kLzhLookAhead - 8;
-    uint64_t a = BigEndian64(Load64(key + i)), b = BigEndian64(Load64(p + i));
-    if (a != b) {
-      ge = a > b;
-      return i + std::countl_zero(a ^ b) / 8;
-    }
-    if (i == kLzhLookAhead - 8) break;
-  }
-  ge = true;
-  return kLzhLookAhead;
-}
-
-// The link of q's parent that points to q now points to r.
-inline void Relink(TLzhState& st, int q, int r) {
-  TLzhState::TLzhLinks& up = st.Links[st.ParentLink[q]];
-  if (up.RightLink == q)
-    up.RightLink = uint16_t(r);
-  else
-    up.LeftLink = uint16_t(r);
-}
-
-// A full match at p: r takes p's place and p leaves the tree.
-void TreeReplace(TLzhState& st, int p, int r) {
-  TLzhState::TLzhLinks* links = st.Links;
-  uint16_t* parent = st.ParentLink;
-  parent[r] = parent[p];
-  links[r] = links[p];
-  parent[links[p].LeftLink] = uint16_t(r);
-  parent[links[p].RightLink] = uint16_t(r);
-  Relink(st, p, r);
-  parent[p] = kLzhNil;
-}
-
-// Inserts ring position r; with kFindMatch also finds the longest match for the 60 bytes there:
-// a longer match wins, among equally long ones below 60 the nearest, and the first full match
-// ends the search. The walk down the tree is a chain of dependent loads, so while a node is
-// compared, the first word and the links of both its children are already on their way (for
-// an absent child they are read at index NIL: in range, and never used). Most nodes differ
-// from the key within bytes 1..8, compared as one big-endian word.
-template <bool kFindMatch>
-void TreeInsert(TLzhState& st, int r) {
-  const uint8_t* ring = st.Ring;
-  const uint8_t* ring1 = ring + 1;  // a node's bytes 1..8 start here, at no cost in the address
-  const uint8_t* key = ring + r;
-  TLzhState::TLzhLinks* links = st.Links;
-  links[r].LeftLink = links[r].RightLink = kLzhNil;
-  int p = kLzhRingSize + 1 + key[0];
-  int q = links[p].RightLink;
-  bool ge = true;
-  int best = 0;  // with kFindMatch: length << 12 | (4,095 - offset) of the best node so far
-  if (q != kLzhNil) {
-    const uint64_t k1 = BigEndian64(Load64(key + 1));
-    uint64_t n1 = BigEndian64(Load64(ring1 + q));
-    TBothLinks n = LoadLinks(links, q);
-    for (;;) {
-      p = q;
-      unsigned l = n.Left(), g = n.Right();
-      uint64_t l1 = BigEndian64(Load64(ring1 + l)), g1 = BigEndian64(Load64(ring1 + g));
-      TBothLinks ln = LoadLinks(links, l), gn = LoadLinks(links, g);
-      int i;
-      if (k1 != n1) [[likely]] {
-        ge = k1 > n1;
-        i = kFindMatch ? 1 + std::countl_zero(k1 ^ n1) / 8 : 0;
-      } else {
-        i = CompareFrom(key, ring + p, 9, ge);
-        if (i == kLzhLookAhead) [[unlikely]] {
-          // The first full match: no earlier node can have scored as high.
-          if (kFindMatch) best = (i << 12) | ((p - r) & kLzhRingMask);
-          TreeReplace(st, p, r);
-          break;
-        }
-      }
-      if constexpr (kFindMatch) {
-        // Longer wins, then nearer: one score, the length above (p - r) & 4,095 = 4,095 - offset,
-        // taken by max without a branch. A best of length 2 or less means no match.
-        int score = (i << 12) | ((p - r) & kLzhRingMask);
-        best = score > best ? score : best;
-      }
-      q = int(ge ? g : l);
-      if (q == kLzhNil) {
-        (ge ? links[p].RightLink : links[p].LeftLink) = uint16_t(r);
-        st.ParentLink[r] = uint16_t(p);
-        break;
-      }
-      n1 = ge ? g1 : l1;
-      n = ge ? gn : ln;
-    }
-  } else {
-    links[p].RightLink = uint16_t(r);
-    st.ParentLink[r] = uint16_t(p);
-  }
-  if constexpr (kFindMatch) {
-    if ((best >> 12) > kLzhThreshold) {
-      st.MatchLength = best >> 12;
-      st.MatchOffset = kLzhRingMask - (best & kLzhRingMask);
-    } else {
-      st.MatchLength = 0;
-    }
-  }
-}
-
-}  // namespace
-
-void LzhTreeInsert(TLzhState& st, int r, bool findMatch) {
-  if (findMatch)
-    TreeInsert<true>(st, r);
-  else
-    TreeInsert<false>(st, r);
-}
-
-void LzhTreeDelete(TLzhState& st, int p) {
-  TLzhState::TLzhLinks* links = st.Links;
-  uint16_t* parent = st.ParentLink;
-  if (parent[p] == kLzhNil) return;
-  int q;
-  if (links[p].RightLink == kLzhNil) {
-    q = links[p].LeftLink;
-  } else if (links[p].LeftLink == kLzhNil) {
-    q = links[p].RightLink;
-  } else {
-    q = links[p].LeftLink;
-    if (links[q].RightLink != kLzhNil) {
-      do q = links[q].RightLink; while (links[q].RightLink != kLzhNil);
-      links[parent[q]].RightLink = links[q].LeftLink;
-      parent[links[q].LeftLink] = parent[q];
-      links[q].LeftLink = links[p].LeftLink;
-      parent[links[p].LeftLink] = uint16_t(q);
-    }
-    links[q].RightLink = links[p].RightLink;
-    parent[links[p].RightLink] = uint16_t(q);
-  }
-  parent[q] = parent[p];
-  Relink(st, p, q);
-  parent[p] = kLzhNil;
-}
 
 // ---- Adaptive Huffman model ----
 
@@ -221,7 +47,7 @@ void LzhHuffInit(TLzhState& st) {
     st.NodeChild[s] = int16_t(i);
     st.NodeParent[i] = st.NodeParent[i + 1] = int16_t(s);
   }
-  st.NodeFreq[kLzhNodes] = 0xFFFF;
+  for (int i = kLzhNodes; i < kLzhNodes + 4; i++) st.NodeFreq[i] = 0xFFFF;
   st.NodeParent[kLzhRoot] = 0;
   if (st.KeepGrand) HuffGrandAll(st);
 }
@@ -257,56 +83,18 @@ void LzhHuffRebuild(TLzhState& st) {
   if (st.KeepGrand) HuffGrandAll(st);
 }
 
-namespace {
-
-// Slot s has just grown to k, beyond its right neighbour: it trades places with the highest
-// slot l still below k (the sentinel stops the scan), which keeps the slots ordered. Answers l.
-inline int HuffSwapUp(TLzhState& st, int s, unsigned k) {
-  uint16_t* freq = st.NodeFreq;
-  int16_t* child = st.NodeChild;
-  int16_t* parent = st.NodeParent;
-  int l = s + 1;
-  while (k > freq[l + 1]) l++;
-  freq[s] = freq[l];
-  freq[l] = uint16_t(k);
-  int i = child[s];
-  parent[i] = int16_t(l);
-  if (i < kLzhNodes) parent[i + 1] = int16_t(l);
-  int j = child[l];
-  child[l] = int16_t(i);
-  parent[j] = int16_t(s);
-  if (j < kLzhNodes) parent[j + 1] = int16_t(s);
-  child[s] = int16_t(j);
-  // NodeGrand: the rows of s and l trade places with their subtrees; the parents of s and l
-  // (neither is the root) see a new child value below them.
-  if (!st.KeepGrand) return l;
-  int16_t* grand = st.NodeGrand;
-  std::swap(grand[2 * s], grand[2 * l]);
-  std::swap(grand[2 * s + 1], grand[2 * l + 1]);
-  int ps = parent[s], pl = parent[l];
-  grand[2 * ps + (s - child[ps])] = int16_t(j);
-  grand[2 * pl + (l - child[pl])] = int16_t(i);
-  return l;
-}
-
-// Counts one more on the way up from slot s to the root.
-inline void HuffCountUp(TLzhState& st, int s) {
-  uint16_t* freq = st.NodeFreq;
-  do {
-    unsigned k = ++freq[s];
-    if (k > freq[s + 1]) s = HuffSwapUp(st, s, k);
-    s = st.NodeParent[s];
-  } while (s != 0);
-}
-
-}  // namespace
-
 // Counts one more c and restores the ordering of the slots by frequency.
 void LzhHuffUpdate(TLzhState& st, int c) {
   if (st.NodeFreq[kLzhRoot] == kLzhMaxFreq) LzhHuffRebuild(st);
-  HuffCountUp(st, st.NodeParent[kLzhNodes + c]);
+  if (st.KeepGrand)
+    lzh_detail::HuffCountUp<true>(st, st.NodeParent[kLzhNodes + c]);
+  else
+    lzh_detail::HuffCountUp<false>(st, st.NodeParent[kLzhNodes + c]);
 }
 
 void LzhHuffMoveUp(TLzhState& st, int s, unsigned k) {
-  HuffCountUp(st, st.NodeParent[HuffSwapUp(st, s, k)]);
+  if (st.KeepGrand)
+    lzh_detail::HuffMoveUp<true>(st, s, k);
+  else
+    lzh_detail::HuffMoveUp<false>(st, s, k);
 }

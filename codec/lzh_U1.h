@@ -15,10 +15,12 @@
 // callback throws, so two runs never share state.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <utility>
 
 // Its messages are the fixed texts below. It holds no string of its own: a std::string member
 // would bring the library's whole string and exception-class code into the self-extractor stub,
@@ -73,7 +75,7 @@ struct TLzhState {
   // Huffman tree in slots 0..626 ordered by frequency (slot 627: a sentinel of 0xFFFF).
   // NodeChild: first child of an internal node (the second is the next slot), or 627 + symbol.
   // NodeParent[627 + c]: the slot holding symbol c's leaf.
-  uint16_t NodeFreq[kLzhNodes + 1];
+  uint16_t NodeFreq[kLzhNodes + 4];  // 628..630: more sentinels, for reads of 4 slots at once
   int16_t NodeParent[kLzhNodes + kLzhSymbols];
   int16_t NodeChild[kLzhNodes];
   // For the decoder, two levels in one load: NodeGrand[2 * x + b] = NodeChild[NodeChild[x] + b]
@@ -126,6 +128,67 @@ constexpr TOffsetCodes MakeOffsetCodes() {
 }
 
 inline constexpr TOffsetCodes kOffsetCodes = MakeOffsetCodes();
+
+// Slot s has just grown to k, beyond its right neighbour: it trades places with the highest
+// slot l still below k (the sentinel stops the scan), which keeps the slots ordered. Answers l.
+// With kGrand, NodeGrand follows.
+template <bool kGrand>
+inline int HuffSwapUp(TLzhState& st, int s, unsigned k) {
+  uint16_t* freq = st.NodeFreq;
+  int16_t* child = st.NodeChild;
+  int16_t* parent = st.NodeParent;
+  // The slots from s + 1 up to l all hold k - 1; their run is measured 4 slots at a time (the
+  // sentinels end it), without a jump per slot.
+  int l = s + 1;
+  for (;;) {
+    uint64_t four;
+    std::memcpy(&four, &freq[l + 1], 8);
+    four ^= 0x0001000100010001ull * (k - 1);  // 0 in each slot still below k
+    if (four != 0) {
+      l += (std::endian::native == std::endian::little ? std::countr_zero(four) : std::countl_zero(four)) / 16;
+      break;
+    }
+    l += 4;
+  }
+  freq[s] = freq[l];
+  freq[l] = uint16_t(k);
+  int i = child[s];
+  parent[i] = int16_t(l);
+  if (i < kLzhNodes) parent[i + 1] = int16_t(l);
+  int j = child[l];
+  child[l] = int16_t(i);
+  parent[j] = int16_t(s);
+  if (j < kLzhNodes) parent[j + 1] = int16_t(s);
+  child[s] = int16_t(j);
+  if constexpr (kGrand) {
+    // The rows of s and l trade places with their subtrees; the parents of s and l (neither is
+    // the root) see a new child value below them.
+    int16_t* grand = st.NodeGrand;
+    std::swap(grand[2 * s], grand[2 * l]);
+    std::swap(grand[2 * s + 1], grand[2 * l + 1]);
+    int ps = parent[s], pl = parent[l];
+    grand[2 * ps + (s - child[ps])] = int16_t(j);
+    grand[2 * pl + (l - child[pl])] = int16_t(i);
+  }
+  return l;
+}
+
+// Counts one more on the way up from slot s to the root.
+template <bool kGrand>
+inline void HuffCountUp(TLzhState& st, int s) {
+  uint16_t* freq = st.NodeFreq;
+  do {
+    unsigned k = ++freq[s];
+    if (k > freq[s + 1]) s = HuffSwapUp<kGrand>(st, s, k);
+    s = st.NodeParent[s];
+  } while (s != 0);
+}
+
+// The rest of an update at slot s, just counted up to k and now above its right neighbour.
+template <bool kGrand>
+inline void HuffMoveUp(TLzhState& st, int s, unsigned k) {
+  HuffCountUp<kGrand>(st, st.NodeParent[HuffSwapUp<kGrand>(st, s, k)]);
+}
 
 }  // namespace lzh_detail
 

@@ -4,10 +4,36 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
+
+// Every allocation of the test program passes here, so that a test can watch the memory a run
+// holds (live bytes and their peak) and make one size of allocation fail.
+namespace alloc_watch {
+size_t live = 0, peak = 0;
+size_t failSize = 0;  // an allocation of exactly this many bytes fails; 0: none
+}  // namespace alloc_watch
+
+void* operator new(size_t n) {
+  if (n == alloc_watch::failSize && n != 0) throw std::bad_alloc();
+  auto* p = static_cast<size_t*>(std::malloc(n + 16));
+  if (!p) throw std::bad_alloc();
+  *p = n;
+  alloc_watch::live += n;
+  alloc_watch::peak = std::max(alloc_watch::peak, alloc_watch::live);
+  return reinterpret_cast<char*>(p) + 16;
+}
+void operator delete(void* q) noexcept {
+  if (!q) return;
+  auto* p = reinterpret_cast<size_t*>(static_cast<char*>(q) - 16);
+  alloc_watch::live -= *p;
+  std::free(p);
+}
+void operator delete(void* q, size_t) noexcept { operator delete(q); }
 
 namespace {
 
@@ -338,6 +364,67 @@ TEST(Lzh, DecompressesShortAndOddBlocks) {
   EXPECT_EQ(Bytes(out.begin(), out.begin() + 3), B("abc"));
 }
 
+// A block whose trailer claims far more than its stream holds still decodes to the claim, but the
+// memory follows what is produced: no growth past the claim, and a peak (old and new memory side
+// by side while the stream grows) well below twice the output. A sound block takes one allocation.
+TEST(Lzh, DecodingHoldsMemoryNearTheOutputsSize) {
+  struct Case {
+    const char* name;
+    Bytes block;
+    size_t minSize;
+  };
+  const Bytes text = Text(300000, 12);
+  const Case cases[] = {
+      {"a 10-byte block claiming 8,000,000 bytes", WithTrailer({0xF6, 0xFB, 0xBD, 0xE0, 0, 0}, 8000000), 8000000},
+      {"a 10-byte block claiming 200,000 bytes", WithTrailer({0xF6, 0xFB, 0xBD, 0xE0, 0, 0}, 200000), 200000},
+      {"a sound block", Compress(text), text.size()},
+  };
+  for (const Case& c : cases) {
+    Bytes out;
+    size_t before = alloc_watch::live;
+    alloc_watch::peak = before;
+    ASSERT_TRUE(Decompress(c.block, out)) << c.name;
+    size_t peak = alloc_watch::peak - before;
+    ASSERT_GE(out.size(), c.minSize) << c.name;
+    EXPECT_LE(out.capacity(), c.minSize + 128) << c.name;
+    EXPECT_LE(peak, out.size() + out.size() / 4 + 65536) << c.name;
+  }
+}
+
+// The coder's own failures answer false and keep what was written until then: nothing when its
+// tables cannot be had, the bytes so far when the run stops with an ElzhException (here raised by
+// the progress call, the one callback a user can set).
+TEST(Lzh, ItsOwnFailuresKeepWhatWasWritten) {
+  const Bytes input = Text(20000, 13);
+  const Bytes block = Compress(input);
+  for (bool compress : {true, false}) {
+    const Bytes& in = compress ? input : block;
+    const Bytes& whole = compress ? block : input;
+    const char* name = compress ? "compress" : "decompress";
+    TCustom_lzh lzh;
+    Bytes out = {1, 2, 3};
+    lzh.InBuffer = in.data();
+    lzh.InSize = int32_t(in.size());
+    lzh.OutStream = &out;
+
+    alloc_watch::failSize = sizeof(TLzhState);
+    bool ok = compress ? lzh.Compress() : lzh.Decompress();
+    alloc_watch::failSize = 0;
+    EXPECT_FALSE(ok) << name;
+    EXPECT_TRUE(out.empty()) << name;
+
+    static int32_t stopAt;
+    stopAt = lzh.InSize / 2;
+    lzh.OnProgress = [](int32_t left, int32_t) {
+      if (left == stopAt) throw ElzhException(kLzhFreeError);
+    };
+    EXPECT_FALSE(compress ? lzh.Compress() : lzh.Decompress()) << name;
+    ASSERT_GT(out.size(), whole.size() / 4) << name;
+    EXPECT_LT(out.size(), whole.size()) << name;
+    EXPECT_TRUE(std::equal(out.begin(), out.end(), whole.begin())) << name;
+  }
+}
+
 TEST(Lzh, AnswersFalseWithoutAnOutputStream) {
   const Bytes block = {0xF6, 0x80, 1, 0, 0, 0};
   TCustom_lzh lzh;
@@ -445,26 +532,31 @@ TEST(Lzh, SendsCodesLongerThan16BitsWhole) {
 }
 
 // The callbacks' contract: one byte per call, progress after every read, reads past the end
-// answered with nothing.
+// answered with nothing; decompressing reads the block (trailer included) with the same calls.
 TEST(Lzh, ReportsProgressAfterEveryRead) {
   static std::vector<std::pair<int32_t, int32_t>> calls;
-  calls.clear();
   const Bytes input = Text(500, 3);
-  Bytes out;
-  TCustom_lzh lzh;
-  lzh.InBuffer = input.data();
-  lzh.InSize = int32_t(input.size());
-  lzh.OutStream = &out;
-  lzh.ProgressTag = 42;
-  lzh.OnProgress = [](int32_t left, int32_t tag) { calls.push_back({left, tag}); };
-  ASSERT_TRUE(lzh.Compress());
-  ASSERT_GT(calls.size(), input.size());
-  for (size_t i = 0; i < calls.size(); i++) {
-    EXPECT_EQ(calls[i].first, i < input.size() ? int32_t(input.size() - i - 1) : 0) << i;
-    EXPECT_EQ(calls[i].second, 42);
+  const Bytes block = Compress(input);
+  for (bool compress : {true, false}) {
+    const Bytes& in = compress ? input : block;
+    calls.clear();
+    Bytes out;
+    TCustom_lzh lzh;
+    lzh.InBuffer = in.data();
+    lzh.InSize = int32_t(in.size());
+    lzh.OutStream = &out;
+    lzh.ProgressTag = 42;
+    lzh.OnProgress = [](int32_t left, int32_t tag) { calls.push_back({left, tag}); };
+    ASSERT_TRUE(compress ? lzh.Compress() : lzh.Decompress());
+    EXPECT_EQ(out, compress ? block : input);
+    ASSERT_GE(calls.size(), compress ? in.size() + 1 : in.size());
+    for (size_t i = 0; i < calls.size(); i++) {
+      EXPECT_EQ(calls[i].first, i < in.size() ? int32_t(in.size() - i - 1) : 0) << i;
+      EXPECT_EQ(calls[i].second, 42);
+    }
+    EXPECT_EQ(lzh.InPos, lzh.InSize);
+    EXPECT_EQ(lzh.BytesLeft, 0);
   }
-  EXPECT_EQ(lzh.InPos, lzh.InSize);
-  EXPECT_EQ(lzh.BytesLeft, 0);
 }
 
 TEST(Lzh, ExceptionsOfACallbackPassThrough) {

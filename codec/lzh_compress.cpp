@@ -1,4 +1,4 @@
-// The codec object: one coder run from an input block in memory into a memory stream.
+// TCustom_lzh::Compress: one encoder run from an input block in memory into a memory stream.
 #include "codec/lzh.h"
 
 #include <algorithm>
@@ -49,7 +49,7 @@ bool TCustom_lzh::Compress() {
         [this](uint8_t* buffer, uint16_t count, uint16_t& done) { ReadInput(buffer, count, done); },
         [&out](const uint8_t* buffer, uint16_t n, uint16_t& done) { out.Write(buffer, n, done); });
   } catch (const ElzhException&) {
-    OutStream->clear();
+    out.Finish();  // what the coder wrote stays: nothing, or the stream without its trailer
     return false;
   } catch (...) {
     out.Finish();
@@ -59,32 +59,5 @@ bool TCustom_lzh::Compress() {
   uint32_t n = uint32_t(bytesIn);
   const uint8_t trailer[4] = {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
   OutStream->insert(OutStream->end(), trailer, trailer + 4);
-  return true;
-}
-
-bool TCustom_lzh::Decompress() {
-  if (!OutStream) return false;
-  OutStream->clear();
-  InPos = 0;
-  BytesLeft = 0;
-  if (InSize <= 4) return false;
-  const uint8_t* t = InBuffer + InSize - 4;
-  int32_t count = int32_t(uint32_t(t[0]) | uint32_t(t[1]) << 8 | uint32_t(t[2]) << 16 | uint32_t(t[3]) << 24);
-  // No sound stream expands more than 48 times (a 60-byte match costs at least 10 bits), so a
-  // larger count is not trusted for the first size; the stream grows as the bytes come.
-  TStreamCursor out{*OutStream};
-  try {
-    out.Start(count > 0 ? size_t(std::min<int64_t>(count, int64_t(InSize) * 64)) + kLzhLookAhead : 0);
-    LzhDecodeStream(
-        count, [this](uint8_t* buffer, uint16_t n, uint16_t& done) { ReadInput(buffer, n, done); },
-        [&out](const uint8_t* buffer, uint16_t n, uint16_t& done) { out.Write(buffer, n, done); });
-  } catch (const ElzhException&) {
-    OutStream->clear();
-    return false;
-  } catch (...) {
-    out.Finish();
-    throw;
-  }
-  out.Finish();
   return true;
 }

@@ -1,0 +1,235 @@
+// TCustom_lzh::Decompress: one decoder run from an LZH block in memory into a memory stream.
+//
+// The run reads the block and writes the stream's memory directly instead of through the
+// one-byte callbacks: the bits come in 8 bytes at a time, and the decoded bytes go straight into
+// the output, which also serves as the history that matches copy from (the ring's blank fill is
+// read only by matches that reach back before the first byte). What it reads, decodes and
+// reports is what the callbacks would give.
+#include "codec/lzh.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "codec/lzh_U1.h"
+
+namespace {
+
+inline uint64_t BigEndian64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+  return v;
+}
+
+// The bits of the block, most significant first, at least 57 of them after Fill; past the end of
+// the block, zeros. Every byte taken in is counted in the codec object, with its progress call.
+struct TBlockBits {
+  TCustom_lzh& Lzh;
+  const uint8_t* Next;
+  const uint8_t* const End;
+  uint64_t Buf = 0;  // left-aligned; below Count only bits of the block or zeros
+  unsigned Count = 0;
+
+  void Fill() {
+    if (Count > 56) return;
+    if (End - Next >= 8) [[likely]] {
+      const uint8_t* from = Next;
+      Buf |= BigEndian64(Next) >> Count;
+      Next += (63 - Count) >> 3;
+      Count |= 56;
+      if (Lzh.OnProgress) [[unlikely]]
+        for (const uint8_t* p = from; p != Next; p++) Progress(p + 1);
+      return;
+    }
+    for (; Count <= 56; Count += 8) {  // the last bytes, then zeros
+      if (Next < End) Buf |= uint64_t(*Next++) << (56 - Count);
+      if (Lzh.OnProgress) Progress(Next);
+    }
+  }
+  // A read of the callbacks' kind has ended at p.
+  void Progress(const uint8_t* p) {
+    Lzh.InPos = int32_t(p - Lzh.InBuffer);
+    Lzh.BytesLeft = Lzh.InSize - Lzh.InPos;
+    Lzh.OnProgress(Lzh.BytesLeft, Lzh.ProgressTag);
+  }
+  unsigned Take(unsigned n) {  // n = 1..57 bits, Fill done
+    unsigned v = unsigned(Buf >> (64 - n));
+    Buf <<= n;
+    Count -= n;
+    return v;
+  }
+};
+
+// The output: bytes [0, Pos) are decoded; the stream's memory reaches Limit. Room for a whole
+// match and the overshoot of its 16-byte pieces is kept behind Pos.
+//
+// A sound stream cannot expand more than 48 times (a 60-byte match costs at least 10 bits), so
+// a count that the block can hold is taken as the size at once, and the run ends with one
+// allocation. A damaged trailer may claim more (up to 2 GiB from a 10-byte block); the claim is
+// then believed only as it is produced: the memory starts at the sound bound (at most an eighth
+// of the claim), doubles until the claim is within 8 times of it and then grows to the claim
+// itself, never beyond. So the peak, the old memory beside the new while it is moved, stays
+// below 1.25 times the output.
+struct TOutput {
+  static constexpr size_t kRoom = kLzhLookAhead + 16;
+
+  TMemoryStream& Out;
+  size_t Full;  // the claim and its room: the most the run ever needs
+  uint8_t* Data = nullptr;
+  size_t Pos = 0;
+  size_t Limit = 0;
+
+  TOutput(TMemoryStream& out, int32_t count, int32_t inSize)
+      : Out(out), Full(count > 0 ? size_t(count) + kRoom : 0) {
+    size_t sound = size_t(inSize) * 48 + kRoom;
+    Resize(Full <= sound ? Full : std::min(sound, Full / 8));
+  }
+  void Resize(size_t size) {
+    Out.reserve(size);  // exactly this: resize alone might double
+    Out.resize(size);
+    Data = Out.data();
+    Limit = Out.size();
+  }
+  void MakeRoom() {
+    if (Limit - Pos >= kRoom) [[likely]] return;
+    Resize(Full <= 8 * Limit ? Full : 2 * Limit);
+  }
+  void Finish() { Out.resize(Pos); }
+};
+
+// The ring before the first output byte: the blank fill at positions 0..4,035 and the zeros of
+// 4,036..4,095 that no byte has reached yet; x < 0 is the position x bytes before the first byte.
+inline uint8_t Before(const TOutput& out, ptrdiff_t x) {
+  return x >= 0 ? out.Data[x] : x >= -kLzhStart ? uint8_t(' ') : uint8_t(0);
+}
+
+// Copies the j bytes that lie distance bytes back to the end of the output.
+inline void CopyMatch(TOutput& out, size_t distance, int j) {
+  uint8_t* to = out.Data + out.Pos;
+  if (distance > out.Pos) [[unlikely]] {  // reaches back into the blank fill
+    ptrdiff_t from = ptrdiff_t(out.Pos) - ptrdiff_t(distance);
+    for (int k = 0; k < j; k++) to[k] = Before(out, from + k);
+  } else if (distance >= 16) {  // 16-byte pieces, each read wholly from bytes already there
+    const uint8_t* from = to - distance;
+    for (int k = 0; k < j; k += 16) std::memcpy(to + k, from + k, 16);
+  } else if (distance == 1) {
+    std::memset(to, to[-1], size_t(j));
+  } else {
+    const uint8_t* from = to - distance;
+    for (int k = 0; k < j; k++) to[k] = from[k];
+  }
+  out.Pos += size_t(j);
+}
+
+// The symbol at the reader, the slots of its path in path[0..depth); as LzhDecodeSymbol.
+[[gnu::always_inline]] inline int DecodeSymbol(TLzhState& st, TBlockBits& in) {
+  const int16_t* child = st.NodeChild;
+  const int16_t* grand = st.NodeGrand;
+  in.Fill();
+  uint64_t buf = in.Buf;
+  int16_t path[kLzhSymbols + 1];
+  int depth = 0;
+  int s = child[kLzhRoot];
+  do {  // two levels per step
+    int slot = s + int(buf >> 63);
+    unsigned b2 = unsigned(buf >> 62) & 1;
+    int g = grand[2 * slot + int(b2)];
+    path[depth++] = int16_t(slot);
+    if (g >= kLzhGrandLeaf) {
+      s = g - kLzhGrandLeaf + kLzhNodes;
+      buf <<= 1;
+      break;
+    }
+    path[depth++] = int16_t(child[slot] + int(b2));
+    buf <<= 2;
+    s = g;
+  } while (s < kLzhNodes);
+  if (unsigned(depth) <= in.Count) [[likely]] {  // no leaf lies deeper than 22
+    in.Buf = buf;
+    in.Count -= unsigned(depth);
+  } else {
+    depth = 0;
+    s = child[kLzhRoot];
+    do {
+      in.Fill();
+      int slot = s + int(in.Take(1));
+      path[depth++] = int16_t(slot);
+      s = child[slot];
+    } while (s < kLzhNodes);
+  }
+  int c = s - kLzhNodes;
+  uint16_t* freq = st.NodeFreq;
+  if (freq[kLzhRoot] != kLzhMaxFreq) [[likely]] {
+    for (int j = depth - 1; j >= 0; j--) {  // up the path just walked
+      int slot = path[j];
+      unsigned k = ++freq[slot];
+      if (k > freq[slot + 1]) {
+        lzh_detail::HuffMoveUp<true>(st, slot, k);
+        return c;
+      }
+    }
+    freq[kLzhRoot]++;
+  } else {
+    LzhHuffUpdate(st, c);
+  }
+  return c;
+}
+
+inline unsigned DecodeOffset(TBlockBits& in) {
+  in.Fill();
+  unsigned i = unsigned(in.Buf >> 56);
+  unsigned len = lzh_detail::kOffsetCodes.DecLen[i];
+  unsigned high = lzh_detail::kOffsetCodes.DecValue[i];
+  return (high << 6) | (in.Take(len + 6) & 0x3F);
+}
+
+void DecodeBlock(TCustom_lzh& lzh, int32_t count, TOutput& out) {
+  TLzhTables tables = LzhAllocTables();
+  TLzhState& st = *tables;
+  st.KeepGrand = true;
+  LzhHuffInit(st);
+  TBlockBits in{lzh, lzh.InBuffer, lzh.InBuffer + lzh.InSize};
+  const size_t want = count > 0 ? size_t(count) : 0;
+  try {
+    while (out.Pos < want) {
+      out.MakeRoom();
+      int c = DecodeSymbol(st, in);
+      if (c < 256)
+        out.Data[out.Pos++] = uint8_t(c);
+      else
+        CopyMatch(out, DecodeOffset(in) + 1u, c - (255 - kLzhThreshold));
+    }
+  } catch (...) {
+    lzh.InPos = int32_t(in.Next - lzh.InBuffer);
+    lzh.BytesLeft = lzh.InSize - lzh.InPos;
+    throw;
+  }
+  lzh.InPos = int32_t(in.Next - lzh.InBuffer);
+  lzh.BytesLeft = lzh.InSize - lzh.InPos;
+  LzhFreeTables(tables);
+}
+
+}  // namespace
+
+bool TCustom_lzh::Decompress() {
+  if (!OutStream) return false;
+  OutStream->clear();
+  InPos = 0;
+  BytesLeft = 0;
+  if (InSize <= 4) return false;
+  const uint8_t* t = InBuffer + InSize - 4;
+  int32_t count = int32_t(uint32_t(t[0]) | uint32_t(t[1]) << 8 | uint32_t(t[2]) << 16 | uint32_t(t[3]) << 24);
+  TOutput out{*OutStream, count, InSize};
+  try {
+    DecodeBlock(*this, count, out);
+  } catch (const ElzhException&) {
+    out.Finish();  // what was decoded stays
+    return false;
+  } catch (...) {
+    out.Finish();
+    throw;
+  }
+  out.Finish();
+  return true;
+}
