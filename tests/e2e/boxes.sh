@@ -48,9 +48,12 @@ look() { # NAME [FOCUS]
   local out=$work/probe-$1.txt focus=${2:-first}
   probe >"$out"
   shot "$1"
-  local clipped; clipped=$(awk -F'\t' '$1 == "control" && $6 ~ /clipped/ { print "  " $2 " \"" $4 "\" " $6 }' "$out")
-  [ -z "$clipped" ] || echo "$clipped"
-  check "$1: every label's text lies inside it" test -z "$clipped"
+  # The programs' own windows; the platform's dialogs and message boxes (#32770) lay out their own.
+  if [ "$(awk -F'\t' 'NR == 1 { print $3 }' "$out")" = CvWindow ]; then
+    local clipped; clipped=$(awk -F'\t' '$1 == "control" && $6 ~ /clipped/ { print "  " $2 " \"" $4 "\" " $6 }' "$out")
+    [ -z "$clipped" ] || echo "$clipped"
+    check "$1: every label's text lies inside it" test -z "$clipped"
+  fi
   [ "$focus" = - ] && return
   if [ "$focus" = first ]; then
     check "$1: opens with the focus on the first control of its tab order" \

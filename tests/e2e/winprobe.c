@@ -12,8 +12,8 @@
      hit       a click at the control's centre reaches the control itself; otherwise
                covered:NAME names the window that takes it
      fits / clipped:WxH   static text only: the ink the control draws, measured on the screen
-               after giving it room to the edge of its parent, lies inside the control / needs
-               W x H pixels
+               after giving it room to the edge of its parent, lies inside the control and
+               keeps clear of its last column / needs W x H pixels
    The ink is measured by growing the control for a moment (text that wraps, downwards; a single
    line, to the right), repainting it and reading its pixels back from the screen; the control
    gets its size and place in the z-order back afterwards.
@@ -139,6 +139,7 @@ static SIZE needed(HWND h) {
   int wraps = type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT;
   int gw = wraps ? width : pc.right - w.left, gh = wraps ? pc.bottom - w.top : height;
   if (!wraps && gw < width + 40) gw = width + 40; /* a control at the parent's edge still shows */
+  RECT drawn = ink_box(w);
   HWND above = GetWindow(h, GW_HWNDPREV);
   SetWindowPos(h, HWND_TOP, 0, 0, gw, gh, SWP_NOMOVE | SWP_NOACTIVATE);
   repaint(h);
@@ -148,6 +149,8 @@ static SIZE needed(HWND h) {
   SetWindowPos(h, above ? above : HWND_TOP, 0, 0, width, height, SWP_NOMOVE | SWP_NOACTIVATE);
   repaint(parent);
   SIZE s = {ink.right, ink.bottom};
+  /* Ink in its last column as it stands: the text runs on past the edge, cut there. */
+  if (drawn.right >= width && s.cx <= width) s.cx = width + 1;
   return s;
 }
 
