@@ -36,6 +36,7 @@ TAboutFrm::TAboutFrm()
   Picture = PictureBitmap(Color != CLR_INVALID ? Color : GetSysColor(COLOR_BTNFACE));
   Image1.SetBitmap(Picture);
   Button1.OnClick = [this] { Button1Click(); };
+  ActiveControl = &Button1;  // the first of the tab order, as in every dialog
   FormCreate();
 }
 

@@ -11,6 +11,7 @@ TAddDLLFrm::TAddDLLFrm()
   OnShow = [this] { FormShow(); };
   Button1.OnClick = [this] { Button1Click(); };
   Button2.OnClick = [this] { Button2Click(); };
+  ActiveControl = &ComboBox;  // the first of the tab order, as in every dialog
 }
 
 void TAddDLLFrm::FormShow() {

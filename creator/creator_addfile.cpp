@@ -6,13 +6,15 @@
 TAddFileFrm* AddFileFrm = nullptr;
 
 void ScanFolder(std::string folder, bool subfolders, const std::function<void(const std::string&)>& add,
-                const std::function<void()>& pump) {
+                const std::function<void()>& pump, const std::function<bool()>& stop) {
   if (pump) pump();
+  if (stop && stop()) return;
   if (folder.empty() || folder.back() != '\\') folder += '\\';  // a drive root has its own
   WIN32_FIND_DATAA entry;
   HANDLE list = FindFirstFileA((folder + "*.*").c_str(), &entry);
   if (list == INVALID_HANDLE_VALUE) return;
   do {
+    if (stop && stop()) break;
     std::string name = entry.cFileName;
     if (name == "." || name == "..") continue;
     std::string path = folder + name;
@@ -21,7 +23,7 @@ void ScanFolder(std::string folder, bool subfolders, const std::function<void(co
     if (!(attrs & FILE_ATTRIBUTE_DIRECTORY))
       add(path);
     else if (subfolders)
-      ScanFolder(path + '\\', true, add, pump);
+      ScanFolder(path + '\\', true, add, pump, stop);
   } while (FindNextFileA(list, &entry));
   FindClose(list);
 }
@@ -35,6 +37,7 @@ TAddFileFrm::TAddFileFrm()
   Button3.OnClick = [this] { Button3Click(); };
   AddFiles1.OnClick = [this] { AddFiles1Click(); };
   AddFolderContent1.OnClick = [this] { AddFolderContent1Click(); };
+  ActiveControl = &ListBox1;  // the first of the tab order, as in every dialog
 }
 
 void TAddFileFrm::FormShow() {
@@ -48,7 +51,7 @@ void TAddFileFrm::FormShow() {
 }
 
 void TAddFileFrm::Button1Click() {
-  if (Busy) return;
+  if (Busy || Scanning) return;
   RECT frame;
   GetWindowRect(Handle, &frame);
   PopupMenu.Popup(frame.left + Button1.Left(), frame.top + Button1.Top() + Button1.Height() + 22);
@@ -73,15 +76,20 @@ void TAddFileFrm::AddFolderContent1Click() {
   ListBox1.BeginUpdate();
   bool subfolders = ui::MsgBox(Handle, "Shall I add files located in subdirectories as well?",
                                MB_ICONQUESTION | MB_YESNO) == IDYES;
-  Busy = true;
+  // Cancel or the close box ends the walk: the dialog closes and keeps nothing of it.
+  const auto closed = [this] { return ModalResult != ui::mrNone || ui::Application.Terminated; };
+  Scanning = true;
   ScanFolder(folder, subfolders, [this](const std::string& path) { ListBox1.Add(path); },
-             [] { ui::Application.ProcessMessages(); });
-  Busy = false;
+             [] { ui::Application.ProcessMessages(); }, closed);
+  Scanning = false;
+  if (closed()) ListBox1.Clear();
   ListBox1.EndUpdate();
 }
 
 void TAddFileFrm::Button2Click() {
-  if (Busy) return;  // a second press while the rows of the first are still going in
+  // Neither a second press while the rows of the first are still going in, nor a press while a
+  // folder is being collected, appends anything.
+  if (Busy || Scanning) return;
   Busy = true;
   ui::THourglass wait;
   Form1->FileList.BeginUpdate();
@@ -99,5 +107,5 @@ void TAddFileFrm::Button2Click() {
 }
 
 void TAddFileFrm::Button3Click() {
-  if (!Busy) Close();
+  if (!Busy) Close();  // also while a folder is being collected: the walk ends and nothing of it stays
 }

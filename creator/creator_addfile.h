@@ -11,9 +11,10 @@
 // Walks folder depth first, in pre-order and in the file system's order, and hands every file's
 // full path to add (hidden and system files too; folders themselves never). With subfolders clear
 // only the folder's own files are taken. pump runs once per folder visited, before its listing is
-// read. A folder that cannot be listed adds nothing.
+// read. A folder that cannot be listed adds nothing. The walk ends early as soon as stop, asked
+// after each pump and before each entry, answers true.
 void ScanFolder(std::string folder, bool subfolders, const std::function<void(const std::string&)>& add,
-                const std::function<void()>& pump = {});
+                const std::function<void()>& pump = {}, const std::function<bool()>& stop = {});
 
 class TAddFileFrm : public ui::TForm {
 public:
@@ -41,7 +42,8 @@ public:
   void Button3Click();
 
 private:
-  bool Busy = false;  // a batch is being appended: the window handles messages meanwhile
+  bool Busy = false;      // OK's rows are being appended: the window handles messages meanwhile
+  bool Scanning = false;  // a folder is being collected: the window handles messages meanwhile
 };
 
 extern TAddFileFrm* AddFileFrm;

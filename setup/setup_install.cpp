@@ -285,7 +285,7 @@ void TInstaller::AskOverwrite() {
                      "the one from this package?";
   static const int results[] = {IDYES, IDNO, 9, 10};
   int pressed = ui::Dialogs().Question(MainForm->Handle, text, "Confirm", MB_ICONQUESTION,
-                                       {"&Yes", "&No", "N&o to All", "Yes to &All"});
+                                       {"&Yes", "&No", "N&o to All", "Yes to &All"}, 0, 1);
   OverwriteAnswer = pressed >= 0 && pressed < 4 ? results[pressed] : IDCANCEL;
 }
 

@@ -49,7 +49,8 @@ public:
 class TQuestionForm : public TForm {
 public:
   TQuestionForm(const std::string& caption, const std::string& text, UINT icon,
-                const std::vector<std::string>& buttons, int width, int height, SIZE textSize)
+                const std::vector<std::string>& buttons, int defaultButton, int escapeButton, int width,
+                int height, SIZE textSize)
       : TForm(caption, width, height, TBorder::Dialog, TPosition::ScreenCenter, DialogFont()),
         Icon(*this, "Icon", 12, 12, 32, 32),
         Text(*this, "Text", text, 56, 12 + std::max(0, (32 - (int)textSize.cy) / 2), textSize.cx, textSize.cy) {
@@ -63,7 +64,13 @@ public:
       Buttons.push_back(new TButton(*this, "Button" + std::to_string(i), buttons[i], x + i * 81, height - 35, 75, 23));
       Buttons.back()->OnClick = [this, i] { Chosen = i; ModalResult = mrOk; };
     }
-    if (n) ActiveControl = Buttons[0];
+    if (defaultButton >= 0 && defaultButton < n) {
+      Buttons[defaultButton]->MakeDefault();
+      ActiveControl = Buttons[defaultButton];
+    } else if (n) {
+      ActiveControl = Buttons[0];
+    }
+    if (escapeButton >= 0 && escapeButton < n && escapeButton != defaultButton) Buttons[escapeButton]->MakeCancel();
   }
   ~TQuestionForm() override {
     for (TButton* b : Buttons) delete b;
@@ -124,13 +131,13 @@ public:
   }
 
   int Question(HWND, const std::string& text, const std::string& caption, UINT icon,
-               const std::vector<std::string>& buttons) override {
+               const std::vector<std::string>& buttons, int defaultButton, int escapeButton) override {
     TFontSpec font = DialogFont();
     SIZE t = TextSize(text, font);
     int n = static_cast<int>(buttons.size());
     int width = std::max<int>(56 + t.cx + 16, n * 81 + 24);
     int height = std::max<int>(t.cy, 32) + 24 + 47;
-    TQuestionForm f(caption, text, icon, buttons, width, height, t);
+    TQuestionForm f(caption, text, icon, buttons, defaultButton, escapeButton, width, height, t);
     f.ShowModal();
     return f.Chosen;
   }

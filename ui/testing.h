@@ -28,6 +28,7 @@ struct TAsked {
   std::string Caption;   // message or input caption, file dialog title
   UINT Flags = 0;        // MB_* of a message box; the icon of a question
   std::vector<std::string> Buttons;  // of a question; the items of a pop-up menu
+  int DefaultButton = -1, EscapeButton = -1;  // of a question: what Enter and Escape press
   TFileDialog File;      // the file dialog as it was asked
   std::string Value;     // the folder or input text handed in
   int MaxLength = 0;     // of an input box
@@ -70,9 +71,12 @@ public:
     return a.Cancel ? IDCANCEL : a.Result;
   }
   int Question(HWND owner, const std::string& text, const std::string& caption, UINT icon,
-               const std::vector<std::string>& buttons) override {
+               const std::vector<std::string>& buttons, int defaultButton = 0,
+               int escapeButton = -1) override {
     TAsked q{TAsked::Question, false, owner, text, caption, icon};
     q.Buttons = buttons;
+    q.DefaultButton = defaultButton;
+    q.EscapeButton = escapeButton;
     Record(q);
     TAnswer a;
     return Take(a) && !a.Cancel ? a.Result : -1;

@@ -193,6 +193,14 @@ LRESULT CALLBACK LayerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       break;
+    case DM_GETDEFID:  // what Enter presses: in a window with a default button, the focused one
+      if (HWND def = dynamic_cast<TForm*>(self) ? GetDlgItem(h, IDOK) : nullptr) {
+        HWND focus = GetFocus();
+        if (focus && GetParent(focus) == h && dynamic_cast<TButton*>(FromHandle(focus)))
+          def = focus;
+        return MAKELONG(GetDlgCtrlID(def), DC_HASDEFID);
+      }
+      break;
     case WM_CLOSE:
       if (auto* f = dynamic_cast<TForm*>(self)) {
         f->Close();
@@ -452,15 +460,42 @@ void TLabel::ApplyFont() {
 
 void TLabel::Fit() {
   if (!AutoSize || !Handle) return;
-  std::string text = Text();
-  HDC dc = GetDC(Handle);
-  HGDIOBJ old = SelectObject(dc, FontHandle(Font));
+  const std::string caption = Text();
+  const char* text = caption.empty() ? " " : caption.c_str();
+  // Measured as the control draws a label that does not wrap: DrawText with these flags, in its
+  // font, on a DC like its own.
+  const DWORD format = DT_LEFT | DT_EXPANDTABS | (GetWindowLongA(Handle, GWL_STYLE) & SS_NOPREFIX ? DT_NOPREFIX : 0);
+  HDC own = GetDC(Handle);
+  HDC dc = CreateCompatibleDC(own);
+  HGDIOBJ oldFont = SelectObject(dc, FontHandle(Font));
   RECT r{0, 0, 0, 0};
-  DrawTextA(dc, text.empty() ? " " : text.c_str(), -1, &r, DT_CALCRECT | DT_LEFT);
-  SelectObject(dc, old);
-  ReleaseDC(Handle, dc);
-  // A pixel to spare: the last glyph may reach past its advance width.
-  SetWindowPos(Handle, nullptr, 0, 0, r.right + 1, r.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  DrawTextA(dc, text, -1, &r, format | DT_CALCRECT);
+  // The ink of the last glyphs may reach past their advance widths: draw the text with room to
+  // spare and take the rightmost column that it inks.
+  int width = r.right;
+  const int room = r.right + std::max<int>(8, r.bottom), height = std::max<int>(1, r.bottom);
+  if (HBITMAP b = CreateCompatibleBitmap(own, room, height)) {
+    HGDIOBJ oldBitmap = SelectObject(dc, b);
+    RECT all{0, 0, room, height};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkMode(dc, TRANSPARENT);
+    DrawTextA(dc, text, -1, &all, format);
+    for (int x = room - 1; x >= width; --x) {
+      bool ink = false;
+      for (int y = 0; y < height && !ink; ++y) ink = GetPixel(dc, x, y) != RGB(255, 255, 255);
+      if (ink) {
+        width = x + 1;
+        break;
+      }
+    }
+    SelectObject(dc, oldBitmap);
+    DeleteObject(b);
+  }
+  SelectObject(dc, oldFont);
+  DeleteDC(dc);
+  ReleaseDC(Handle, own);
+  SetWindowPos(Handle, nullptr, 0, 0, width, r.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 TButton::TButton(TControl& parent, const std::string& name, const std::string& caption, int x, int y,

@@ -444,9 +444,12 @@ public:
   // MessageBoxA: flags are MB_ICON* and MB_OK, MB_YESNO, MB_YESNOCANCEL, ...; returns IDOK, IDYES, ...
   virtual int Message(HWND owner, const std::string& text, const std::string& caption, UINT flags) = 0;
   // A question with buttons of its own, e.g. {"&Yes", "Yes to &All", "&No", "N&o to All"};
-  // icon is an MB_ICON* flag. Returns the index of the button pressed, -1 when dismissed.
+  // icon is an MB_ICON* flag. Enter presses the button defaultButton (or the focused one), Escape
+  // the button escapeButton (-1: Escape does nothing). Returns the index of the button pressed,
+  // -1 when the box was closed by its title bar.
   virtual int Question(HWND owner, const std::string& text, const std::string& caption, UINT icon,
-                       const std::vector<std::string>& buttons) = 0;
+                       const std::vector<std::string>& buttons, int defaultButton = 0,
+                       int escapeButton = -1) = 0;
   // Open and save dialogs: the read-only box hidden, resizable, any typed name accepted, no
   // overwrite confirmation. true with d.FileName/d.Files when the user confirms.
   virtual bool OpenFile(HWND owner, TFileDialog& d) = 0;

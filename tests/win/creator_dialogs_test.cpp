@@ -293,6 +293,27 @@ TEST_F(AddFolderTest, FolderContentWithAndWithoutSubfolders) {
   EXPECT_EQ(Seam.Unscripted, 0);
 }
 
+// Cancel while the folder is being collected closes the dialog there and then: the walk ends,
+// and nothing of it is kept or appended. OK pressed meanwhile appends nothing either.
+TEST_F(AddFolderTest, CancelWhileTheFolderIsCollectedClosesAndAppendsNothing) {
+  for (bool okFirst : {false, true}) {
+    Seam.Clear();
+    bool closed = RunModal(Dlg, [&] {
+      Seam.Answer(1);
+      Seam.AnswerText(Root);
+      Seam.Answer(IDYES);
+      // Pressed while the walk lets the window handle its messages.
+      if (okFirst) ui::PostCall([&] { Dlg.Button2.Click(); });
+      ui::PostCall([&] { Dlg.Button3.Click(); });
+      Dlg.Button1.Click();
+      EXPECT_EQ(Dlg.ListBox1.Count(), 0) << okFirst;
+    });
+    EXPECT_TRUE(closed) << okFirst;
+    EXPECT_EQ(Wizard.FileList.Count(), 0) << okFirst;
+    EXPECT_EQ(Wizard.PackageList, (std::vector<std::string>{"Required Files"})) << okFirst;
+  }
+}
+
 // ---- registry dialog ---------------------------------------------------------------------------
 class AddRegTest : public DialogTest {
  protected:
@@ -634,6 +655,50 @@ TEST(Launchers, EachDialogAppendsToTheWizardItWasShownFrom) {
   delete AddRegFrm;
   delete AddFileFrm;
   delete Form1;
+}
+
+// ---- every dialog, with the keyboard -------------------------------------------------------------
+// Each opens with the first control of its tab order focused (the registry dialog in its Path,
+// where its show puts the focus), and neither Enter nor Escape presses a button there: the
+// dialog stays open and nothing is asked or appended.
+TEST(Keyboard, EachDialogOpensOnItsFirstControlAndEnterAndEscapePressNothing) {
+  TScriptedDialogs seam;
+  TForm1 wizard;
+  wizard.FileList.AddRow({"<InstallRoot>\\a.dll", "C:\\src\\a.dll", "Required Files"});
+  TAddFileFrm addFile;
+  TAddRegFrm addReg;
+  TAboutFrm about;
+  TAddShortFrm addShort;
+  TAddDLLFrm addDll;
+  struct Case { ui::TForm* dlg; ui::TControl* focus; bool firstOfTabOrder; };
+  for (Case c : {Case{&addFile, &addFile.ListBox1, true}, Case{&addReg, &addReg.Edit1, false},
+                 Case{&about, &about.Button1, true}, Case{&addShort, &addShort.ComboBox2, true},
+                 Case{&addDll, &addDll.ComboBox, true}}) {
+    SCOPED_TRACE(c.dlg->Text());
+    HWND first = nullptr, focus = nullptr;
+    bool openAfterKeys = false;
+    RunModal(*c.dlg, [&] {
+      first = GetNextDlgTabItem(c.dlg->Handle, nullptr, FALSE);
+      focus = GetFocus();
+      for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+        PostMessageA(GetFocus(), WM_KEYDOWN, key, 1);
+        PostMessageA(GetFocus(), WM_KEYUP, key, 0xC0000001);
+      }
+      ui::testing::Pump();
+      openAfterKeys = c.dlg->ModalResult == ui::mrNone;
+    });
+    ASSERT_NE(focus, nullptr) << "nothing focused";
+    EXPECT_TRUE(focus == c.focus->Handle || GetParent(focus) == c.focus->Handle) << c.focus->Name;
+    if (c.firstOfTabOrder) {
+      EXPECT_EQ(first, c.focus->Handle);
+    }
+    EXPECT_TRUE(openAfterKeys);
+  }
+  EXPECT_TRUE(seam.Asked.empty());
+  EXPECT_EQ(wizard.FileList.Count(), 1);
+  EXPECT_EQ(wizard.Registry.Count(), 0);
+  EXPECT_EQ(wizard.ShortCuts.Count(), 0);
+  EXPECT_EQ(wizard.DLLList.Count(), 0);
 }
 
 // ---- About box ---------------------------------------------------------------------------------

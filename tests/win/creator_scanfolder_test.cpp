@@ -129,6 +129,22 @@ TEST_F(ScanFolderTest, MissingOrEmptyFolderAddsNothing) {
   EXPECT_TRUE(Scan(root + "\\a.txt", true).empty());  // a file is no folder
 }
 
+// A stop request (the dialog closed meanwhile) ends the walk before the next entry: what was
+// taken is the head of the whole walk, and nothing after it.
+TEST_F(ScanFolderTest, StopEndsTheWalkAtOnce) {
+  std::vector<std::string> all;
+  PreOrder(root, all);
+  for (size_t stopAfter : {size_t{0}, size_t{1}, size_t{3}}) {
+    std::vector<std::string> got;
+    int pumps = 0;
+    ScanFolder(root, true, [&](const std::string& p) { got.push_back(p); }, [&] { ++pumps; },
+               [&] { return got.size() >= stopAfter; });
+    EXPECT_EQ(got, std::vector<std::string>(all.begin(), all.begin() + stopAfter)) << stopAfter;
+    EXPECT_GE(pumps, 1);
+    EXPECT_LE(pumps, 3) << "no folder is visited after the stop";
+  }
+}
+
 TEST(ScanFolder, DriveRootGetsNoSecondBackslash) {
   // The folder browser hands back a drive root with its backslash: "C:\".
   std::string mine = "C:\\cv_scan_" + std::to_string(GetCurrentProcessId()) + ".tmp";

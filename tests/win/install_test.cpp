@@ -34,6 +34,7 @@ class TAnswerer : public ui::TUserDialogs {
     UINT Icon;
     std::vector<std::string> Buttons;
     bool BeepBefore;
+    int DefaultButton = -1, EscapeButton = -1;
   };
   std::vector<int> Answers;  // button indices, -1 for a box closed without a button
   int MessageAnswer = IDOK;  // what every message box answers
@@ -48,8 +49,8 @@ class TAnswerer : public ui::TUserDialogs {
     return MessageAnswer;
   }
   int Question(HWND, const std::string& text, const std::string& caption, UINT icon,
-               const std::vector<std::string>& buttons) override {
-    Asked.push_back({text, caption, icon, buttons, Beeped});
+               const std::vector<std::string>& buttons, int defaultButton, int escapeButton) override {
+    Asked.push_back({text, caption, icon, buttons, Beeped, defaultButton, escapeButton});
     Beeped = false;
     if (OnQuestion) OnQuestion();
     size_t k = Asked.size() - 1;
@@ -320,6 +321,8 @@ TEST_F(Install, OverwriteAnswers) {
     EXPECT_EQ(q.Caption, "Confirm");
     EXPECT_EQ(q.Icon, UINT(MB_ICONQUESTION));
     EXPECT_EQ(q.Buttons, (std::vector<std::string>{"&Yes", "&No", "N&o to All", "Yes to &All"}));
+    EXPECT_EQ(q.DefaultButton, 0) << "Enter answers Yes";
+    EXPECT_EQ(q.EscapeButton, 1) << "Escape answers No";
     EXPECT_FALSE(q.BeepBefore);
     std::vector<std::string> log = Log();
     for (int i = 1; i <= 4; ++i) {
@@ -333,6 +336,7 @@ TEST_F(Install, OverwriteAnswers) {
     EXPECT_EQ(Positions, (std::vector<int>{1, 2, 3, 4, 5, 5, 23, 41, 59, 77, 95})) << c.replaced;
   }
 }
+
 
 // ---- free space ---------------------------------------------------------------------------------
 

@@ -395,6 +395,65 @@ TEST_F(Wizard, AboutShowsTheApplicationAndReturns) {
   EXPECT_EQ(f.Label30.Text(), TMainForm::kMakerWebAddress);
 }
 
+// The worker's overwrite question in its real box, answered with the keyboard as an unattended
+// run that meets existing files is: Enter replaces (6), Escape keeps (7), the title bar's close
+// box gives 2.
+TEST_F(Wizard, TheOverwriteQuestionAnswersEnterEscapeAndTheTitleBar) {
+  TMainForm& f = Start(Package(), "overwrite");
+  f.Installer->CurrentFile = "C:\\Apps\\f1.txt";
+  ui::SetDialogs(nullptr);
+  struct Case { WPARAM key; int want; } cases[] = {{VK_RETURN, IDYES}, {VK_ESCAPE, IDNO}, {0, IDCANCEL}};
+  for (const Case& c : cases) {
+    std::string caption;
+    ui::PostCall([&] {
+      HWND focus = GetFocus();
+      ASSERT_NE(focus, nullptr);
+      HWND box = GetAncestor(focus, GA_ROOT);
+      char text[64] = "";
+      GetWindowTextA(box, text, sizeof text);
+      caption = text;
+      if (c.key) {
+        PostMessageA(focus, WM_KEYDOWN, c.key, 1);
+        PostMessageA(focus, WM_KEYUP, c.key, 0xC0000001);
+      } else {
+        PostMessageA(box, WM_SYSCOMMAND, SC_CLOSE, 0);
+      }
+      // A key that answers nothing leaves the box open: it is closed after it, not waited for.
+      ui::PostCall([box] { PostMessageA(box, WM_CLOSE, 0, 0); });
+    });
+    f.Installer->OverwriteAnswer = 0;
+    f.Installer->AskOverwrite();
+    EXPECT_EQ(caption, "Confirm");
+    EXPECT_EQ(f.Installer->OverwriteAnswer, c.want) << c.key;
+  }
+  ui::SetDialogs(&dialogs);
+}
+
+// The grey word is the one that takes the click: it lies above its white copy, and a click at
+// its middle opens the About page. Neither copy reaches the rule beside it.
+TEST_F(Wizard, TheEngravedWordTakesTheClick) {
+  TMainForm& f = Start(Package(), "engraved");
+  f.Show(SW_SHOWNA);
+  RECT r;
+  GetWindowRect(f.Label2.Handle, &r);
+  POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  HWND hit = WindowFromPoint(middle);
+  EXPECT_EQ(hit, f.Label2.Handle);
+  POINT inBar = middle;
+  ScreenToClient(f.NavBar.Handle, &inBar);
+  EXPECT_EQ(ChildWindowFromPointEx(f.NavBar.Handle, inBar, CWP_SKIPINVISIBLE), f.Label2.Handle);
+  POINT client = middle;
+  ScreenToClient(hit, &client);
+  SendMessageA(hit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(client.x, client.y));
+  SendMessageA(hit, WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
+  EXPECT_EQ(Page(), pgAbout);
+  for (ui::TLabel* l : {&f.Label1, &f.Label2}) {
+    EXPECT_FALSE(l->Font.Bold) << l->Name;
+    EXPECT_LT(l->Left() + l->Width(), f.GroupBox1.Left()) << l->Name;
+  }
+  f.Hide();
+}
+
 TEST_F(Wizard, ComponentsPageStartsTheInstallation) {
   TMainForm& f = Start(Package(), "type");
   f.Button2.Click();

@@ -325,6 +325,50 @@ TEST(RealDialogs, QuestionWithButtonsOfItsOwnReturnsThePressedOne) {
   EXPECT_EQ(Dialogs().Question(nullptr, "Replace the file?", "Overwrite", MB_ICONQUESTION, buttons), -1);
 }
 
+// Keys as the keyboard delivers them: to the window that has the focus, through the modal loop.
+void PressKeys(const std::vector<WPARAM>& keys) {
+  for (WPARAM k : keys) {
+    PostMessageA(GetFocus(), WM_KEYDOWN, k, 1);
+    PostMessageA(GetFocus(), WM_KEYUP, k, 0xC0000001);
+  }
+}
+
+TEST(RealDialogs, QuestionAnswersEnterEscapeAndTheTitleBar) {
+  ui::Init();
+  const std::vector<std::string> buttons{"&Yes", "&No", "N&o to All", "Yes to &All"};
+  struct Case {
+    const char* what;
+    std::vector<WPARAM> keys;  // none: the title bar's close box
+    int escapeButton, want;
+  };
+  for (const Case& c : {Case{"Enter", {VK_RETURN}, 1, 0}, Case{"Escape", {VK_ESCAPE}, 1, 1},
+                        Case{"Tab to the second, Enter", {VK_TAB, VK_RETURN}, 1, 1},
+                        Case{"Tab to the third, Enter", {VK_TAB, VK_TAB, VK_RETURN}, 1, 2},
+                        Case{"Escape without an Escape button, then Enter", {VK_ESCAPE, VK_RETURN}, -1, 0},
+                        Case{"close box", {}, 1, -1}}) {
+    SCOPED_TRACE(c.what);
+    char focus[32] = "";
+    LRESULT defId = 0;
+    PostCall([&] {
+      HWND box = FindWindowA(nullptr, "Overwrite");
+      ASSERT_NE(box, nullptr);
+      GetWindowTextA(GetFocus(), focus, sizeof focus);
+      defId = SendMessageA(box, DM_GETDEFID, 0, 0);
+      if (c.keys.empty())
+        PostMessageA(box, WM_SYSCOMMAND, SC_CLOSE, 0);
+      else
+        PressKeys(c.keys);
+      // Keys that answer nothing leave the box open: it is closed after them, not waited for.
+      PostCall([box] { PostMessageA(box, WM_CLOSE, 0, 0); });
+    });
+    EXPECT_EQ(Dialogs().Question(nullptr, "Replace the file?", "Overwrite", MB_ICONQUESTION, buttons, 0,
+                                 c.escapeButton),
+              c.want);
+    EXPECT_STREQ(focus, "&Yes") << "the default button has the focus when the box opens";
+    EXPECT_EQ(HIWORD(defId), DC_HASDEFID);
+  }
+}
+
 TEST(Modal, ShowModalRunsUntilTheWindowClosesAndDisablesTheOthers) {
   TSample main;
   main.Show(SW_SHOWNA);
@@ -476,4 +520,59 @@ TEST(Application, TheTaskBarButtonCarriesTheTitleAndStandsForTheMainWindow) {
   EXPECT_TRUE(minimisedTogether);
   EXPECT_TRUE(restoredTogether);
   EXPECT_FALSE(IsWindowVisible(Application.Handle)) << "gone with the main window";
+}
+
+namespace {
+// The ink of the label as the control draws it (WM_PRINTCLIENT) into a bitmap of its own: per
+// pixel, row by row, its colour where it is neither the ground nor the control's background.
+std::vector<COLORREF> Drawn(HWND label, int width, int height) {
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP b = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(dc, b);
+  RECT all{0, 0, width, height};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SendMessageA(label, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+  std::vector<COLORREF> pixels;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      COLORREF c = GetPixel(dc, x, y);
+      pixels.push_back(c == RGB(255, 255, 255) || c == GetSysColor(COLOR_BTNFACE) ? CLR_INVALID : c);
+    }
+  SelectObject(dc, old);
+  DeleteObject(b);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+// True when the control draws its whole text inside its size: given more room it draws the same.
+bool DrawsWholly(const TLabel& l) {
+  const int w = l.Width(), h = l.Height(), roomW = w + 40, roomH = h + 20;
+  std::vector<COLORREF> inPlace = Drawn(l.Handle, roomW, roomH);
+  SetWindowPos(l.Handle, nullptr, 0, 0, roomW, roomH, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  std::vector<COLORREF> withRoom = Drawn(l.Handle, roomW, roomH);
+  SetWindowPos(l.Handle, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return inPlace == withRoom;
+}
+}  // namespace
+
+// What an auto-sized label draws lies wholly inside it, whatever the text and the font: the
+// last glyph and the last word are never cut.
+TEST(Window, AnAutoSizedLabelDrawsAllOfItsText) {
+  TForm f("Labels", 600, 100);
+  TPanel page(f, "page", "", 0, 0, 600, 100);
+  const char* texts[] = {"Select all files you want to be installed by the Setup.",
+                         "You can set which registry values will be changed or created during the",
+                         "Corvantaine", "Destination Folder:", "Tabs\tand &accelerators", "W", "."};
+  const TFontSpec fonts[] = {{"MS Sans Serif", 8}, {"Tahoma", 8}, {"Tahoma", 8, true},
+                             {"MS Sans Serif", 10, true}, {"MS Sans Serif", 8, false, CLR_INVALID, true}};
+  for (const TFontSpec& font : fonts)
+    for (const char* text : texts) {
+      TLabel l(page, "l", text, 8, 8);
+      l.SetFont(font);
+      EXPECT_TRUE(DrawsWholly(l)) << font.Name << " " << font.Size << (font.Bold ? " bold" : "") << ": " << text;
+      l.SetText(std::string(text) + " more");
+      EXPECT_TRUE(DrawsWholly(l)) << "after a change of text: " << text;
+    }
 }
