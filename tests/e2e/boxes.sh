@@ -78,7 +78,7 @@ click() { # NAME
   [ -n "$r" ] || { echo "  no control $1 in \"$(front)\""; return 1; }
   IFS=, read -r x y w h <<<"$r"
   xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
-  sleep 0.4
+  sleep 0.3
 }
 
 trim() { sed 's/^ *//; s/ *$//' <<<"$1"; }
@@ -91,7 +91,7 @@ box_case() { # TITLE KEY EXPECT
   local what="\"$title\": $key"
   case $expect in
     stays)
-      sleep 0.6
+      sleep 0.4
       check "$what does nothing" test "$(front)" = "$title" ;;
     exit)
       check "$what ends the program" wait_exit 15 ;;

@@ -58,6 +58,7 @@ EOF
 # An input box for a command, with a harmless one typed in: Enter adds it to the package.
 command_box() { click "$1" && wait_front "${2:-Post-Installation Command}" 5 && type_text 'cmd.exe /c rem'; }
 for page in files registry license compatibility destination shortcuts dll commands ready; do
+  wait_front "$C" 10 >/dev/null  # the box of the page before has closed
   press alt+n
   look "creator-$page" -
   case $page in

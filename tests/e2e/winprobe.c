@@ -149,8 +149,9 @@ static SIZE needed(HWND h) {
   SetWindowPos(h, above ? above : HWND_TOP, 0, 0, width, height, SWP_NOMOVE | SWP_NOACTIVATE);
   repaint(parent);
   SIZE s = {ink.right, ink.bottom};
-  /* Ink in its last column as it stands: the text runs on past the edge, cut there. */
-  if (drawn.right >= width && s.cx <= width) s.cx = width + 1;
+  /* Text that wraps grew downwards only: ink in its last column means a line runs on past the
+     edge, cut there. (Single lines grew to the right and show their whole width.) */
+  if (wraps && drawn.right >= width && s.cx <= width) s.cx = width + 1;
   return s;
 }
 
