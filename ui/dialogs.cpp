@@ -53,8 +53,7 @@ public:
                 int height, SIZE textSize)
       : TForm(caption, width, height, TBorder::Dialog, TPosition::ScreenCenter, DialogFont()),
         Icon(*this, "Icon", 12, 12, 32, 32),
-        // sized to its text as the control draws it; the form leaves room for that on the right
-        Text(*this, "Text", text, 56, 12 + std::max(0, (32 - (int)textSize.cy) / 2)) {
+        Text(*this, "Text", text, 56, 12 + std::max(0, (32 - (int)textSize.cy) / 2)) {  // sized to its text
     LPCSTR id = (icon & MB_ICONMASK) == MB_ICONHAND         ? IDI_HAND
                 : (icon & MB_ICONMASK) == MB_ICONEXCLAMATION ? IDI_EXCLAMATION
                 : (icon & MB_ICONMASK) == MB_ICONQUESTION    ? IDI_QUESTION

@@ -132,7 +132,18 @@ LRESULT CALLBACK LayerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: {
       TControl* c = FromHandle(reinterpret_cast<HWND>(lp));
-      if (!c || !self || dynamic_cast<TEdit*>(c)) break;
+      if (!c || !self) break;
+      if (dynamic_cast<TEdit*>(c)) {
+        // A read-only field is still a field: the window background, not the face of the page.
+        // A disabled one keeps the platform's grey.
+        if (msg != WM_CTLCOLORSTATIC || !IsWindowEnabled(c->Handle) ||
+            !(GetWindowLongA(c->Handle, GWL_STYLE) & ES_READONLY))
+          break;
+        HDC dc = reinterpret_cast<HDC>(wp);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+      }
       HDC dc = reinterpret_cast<HDC>(wp);
       if (c->Font.Color != CLR_INVALID) SetTextColor(dc, c->Font.Color);
       COLORREF back = c->Color != CLR_INVALID && !c->Transparent ? c->Color : self->Color;
@@ -913,7 +924,9 @@ TForm::TForm(const std::string& caption, int clientWidth, int clientHeight, TBor
   } else {
     style |= WS_POPUP;
     ex |= WS_EX_DLGMODALFRAME;
-    if (Application.MainForm) owner = Application.MainForm->Handle;
+    // A dialog over the main window, or the main window itself under the program's own window,
+    // whose task-bar button stands for it.
+    owner = Application.MainForm ? Application.MainForm->Handle : Application.Handle;
   }
   RECT r{0, 0, clientWidth, clientHeight};
   AdjustWindowRectEx(&r, style, FALSE, ex);

@@ -454,6 +454,36 @@ TEST_F(Wizard, TheEngravedWordTakesTheClick) {
   f.Hide();
 }
 
+// What a task bar lists: the shown windows without an owner, and those that ask for a button.
+BOOL CALLBACK CollectButtons(HWND h, LPARAM p) {
+  const LONG ex = GetWindowLongA(h, GWL_EXSTYLE);
+  if (IsWindowVisible(h) && !(ex & WS_EX_TOOLWINDOW) && (!GetWindow(h, GW_OWNER) || (ex & WS_EX_APPWINDOW)))
+    reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
+  return TRUE;
+}
+
+// One task-bar button for the program, the application's own window titled "Setup", which owns
+// the wizard.
+TEST_F(Wizard, OneTaskBarButtonStandsForTheWizard) {
+  TMainForm& f = Start(Package(), "taskbar");
+  EXPECT_EQ(GetWindow(f.Handle, GW_OWNER), ui::Application.Handle);
+  std::vector<HWND> buttons;
+  bool wizardShown = false;
+  ui::PostCall([&] {
+    EnumThreadWindows(GetCurrentThreadId(), CollectButtons, reinterpret_cast<LPARAM>(&buttons));
+    wizardShown = IsWindowVisible(f.Handle);
+    dialogs.Answer(IDYES);  // the cancel question
+    f.Close();
+  });
+  ui::Application.Run(SW_SHOWNA);
+  EXPECT_TRUE(wizardShown);
+  ASSERT_EQ(buttons.size(), 1u);
+  EXPECT_EQ(buttons[0], ui::Application.Handle);
+  char title[64] = "";
+  GetWindowTextA(buttons[0], title, sizeof title);
+  EXPECT_STREQ(title, "Setup");
+}
+
 TEST_F(Wizard, ComponentsPageStartsTheInstallation) {
   TMainForm& f = Start(Package(), "type");
   f.Button2.Click();

@@ -350,8 +350,10 @@ TEST(RealDialogs, QuestionAnswersEnterEscapeAndTheTitleBar) {
     char focus[32] = "";
     LRESULT defId = 0;
     PostCall([&] {
-      HWND box = FindWindowA(nullptr, "Overwrite");
-      ASSERT_NE(box, nullptr);
+      HWND box = GetActiveWindow();  // of this thread: other test programs show boxes too
+      char caption[32] = "";
+      GetWindowTextA(box, caption, sizeof caption);
+      ASSERT_STREQ(caption, "Overwrite keys");
       GetWindowTextA(GetFocus(), focus, sizeof focus);
       defId = SendMessageA(box, DM_GETDEFID, 0, 0);
       if (c.keys.empty())
@@ -361,7 +363,7 @@ TEST(RealDialogs, QuestionAnswersEnterEscapeAndTheTitleBar) {
       // Keys that answer nothing leave the box open: it is closed after them, not waited for.
       PostCall([box] { PostMessageA(box, WM_CLOSE, 0, 0); });
     });
-    EXPECT_EQ(Dialogs().Question(nullptr, "Replace the file?", "Overwrite", MB_ICONQUESTION, buttons, 0,
+    EXPECT_EQ(Dialogs().Question(nullptr, "Replace the file?", "Overwrite keys", MB_ICONQUESTION, buttons, 0,
                                  c.escapeButton),
               c.want);
     EXPECT_STREQ(focus, "&Yes") << "the default button has the focus when the box opens";
@@ -547,12 +549,14 @@ std::vector<COLORREF> Drawn(HWND label, int width, int height) {
 }
 
 // True when the control draws its whole text inside its size: given more room it draws the same.
-bool DrawsWholly(const TLabel& l) {
-  const int w = l.Width(), h = l.Height(), roomW = w + 40, roomH = h + 20;
-  std::vector<COLORREF> inPlace = Drawn(l.Handle, roomW, roomH);
-  SetWindowPos(l.Handle, nullptr, 0, 0, roomW, roomH, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  std::vector<COLORREF> withRoom = Drawn(l.Handle, roomW, roomH);
-  SetWindowPos(l.Handle, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+bool DrawsWholly(HWND label) {
+  RECT r;
+  GetClientRect(label, &r);
+  const int w = r.right, h = r.bottom, roomW = w + 40, roomH = h + 20;
+  std::vector<COLORREF> inPlace = Drawn(label, roomW, roomH);
+  SetWindowPos(label, nullptr, 0, 0, roomW, roomH, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  std::vector<COLORREF> withRoom = Drawn(label, roomW, roomH);
+  SetWindowPos(label, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   return inPlace == withRoom;
 }
 }  // namespace
@@ -571,8 +575,53 @@ TEST(Window, AnAutoSizedLabelDrawsAllOfItsText) {
     for (const char* text : texts) {
       TLabel l(page, "l", text, 8, 8);
       l.SetFont(font);
-      EXPECT_TRUE(DrawsWholly(l)) << font.Name << " " << font.Size << (font.Bold ? " bold" : "") << ": " << text;
+      EXPECT_TRUE(DrawsWholly(l.Handle)) << font.Name << " " << font.Size << (font.Bold ? " bold" : "") << ": " << text;
       l.SetText(std::string(text) + " more");
-      EXPECT_TRUE(DrawsWholly(l)) << "after a change of text: " << text;
+      EXPECT_TRUE(DrawsWholly(l.Handle)) << "after a change of text: " << text;
     }
+}
+
+// A read-only memo shows the window background of the other fields, not the page's grey; a
+// disabled one stays grey, as disabled fields are.
+TEST(Window, AReadOnlyMemoHasTheBackgroundOfAField) {
+  TForm f("Memo", 300, 200);
+  TPanel page(f, "page", "", 0, 0, 300, 200);
+  TMemo readOnly(page, "readOnly", 8, 8, 200, 60, true);
+  TMemo disabled(page, "disabled", 8, 80, 200, 60, true);
+  TEdit field(page, "field", "", 8, 150, 200);
+  readOnly.SetLines({"Licence"});
+  disabled.SetEnabled(false);
+  ASSERT_NE(GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_BTNFACE));
+  struct Case { const TControl* c; int want; } cases[] = {
+      {&readOnly, COLOR_WINDOW}, {&disabled, COLOR_BTNFACE}, {&field, COLOR_WINDOW}};
+  for (const Case& c : cases) {
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP b = CreateCompatibleBitmap(screen, 200, 60);
+    HGDIOBJ old = SelectObject(dc, b);
+    SendMessageA(c.c->Handle, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    EXPECT_EQ(GetPixel(dc, 150, 10), GetSysColor(c.want)) << c.c->Name;  // right of the text
+    SelectObject(dc, old);
+    DeleteObject(b);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+  }
+}
+
+// The text of the layer's question box is drawn whole, however its lines end.
+TEST(RealDialogs, TheQuestionTextIsDrawnWhole) {
+  ui::Init();
+  const std::string text = "The File readme.txt already exists.\r\nDo you want this existing file to be replaced with\r\n"
+                           "the one from this package?";
+  bool whole = false, found = false;
+  PostCall([&] {
+    HWND box = GetActiveWindow();
+    HWND label = FindChildByText(box, text.c_str());
+    found = label != nullptr;
+    if (label) whole = DrawsWholly(label);
+    PostMessageA(box, WM_CLOSE, 0, 0);
+  });
+  Dialogs().Question(nullptr, text, "Confirm text", MB_ICONQUESTION, {"&Yes", "&No", "N&o to All", "Yes to &All"});
+  EXPECT_TRUE(found);
+  EXPECT_TRUE(whole);
 }
