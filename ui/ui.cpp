@@ -15,6 +15,7 @@ namespace {
 
 const char kLayerClass[] = "CvWindow";
 const char kFormProp[] = "CvForm";
+const char kNameProp[] = "CvName";  // a global atom of the control's Name
 constexpr UINT WM_CV_SYNC = WM_APP + 0x100;    // lParam: SyncCall*, sent
 constexpr UINT WM_CV_POSTED = WM_APP + 0x101;  // lParam: std::function<void()>*, posted, owned
 
@@ -239,6 +240,7 @@ LRESULT CALLBACK LayerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_NCDESTROY:
       RemovePropA(h, kFormProp);
+      RemovePropA(h, kNameProp);
       if (self) self->Handle = nullptr;
       SetWindowLongPtrA(h, GWLP_USERDATA, 0);
       break;
@@ -281,6 +283,7 @@ LRESULT CALLBACK ControlProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       }
       break;
     case WM_NCDESTROY:
+      RemovePropA(h, kNameProp);
       SetWindowLongPtrA(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
       SetWindowLongPtrA(h, GWLP_USERDATA, 0);
       self->Handle = nullptr;
@@ -395,6 +398,9 @@ void TControl::Create(TControl& parent, TTextArg name, const char* cls,
                            x, y, w, h, parent.Handle, reinterpret_cast<HMENU>(INT_PTR(Form->NextId++)),
                            GetModuleHandleA(nullptr), nullptr);
   SetWindowLongPtrA(Handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  // The name, for tools outside the program that look at its windows (the real-display tests).
+  if (ATOM a = GlobalAddAtomA(name.c_str()))
+    SetPropA(Handle, kNameProp, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(a)));
   if (cls)
     OldProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(Handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc)));

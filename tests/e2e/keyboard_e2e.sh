@@ -4,7 +4,13 @@
 #   the package's setup.exe: welcome, licence ticked, destination typed in, components, install,
 #   Finish; the installed files, registry values, shortcuts and log checked from the shell;
 #   the uninstall entry's UninstallString run and answered; nothing of the installation left.
-# A screenshot of every page goes to the artefact folder.
+# On the way every modal box and dialog of both programs is opened and answered with the real
+# Enter, Escape and title-bar close (the table of boxes.sh), every window reached is read off the
+# screen (its labels' text lies inside them, its focus starts on the first of its tab order, the
+# links take a click at their centre), and the About page is opened by a real click; then a
+# package is installed twice into one folder and the overwrite question answered by key, and the
+# start-up errors of setup are shown.
+# A screenshot of every page and every box goes to the artefact folder.
 #   keyboard_e2e.sh BUILDDIR ARTEFACTDIR [DATASHEET]
 # BUILDDIR is the win64 build, with dist/. With a DATASHEET other than the demo's, only the creator
 # is walked: its folder is taken as the project folder and the package is built from it.
@@ -19,10 +25,11 @@ project=$root/examples/demo sheet=Demo.sds
 if [ -n "${3:-}" ]; then project=$(cd "$(dirname "$3")" && pwd) sheet=$(basename "$3"); fi
 demo=0; [ "$project/$sheet" = "$root/examples/demo/Demo.sds" ] && demo=1
 . "$here/desktop.sh"
+. "$here/boxes.sh"
 
 passes=0 failures=0
 check() { # DESCRIPTION COMMAND...
-  if "${@:2}"; then echo "ok   $1"; passes=$((passes + 1)); else echo "FAIL $1"; failures=$((failures + 1)); fi
+  if "${@:2}"; then echo "ok   $1"; passes=$((passes + 1)); else echo "FAIL $1"; failures=$((failures + 1)); return 1; fi
 }
 fatal() { echo "FAIL $*"; shot failure; echo "$passes passed, $((failures + 1)) failed"; exit 1; }
 
@@ -40,11 +47,57 @@ cp -r "$project"/. "$c/Demo/"
 # --- the creator -----------------------------------------------------------------------------
 cd "$c/Demo"
 wine_start 'C:\Creator\creator.exe' "$sheet"
-wait_window "Corvantaine 2 - Setup Creator" 60 || fatal "the creator's window"
-shot creator-01-appinfo
+C="Corvantaine 2 - Setup Creator" M="Corvantaine 2 Setup Creator"  # the wizard; its message boxes
+wait_window "$C" 60 || fatal "the creator's window"
+look creator-01-appinfo -
+boxes <<EOF
+creator-about         | About Corvantaine 2  | press alt+a        | first | stays | stays | $C |
+creator-save-question | $M                   | press alt+c        | first | Save Setup Datasheet>press Escape | $C | $C |
+creator-save-dialog   | Save Setup Datasheet | press alt+c Return | -     | -     | $C    | $C |
+EOF
+# An input box for a command, with a harmless one typed in: Enter adds it to the package.
+command_box() { click "$1" && wait_front "${2:-Post-Installation Command}" 5 && type_text 'cmd.exe /c rem'; }
 for page in files registry license compatibility destination shortcuts dll commands ready; do
+  wait_front "$C" 10 >/dev/null  # the box of the page before has closed
   press alt+n
-  shot "creator-$page"
+  look "creator-$page" -
+  case $page in
+    files) boxes <<EOF
+creator-addfile        | Add file to installation... | click Button6 | first | stays | stays | $C |
+creator-addfile-files  | Select Files...   | ensure 'Add file to installation...' 'click Button6'; click Button1; press Down Return | - | - | Add file to installation... | Add file to installation... |
+creator-addfile-folder | Browse for Folder | click Button1; press Down Down Return | - | - | Add file to installation... | Add file to installation... | press alt+F4
+EOF
+    ;;
+    registry) boxes <<EOF
+creator-addreg         | Add Registry Key | click Button8 | Edit1 | stays | stays | $C |
+creator-addreg-missing | $M | ensure 'Add Registry Key' 'click Button8'; click Button1 | first | Add Registry Key | Add Registry Key | Add Registry Key | press alt+F4
+creator-import         | Import Registration File... | click Button15 | - | - | $C | $C |
+EOF
+    ;;
+    license) boxes <<EOF
+creator-licence-browse | Select License Aggreement File... | click Button11 | - | - | $C | $C |
+EOF
+    ;;
+    shortcuts) boxes <<EOF
+creator-addshort         | Add Shortcut | click Button14 | first | stays | stays | $C |
+creator-addshort-invalid | $M | ensure 'Add Shortcut' 'click Button14'; click Button1 | first | Add Shortcut | Add Shortcut | Add Shortcut | press alt+F4
+EOF
+    ;;
+    dll) boxes <<EOF
+creator-adddll        | Add DLL/OCX File | click Button17 | first | stays | stays | $C |
+creator-adddll-nofile | $M | ensure 'Add DLL/OCX File' 'click Button17'; click Button1 | first | Add DLL/OCX File | Add DLL/OCX File | Add DLL/OCX File | press alt+F4
+EOF
+    ;;
+    commands) boxes <<EOF
+creator-command-post | Post-Installation Command  | command_box SpeedButton1 | first | $C | $C | $C |
+creator-command-pre  | Pre-Uninstallation Command | command_box SpeedButton4 'Pre-Uninstallation Command' | first | - | $C | $C |
+EOF
+    ;;
+    ready) boxes <<EOF
+creator-output-browse | Browse for Folder | click Button13 | - | - | $C | $C |
+EOF
+    ;;
+  esac
 done
 tab_to '^Edit' || fatal "the output folder"
 type_text 'C:\Output'
@@ -54,7 +107,7 @@ title=$(sed -n 's/^Name="\(.*\)"\r*$/\1/p' "$c/Demo/$sheet" | head -n 1)
 out=$c/Output/$title
 for _ in $(seq 300); do [ -f "$out/$title.sds" ] && break; sleep 0.2; done
 sleep 1
-shot creator-report
+look creator-report -
 if [ $demo = 0 ]; then
   press alt+f; wait_exit 20
   echo "package: $out"; echo "screenshots: $shots"
@@ -65,32 +118,75 @@ check "the build wrote the CD-ROM folder" test -f "$out/CD-ROM/setup.exe" -a -f 
 check "the build wrote the web package" test -f "$out/Web/Demo App.exe"
 check "the build saved the datasheet copy" test -f "$out/Demo App.sds"
 check "the staging folder is gone" test ! -e "$out/Temporary"
+check "Enter in the command's input box added the command" grep -q 'cmd.exe /c rem' "$out/$title.sds"
 press alt+f
 wait_exit 20 || fatal "the creator did not close on Finish"
+
+# A creator without a project: the messages of its start and of its first pages.
+creator_quit() { # closes the running creator without saving
+  if kill -0 "${wine_pid:-0}" 2>/dev/null; then press alt+F4; wait_front "$M" 5 && press n; wait_exit 10; fi
+}
+creator_fresh() { creator_quit; wine_start 'C:\Creator\creator.exe' "$@"; }  # ARGS...
+boxes <<EOF
+creator-missing-sheet | $M | creator_fresh 'C:\Demo\missing.sds' | first | $C@Welcome to the Corvantaine 2 Setup Creator! | $C | $C |
+creator-no-such-file  | $M | click RadioButton2; press alt+n | first | $C | $C | $C | click RadioButton1; press alt+n
+creator-fill-out      | $M | press alt+n | first | $C@Application Information | $C | $C |
+EOF
+creator_quit
 
 # --- the setup wizard ------------------------------------------------------------------------
 cd "$out/CD-ROM"
 wine_start 'C:\Output\Demo App\CD-ROM\setup.exe'
-wait_window "Demo Company Demo App - Corvantaine Wizard" 60 || fatal "the setup window"
-shot setup-welcome
+W="Demo Company Demo App - Corvantaine Wizard"
+setup_up() { # [FOLDER]: setup.exe of the folder (the walk's package), unless one is running
+  kill -0 "${wine_pid:-0}" 2>/dev/null && return
+  wine_start "${1:-C:\Output\Demo App\CD-ROM}\setup.exe"
+}
+setup_quit() { # cancels the running setup
+  if kill -0 "${wine_pid:-0}" 2>/dev/null; then press alt+c; wait_front Setup 5 && press y; wait_exit 10; fi
+}
+setup_fresh() { setup_quit; setup_up "$@"; }  # [FOLDER]
+wait_window "$W" 60 || fatal "the setup window"
+look setup-welcome -
+# The cancel question: Enter answers Yes and ends the program, which then starts again. Wine's
+# message box answers Escape and the close box of a Yes/No question with IDCANCEL, which the
+# programs take as No (Windows greys the close box and ignores Escape: nothing changes either way).
+boxes <<EOF
+setup-cancel | Setup | setup_up; wait_front "$W" 30; press alt+c | first | exit | $W@Welcome to the Setup Wizard! | $W@Welcome to the Setup Wizard! |
+EOF
+wait_front "$W" 10 || fatal "the setup window after the cancel question"
 press alt+n
-shot setup-licence
+look setup-licence -
 # Next stays disabled until the licence is accepted.
 tab_to 'I accept the terms' || fatal "the licence box"
 press space
 shot setup-licence-accepted
 press alt+n
-shot setup-destination
+look setup-destination -
+set_dest() { click EDest && press Home shift+End && type_text "$1"; }
+boxes <<EOF
+setup-invalid-dest | Setup | set_dest 'Q:\Nowhere'; press Return | first | $W@Destination Directory | $W | $W |
+setup-dest-exists  | Setup | set_dest 'C:\windows'; press Return | first | $W@Components Selection>press alt+b | $W@Destination Directory | $W@Destination Directory |
+EOF
 tab_to '^Edit' || fatal "the destination field"
 type_text 'C:\Demo Install'
 shot setup-destination-typed
 press Return
-shot setup-components
+look setup-components -
+# The About page, opened by a real click on the word in the navigation bar; its links take a click.
+click Label2
+if check "a click on \"Corvantaine\" opens the About page" shows "You can download Corvantaine 2 from:"; then
+  look setup-about -
+  reaches Label2 Label30 LAppWebsite
+  click Button1
+  check "OK on the About page goes back to the page it came from" shows "Select the components which should be installed."
+fi
 press alt+n
+shot setup-progress
 dest=$c/Demo\ Install
 for _ in $(seq 300); do [ -f "$dest/postinstall.log" ] && break; sleep 0.2; done
 sleep 1
-shot setup-done
+look setup-done -
 press alt+f
 wait_exit 20 || fatal "setup did not close on Finish"
 
@@ -152,6 +248,70 @@ check "registry key removed" bash -c "! $wine reg query '$key' >/dev/null 2>&1 <
 check "uninstall entry removed" bash -c "! $wine reg query '$ukey' >/dev/null 2>&1 </dev/null"
 check "shortcuts removed" test -z "$(lnk 'Read Me.lnk')$(lnk 'Demo App.lnk')"
 check "start menu folder removed" test -z "$(find -L "$c/users" -type d -name 'Demo App' 2>/dev/null)"
+
+# --- the overwrite question, answered by key ---------------------------------------------------
+# The package installed unattended twice into one folder: the second run asks for every file,
+# which was changed in between. Enter answers "&Yes" (replaced), Escape "&No" and the close box
+# 2 (both keep the changed file).
+again=$c/Overwrite
+wine_start 'C:\Output\Demo App\CD-ROM\setup.exe' /u '/d:C:\Overwrite'
+wait_exit 60 || fatal "the first unattended installation"
+find "$again" -type f ! -name cv2uinst.dat -exec sh -c 'echo changed >"$1"' _ {} \;
+wine_start 'C:\Output\Demo App\CD-ROM\setup.exe' /u '/d:C:\Overwrite'
+asked() { probe -q | awk -F'\t' '$3 == "Static" && $4 ~ /^The File / { sub(/^The File /, "", $4); sub(/ already exists.*/, "", $4); print $4 }'; }
+declare -A answer=()
+for key in Return Escape close close close close; do
+  # the next question, or the end of the run
+  for _ in $(seq 300); do [ "$(front)" = Confirm ] || ! kill -0 "$wine_pid" 2>/dev/null && break; sleep 0.1; done
+  [ "$(front)" = Confirm ] || break
+  file=$(asked)
+  if [ ${#answer[@]} = 0 ]; then look setup-confirm; fi
+  answer[$file]=$key
+  if [ "$key" = close ]; then press alt+F4; else press "$key"; fi
+  # a box that stays open is closed, so that the run can go on
+  for _ in $(seq 20); do [ "$(front)" = Confirm ] && [ "$(asked)" = "$file" ] || break; sleep 0.1; done
+  if [ "$(front)" = Confirm ] && [ "$(asked)" = "$file" ]; then
+    check "\"Confirm\": $key answers the question" false; press alt+F4
+  else check "\"Confirm\": $key answers the question" true; fi
+done
+wait_exit 60 || { probe -q; fatal "the second unattended installation did not end"; }
+for file in "${!answer[@]}"; do
+  path=$(find "$again" -name "$file" | head -n 1)
+  if [ "${answer[$file]}" = Return ]; then
+    check "Enter on \"Confirm\" replaced $file" test "$(tr -d '\r' <"$path" | head -n 1)" != changed
+  else
+    check "${answer[$file]} on \"Confirm\" kept $file" test "$(tr -d '\r' <"$path")" = changed
+  fi
+done
+check "the question was asked for three files" test ${#answer[@]} -ge 3
+
+# --- the messages of setup's start, and its error page ------------------------------------------
+mkdir -p "$c/Broken" "$c/Damaged" "$c/NoLicence" "$c/Unsupported"
+cp "$out/CD-ROM/setup.exe" "$c/Broken/"
+cp "$out/CD-ROM"/* "$c/Damaged/"; head -c 1307 "$out/CD-ROM/setup.dat" >"$c/Damaged/setup.dat"
+cp "$out/CD-ROM"/* "$c/NoLicence/"; rm "$c/NoLicence/license.rtf"
+# no Windows version allowed: the eight flags after the four texts and two bytes of the header
+cp "$out/CD-ROM"/* "$c/Unsupported/"
+printf '\0\0\0\0\0\0\0\0' | dd of="$c/Unsupported/setup.dat" bs=1 seek=1026 conv=notrunc 2>/dev/null
+boxes <<EOF
+setup-missing-files      | Setup | wine_start 'C:\Broken\setup.exe'  | first | exit | exit | exit |
+setup-damaged            | Setup | wine_start 'C:\Damaged\setup.exe' | first | exit | exit | exit |
+setup-unattended-invalid | Setup | wine_start 'C:\Output\Demo App\CD-ROM\setup.exe' /u '/d:Q:\Nowhere' | first | exit | exit | exit |
+setup-no-licence         | Setup | setup_fresh 'C:\NoLicence'; wait_front "$W" 30; press alt+n | first | $W@License Agreement | $W@License Agreement | $W@License Agreement | setup_quit
+EOF
+setup_up 'C:\Unsupported'
+if wait_window "$W" 30; then
+  check "a Windows version the package does not allow opens the error page" shows "Installation Failed"
+  look setup-error -
+  click Label2
+  if check "a click on \"Corvantaine\" opens the About page over the error page" shows "You can download Corvantaine 2 from:"; then
+    look setup-about-error -
+    click Label2
+    check "a second click goes back to the error page" shows "Reason:"
+  fi
+  press alt+c
+  check "Close on the error page ends setup" wait_exit 10
+fi
 
 echo "screenshots: $shots"
 echo "$passes passed, $failures failed"
