@@ -34,6 +34,15 @@ void operator delete(void* q) noexcept {
   std::free(p);
 }
 void operator delete(void* q, size_t) noexcept { operator delete(q); }
+// The tables are taken with the nothrow form; it must go through the same count.
+void* operator new(size_t n, const std::nothrow_t&) noexcept {
+  try {
+    return operator new(n);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void operator delete(void* q, const std::nothrow_t&) noexcept { operator delete(q); }
 
 namespace {
 
