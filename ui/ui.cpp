@@ -16,6 +16,12 @@ namespace {
 const char kLayerClass[] = "CvWindow";
 const char kFormProp[] = "CvForm";
 const char kNameProp[] = "CvName";  // a global atom of the control's Name
+
+// Gives back the atom of a window's name as the window goes.
+void ForgetName(HWND h) {
+  if (auto a = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(RemovePropA(h, kNameProp)))) GlobalDeleteAtom(a);
+}
+
 constexpr UINT WM_CV_SYNC = WM_APP + 0x100;    // lParam: SyncCall*, sent
 constexpr UINT WM_CV_POSTED = WM_APP + 0x101;  // lParam: std::function<void()>*, posted, owned
 
@@ -240,7 +246,7 @@ LRESULT CALLBACK LayerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_NCDESTROY:
       RemovePropA(h, kFormProp);
-      RemovePropA(h, kNameProp);
+      ForgetName(h);
       if (self) self->Handle = nullptr;
       SetWindowLongPtrA(h, GWLP_USERDATA, 0);
       break;
@@ -283,7 +289,7 @@ LRESULT CALLBACK ControlProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       }
       break;
     case WM_NCDESTROY:
-      RemovePropA(h, kNameProp);
+      ForgetName(h);
       SetWindowLongPtrA(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
       SetWindowLongPtrA(h, GWLP_USERDATA, 0);
       self->Handle = nullptr;
@@ -399,7 +405,7 @@ void TControl::Create(TControl& parent, TTextArg name, const char* cls,
                            GetModuleHandleA(nullptr), nullptr);
   SetWindowLongPtrA(Handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   // The name, for tools outside the program that look at its windows (the real-display tests).
-  if (ATOM a = GlobalAddAtomA(name.c_str()))
+  if (ATOM a = GlobalAddAtomA(name.Str))
     SetPropA(Handle, kNameProp, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(a)));
   if (cls)
     OldProc = reinterpret_cast<WNDPROC>(
