@@ -35,18 +35,6 @@ inline TBothLinks LoadLinks(const TLzhState::TLzhLinks* links, unsigned p) {
   return b;
 }
 
-// pick ? a : b without a jump: the compiler would make the choice of the walk's way down a
-// jump, mispredicted half of the time; a conditional move costs one instruction.
-template <class T>
-inline T Pick(bool pick, T a, T b) {
-#if defined(__x86_64__)
-  __asm__("test %1, %1\n\tcmovne %2, %0" : "+r"(b) : "r"(pick), "r"(a) : "cc");
-  return b;
-#else
-  return pick ? a : b;
-#endif
-}
-
 // Bytes from..59 of key and p, the bytes before being equal: how many leading bytes are equal
 // (from..60), and whether key sorts after p or equals it. A word at a time, the last one ending
 // at byte 59.
@@ -64,11 +52,23 @@ int CompareFrom(const uint8_t* key, const uint8_t* p, int from, bool& ge) {
   return kLzhLookAhead;
 }
 
+// pick ? a : b without a jump: the compiler would make the choice of the walk's way down a
+// jump, mispredicted half of the time; a conditional move costs one instruction.
+template <class T>
+inline T Pick(bool pick, T a, T b) {
+#if defined(__x86_64__)
+  __asm__("test %1, %1\n\tcmovne %2, %0" : "+r"(b) : "r"(pick), "r"(a) : "cc");
+  return b;
+#else
+  return pick ? a : b;
+#endif
+}
+
 // The link of q's parent that points to q now points to r.
 // Which side q hangs on is as likely one as the other: the link is chosen by address.
 inline void Relink(TLzhState& st, int q, int r) {
   TLzhState::TLzhLinks& up = st.Links[st.ParentLink[q]];
-  uint16_t* link = up.RightLink == q ? &up.RightLink : &up.LeftLink;
+  uint16_t* link = Pick(up.RightLink == q, &up.RightLink, &up.LeftLink);
   *link = uint16_t(r);
 }
 
