@@ -132,7 +132,7 @@ void TreeInsert(TLzhState& st, int r) {
       // The way down is as likely left as right.
       q = int(Pick(ge, g, l));
       if (q == kLzhNil) {
-        (ge ? links[p].RightLink : links[p].LeftLink) = uint16_t(r);
+        *Pick(ge, &links[p].RightLink, &links[p].LeftLink) = uint16_t(r);
         st.ParentLink[r] = uint16_t(p);
         break;
       }
@@ -168,7 +168,8 @@ void LzhTreeDelete(TLzhState& st, int p) {
   if (parent[p] == kLzhNil) return;
   const unsigned left = links[p].LeftLink, right = links[p].RightLink;
   unsigned q;
-  if (left != kLzhNil && right != kLzhNil && links[left].RightLink != kLzhNil) {
+  const bool both = (left != kLzhNil) & (right != kLzhNil);
+  if (both & (links[left].RightLink != kLzhNil)) {  // links[NIL] is in range
     // The rightmost node of the left subtree takes p's place.
     q = links[left].RightLink;
     while (links[q].RightLink != kLzhNil) q = links[q].RightLink;
@@ -182,9 +183,8 @@ void LzhTreeDelete(TLzhState& st, int p) {
     // One child, none, or a left child without a right one: that child takes p's place, with
     // p's right subtree where it has both. The three cases are equally common, so they run as
     // one, without jumps; the writes a case does not need go to the NIL entries.
-    q = left != kLzhNil ? left : right;
-    const bool both = left != kLzhNil && right != kLzhNil;
-    links[both ? q : unsigned(kLzhNil)].RightLink = uint16_t(right);
+    q = Pick(left != kLzhNil, left, right);
+    links[Pick(both, q, unsigned(kLzhNil))].RightLink = uint16_t(right);
     parent[right] = uint16_t(q);  // set again below when q is right itself
   }
   parent[q] = parent[p];
