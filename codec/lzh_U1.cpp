@@ -49,7 +49,7 @@ void LzhHuffInit(TLzhState& st) {
   }
   for (int i = kLzhNodes; i < kLzhNodes + 4; i++) st.NodeFreq[i] = 0xFFFF;
   st.NodeParent[kLzhRoot] = 0;
-  if (st.KeepGrand) HuffGrandAll(st);
+  if (st.KeepGrand) HuffGrandAll(st), st.TopStale = true;
 }
 
 // Halves every frequency and rebuilds the tree from the leaves in their present order.
@@ -80,7 +80,7 @@ void LzhHuffRebuild(TLzhState& st) {
     else
       st.NodeParent[k] = st.NodeParent[k + 1] = int16_t(s);
   }
-  if (st.KeepGrand) HuffGrandAll(st);
+  if (st.KeepGrand) HuffGrandAll(st), st.TopStale = true;
 }
 
 // Counts one more c and restores the ordering of the slots by frequency.

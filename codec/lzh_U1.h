@@ -82,6 +82,19 @@ struct TLzhState {
   // for a slot x of an internal node; for a leaf's slot x both are NodeChild[x] - 627 + 2,048.
   int16_t NodeGrand[2 * kLzhNodes];
   bool KeepGrand;  // NodeGrand is kept only for the decoder
+  // For the decoder, the first 4 levels in one load: Top[bits] is where the next 4 bits lead,
+  // the slots on the way and how many bits that took (fewer at a leaf); Next is the slot of the
+  // first child there (or 627 + symbol at a leaf). Rebuilt before the next symbol once a move
+  // has touched one of the slots on those ways (InTop), which is rare: they hold the heaviest
+  // subtrees.
+  struct TLzhTop {
+    int16_t Next;
+    uint8_t Len;
+    int16_t Slot[4];
+  };
+  TLzhTop Top[16];
+  bool InTop[kLzhNodes];
+  bool TopStale;
 };
 
 using TLzhTables = std::unique_ptr<TLzhState>;
@@ -164,6 +177,7 @@ inline int HuffSwapUp(TLzhState& st, int s, unsigned k) {
     // The rows of s and l trade places with their subtrees; the parents of s and l (neither is
     // the root) see a new child value below them.
     int16_t* grand = st.NodeGrand;
+    st.TopStale |= st.InTop[s] | st.InTop[l];
     std::swap(grand[2 * s], grand[2 * l]);
     std::swap(grand[2 * s + 1], grand[2 * l + 1]);
     int ps = parent[s], pl = parent[l];

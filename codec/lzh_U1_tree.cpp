@@ -35,18 +35,6 @@ inline TBothLinks LoadLinks(const TLzhState::TLzhLinks* links, unsigned p) {
   return b;
 }
 
-// pick ? a : b without a jump: the compiler would make the choice of the walk's way down a
-// jump, mispredicted half of the time; a conditional move costs one instruction.
-template <class T>
-inline T Pick(bool pick, T a, T b) {
-#if defined(__x86_64__)
-  __asm__("test %1, %1\n\tcmovne %2, %0" : "+r"(b) : "r"(pick), "r"(a) : "cc");
-  return b;
-#else
-  return pick ? a : b;
-#endif
-}
-
 // Bytes from..59 of key and p, the bytes before being equal: how many leading bytes are equal
 // (from..60), and whether key sorts after p or equals it. A word at a time, the last one ending
 // at byte 59.
@@ -64,11 +52,23 @@ int CompareFrom(const uint8_t* key, const uint8_t* p, int from, bool& ge) {
   return kLzhLookAhead;
 }
 
+// pick ? a : b without a jump: the compiler would make the choice of the walk's way down a
+// jump, mispredicted half of the time; a conditional move costs one instruction.
+template <class T>
+inline T Pick(bool pick, T a, T b) {
+#if defined(__x86_64__)
+  __asm__("test %1, %1\n\tcmovne %2, %0" : "+r"(b) : "r"(pick), "r"(a) : "cc");
+  return b;
+#else
+  return pick ? a : b;
+#endif
+}
+
 // The link of q's parent that points to q now points to r.
 // Which side q hangs on is as likely one as the other: the link is chosen by address.
 inline void Relink(TLzhState& st, int q, int r) {
   TLzhState::TLzhLinks& up = st.Links[st.ParentLink[q]];
-  uint16_t* link = up.RightLink == q ? &up.RightLink : &up.LeftLink;
+  uint16_t* link = Pick(up.RightLink == q, &up.RightLink, &up.LeftLink);
   *link = uint16_t(r);
 }
 
@@ -132,7 +132,7 @@ void TreeInsert(TLzhState& st, int r) {
       // The way down is as likely left as right.
       q = int(Pick(ge, g, l));
       if (q == kLzhNil) {
-        (ge ? links[p].RightLink : links[p].LeftLink) = uint16_t(r);
+        *Pick(ge, &links[p].RightLink, &links[p].LeftLink) = uint16_t(r);
         st.ParentLink[r] = uint16_t(p);
         break;
       }
@@ -168,7 +168,8 @@ void LzhTreeDelete(TLzhState& st, int p) {
   if (parent[p] == kLzhNil) return;
   const unsigned left = links[p].LeftLink, right = links[p].RightLink;
   unsigned q;
-  if (left != kLzhNil && right != kLzhNil && links[left].RightLink != kLzhNil) {
+  const bool both = (left != kLzhNil) & (right != kLzhNil);
+  if (both & (links[left].RightLink != kLzhNil)) {  // links[NIL] is in range
     // The rightmost node of the left subtree takes p's place.
     q = links[left].RightLink;
     while (links[q].RightLink != kLzhNil) q = links[q].RightLink;
@@ -182,9 +183,8 @@ void LzhTreeDelete(TLzhState& st, int p) {
     // One child, none, or a left child without a right one: that child takes p's place, with
     // p's right subtree where it has both. The three cases are equally common, so they run as
     // one, without jumps; the writes a case does not need go to the NIL entries.
-    q = left != kLzhNil ? left : right;
-    const bool both = left != kLzhNil && right != kLzhNil;
-    links[both ? q : unsigned(kLzhNil)].RightLink = uint16_t(right);
+    q = Pick(left != kLzhNil, left, right);
+    links[Pick(both, q, unsigned(kLzhNil))].RightLink = uint16_t(right);
     parent[right] = uint16_t(q);  // set again below when q is right itself
   }
   parent[q] = parent[p];

@@ -122,6 +122,26 @@ inline void CopyMatch(TOutput& out, size_t distance, int j) {
   out.Pos += size_t(j);
 }
 
+// Top from the tree as it is now.
+void RebuildTop(TLzhState& st) {
+  std::memset(st.InTop, 0, sizeof st.InTop);
+  for (unsigned bits = 0; bits < 16; bits++) {
+    TLzhState::TLzhTop& t = st.Top[bits];
+    int s = st.NodeChild[kLzhRoot];
+    unsigned len = 0;
+    while (len < 4) {
+      int slot = s + int((bits >> (3 - len)) & 1);
+      t.Slot[len++] = int16_t(slot);
+      st.InTop[slot] = true;
+      s = st.NodeChild[slot];
+      if (s >= kLzhNodes) break;
+    }
+    t.Next = int16_t(s);
+    t.Len = uint8_t(len);
+  }
+  st.TopStale = false;
+}
+
 // The symbol at the reader, the slots of its path in path[0..depth); as LzhDecodeSymbol.
 [[gnu::always_inline]] inline int DecodeSymbol(TLzhState& st, TBlockBits& in) {
   const int16_t* child = st.NodeChild;
@@ -129,9 +149,13 @@ inline void CopyMatch(TOutput& out, size_t distance, int j) {
   in.Fill();
   uint64_t buf = in.Buf;
   int16_t path[kLzhSymbols + 1];
-  int depth = 0;
-  int s = child[kLzhRoot];
-  do {  // two levels per step
+  if (st.TopStale) [[unlikely]] RebuildTop(st);
+  const TLzhState::TLzhTop& top = st.Top[buf >> 60];
+  std::memcpy(path, top.Slot, sizeof top.Slot);
+  int depth = top.Len;
+  buf <<= depth;
+  int s = top.Next;
+  while (s < kLzhNodes) {  // two levels per step
     int slot = s + int(buf >> 63);
     unsigned b2 = unsigned(buf >> 62) & 1;
     int g = grand[2 * slot + int(b2)];
@@ -144,7 +168,7 @@ inline void CopyMatch(TOutput& out, size_t distance, int j) {
     path[depth++] = int16_t(child[slot] + int(b2));
     buf <<= 2;
     s = g;
-  } while (s < kLzhNodes);
+  }
   if (unsigned(depth) <= in.Count) [[likely]] {  // no leaf lies deeper than 22
     in.Buf = buf;
     in.Count -= unsigned(depth);

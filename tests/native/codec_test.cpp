@@ -34,7 +34,8 @@ void operator delete(void* q) noexcept {
   std::free(p);
 }
 void operator delete(void* q, size_t) noexcept { operator delete(q); }
-// The tables are taken with the nothrow form; it must go through the same count.
+// The other forms too: a sanitizer's own would not know the header above.
+void* operator new[](size_t n) { return operator new(n); }
 void* operator new(size_t n, const std::nothrow_t&) noexcept {
   try {
     return operator new(n);
@@ -42,7 +43,11 @@ void* operator new(size_t n, const std::nothrow_t&) noexcept {
     return nullptr;
   }
 }
+void* operator new[](size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
+void operator delete[](void* q) noexcept { operator delete(q); }
+void operator delete[](void* q, size_t) noexcept { operator delete(q); }
 void operator delete(void* q, const std::nothrow_t&) noexcept { operator delete(q); }
+void operator delete[](void* q, const std::nothrow_t&) noexcept { operator delete(q); }
 
 namespace {
 
