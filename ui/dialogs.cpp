@@ -73,9 +73,11 @@ bool Browse(HWND owner, const std::string& prompt, std::string& folder, bool roo
   HRESULT com = CoInitialize(nullptr);
   LPITEMIDLIST root = nullptr;
   if (rooted && !folder.empty()) {
-    std::wstring w(folder.size() + 1, L'\0');
-    w.resize(MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, w.data(), static_cast<int>(w.size())));
-    if (FAILED(SHParseDisplayName(w.c_str(), nullptr, &root, 0, nullptr))) root = nullptr;
+    // A vector, as for the shell links setup makes: one copy of its code serves both.
+    int wide = MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, nullptr, 0);
+    std::vector<wchar_t> w(wide > 0 ? wide : 1);
+    MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, w.data(), static_cast<int>(w.size()));
+    if (FAILED(SHParseDisplayName(w.data(), nullptr, &root, 0, nullptr))) root = nullptr;
   }
   char path[MAX_PATH] = "";
   DWORD attr = folder.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(folder.c_str());
