@@ -13,6 +13,7 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
   ui::Application.Title = "Corvantaine 2 Setup Creator";
+  ui::UseFullDialogs();  // the creator asks for files, commands and menu choices
   new TForm1;  // sets Form1 as it is created: the first window, so the main one
   AddFileFrm = new TAddFileFrm;
   AddRegFrm = new TAddRegFrm;

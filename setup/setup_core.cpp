@@ -150,42 +150,49 @@ static std::string ExpandEnvRefs(const std::string& s, TPlaceholderSources& src)
   return out;
 }
 
+// The placeholders in the order they are replaced; PlaceholderValue(i) is the value of the i-th.
+static const char* const kPlaceholders[] = {"<AppName>",      "<Version>",     "<Company>",   "<Website>",
+                                            "<AnnounceName>", "<InstallRoot>", "<SystemRoot>", "<Uninstall>",
+                                            "<UninstallFile>", "<ProgramFiles>", "<StartMenu>", "<Programs>",
+                                            "<Startup>",      "<Desktop>",     "<SharedFiles>", "<QuickLaunch>"};
+
+static std::string PlaceholderValue(size_t i, const TPlaceholderValues& v, TPlaceholderSources& src) {
+  const TAppInfoRec& info = *v.AppInfo;
+  // The folders of shortcuts: for all users (first) or for this one.
+  static const int8_t kFolders[][2] = {{22, 11}, {23, 2}, {24, 7}, {25, 0}};
+  switch (i) {
+    case 0: return info.AppTitle.Str();
+    case 1: return info.AppVersion.Str();
+    case 2: return info.Company.Str();
+    case 3: return info.Homepage.Str();
+    case 4: return v.DisplayName;
+    case 5: return v.DestDir;
+    case 6: return src.EnvVar("WINDIR");
+    case 7: return src.EnvVar("WINDIR") + "\\system32\\cv2uinst.exe";
+    case 8: return v.DestDir + "\\cv2uinst.dat";
+    case 9: return Trimmed(src.RegistryText(kHKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir"));
+    case 10:
+    case 11:
+    case 12:
+    case 13: return Trimmed(src.SpecialFolder(kFolders[i - 10][src.CommonShortcuts() ? 0 : 1]));
+    case 14: return Trimmed(src.RegistryText(kHKEY_LOCAL_MACHINE, kCurrentVersion, "CommonFilesDir"));
+    default: {
+      std::string appData = src.CommonShortcuts()
+                                ? src.RegistryText(kHKEY_LOCAL_MACHINE, kShellFolders, "Common AppData")
+                                : src.RegistryText(kHKEY_CURRENT_USER, kShellFolders, "AppData");
+      if (appData.empty() || appData.back() != '\\') appData += '\\';
+      return appData + "Microsoft\\Internet Explorer\\Quick Launch";
+    }
+  }
+}
+
 std::string ExpandPlaceholders(const std::string& Template, const TPlaceholderValues& v,
                                TPlaceholderSources& src) {
   std::string S = Template;
-  auto step = [&S](const char* token, auto value) {
-    if (S.find(token) != std::string::npos) S = ReplaceAll(S, token, value());
-  };
-  const TAppInfoRec& info = *v.AppInfo;
-  step("<AppName>", [&] { return info.AppTitle.Str(); });
-  step("<Version>", [&] { return info.AppVersion.Str(); });
-  step("<Company>", [&] { return info.Company.Str(); });
-  step("<Website>", [&] { return info.Homepage.Str(); });
-  step("<AnnounceName>", [&] { return v.DisplayName; });
-  step("<InstallRoot>", [&] { return v.DestDir; });
-  step("<SystemRoot>", [&] { return src.EnvVar("WINDIR"); });
-  step("<Uninstall>", [&] { return src.EnvVar("WINDIR") + "\\system32\\cv2uinst.exe"; });
-  step("<UninstallFile>", [&] { return v.DestDir + "\\cv2uinst.dat"; });
-  step("<ProgramFiles>", [&] {
-    return Trimmed(src.RegistryText(kHKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir"));
-  });
-  auto folder = [&](int common, int user) {
-    return Trimmed(src.SpecialFolder(src.CommonShortcuts() ? common : user));
-  };
-  step("<StartMenu>", [&] { return folder(22, 11); });
-  step("<Programs>", [&] { return folder(23, 2); });
-  step("<Startup>", [&] { return folder(24, 7); });
-  step("<Desktop>", [&] { return folder(25, 0); });
-  step("<SharedFiles>", [&] {
-    return Trimmed(src.RegistryText(kHKEY_LOCAL_MACHINE, kCurrentVersion, "CommonFilesDir"));
-  });
-  step("<QuickLaunch>", [&] {
-    std::string appData = src.CommonShortcuts()
-                              ? src.RegistryText(kHKEY_LOCAL_MACHINE, kShellFolders, "Common AppData")
-                              : src.RegistryText(kHKEY_CURRENT_USER, kShellFolders, "AppData");
-    if (appData.empty() || appData.back() != '\\') appData += '\\';
-    return appData + "Microsoft\\Internet Explorer\\Quick Launch";
-  });
+  // A value is looked up only when its placeholder is there.
+  for (size_t i = 0; i < std::size(kPlaceholders); ++i)
+    if (S.find(kPlaceholders[i]) != std::string::npos)
+      S = ReplaceAll(S, kPlaceholders[i], PlaceholderValue(i, v, src));
   S = ExpandEnvRefs(S, src);
   if (S.find("\\\\") != std::string::npos) S = ReplaceAll(S, "\\\\", "\\");
   return S;

@@ -28,8 +28,9 @@ ui::TFontSpec FontOf(bool bold, int size = 8, COLORREF color = CLR_INVALID, bool
   return f;
 }
 
-// The lines of a text file as the licence box shows them; false when it cannot be read.
-bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::string& error) {
+// A text file as the licence box shows it: its lines, each ended by CR, LF or CR LF, joined by
+// CR LF (a break at the end shows none). False when it cannot be read.
+bool ReadLicence(const std::string& path, std::string& shown, std::string& error) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
@@ -42,15 +43,15 @@ bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::st
   DWORD n;
   while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0) text.append(buf, n);
   CloseHandle(h);
-  lines.clear();
-  size_t start = 0;
+  shown.clear();
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r' && text[i] != '\n') continue;
-    lines.push_back(text.substr(start, i - start));
+    if (text[i] != '\r' && text[i] != '\n') {
+      shown += text[i];
+      continue;
+    }
     if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
+    if (i + 1 < text.size()) shown += "\r\n";
   }
-  if (start < text.size()) lines.push_back(text.substr(start));
   return true;
 }
 
@@ -207,13 +208,12 @@ void TMainForm::Button2Click() {
       if (Installer->AppInfo.LicenseMustAccept == 1) {
         SetHeader(kLicenseTitle, kLicenseSub);
         Button2.SetEnabled(CheckBox1.Checked());
-        std::vector<std::string> lines;
-        std::string error;
-        if (!ReadLines(Installer->SourceDir + "license.rtf", lines, error)) {
+        std::string licence, error;
+        if (!ReadLicence(Installer->SourceDir + "license.rtf", licence, error)) {
           ui::MsgBox(Handle, error, MB_OK | MB_ICONERROR);
           return;
         }
-        Memo1.SetLines(lines);
+        Memo1.SetText(licence);
         ShowPage(pgAgree);
       } else {
         EnterDestination();

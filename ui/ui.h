@@ -481,6 +481,10 @@ public:
 TUserDialogs& Dialogs();
 // Replaces the seam (nullptr: back to the real dialogs); returns the one it replaced.
 TUserDialogs* SetDialogs(TUserDialogs* d);
+// The real dialogs show beeps, message boxes, questions and the folder browser; their open and
+// save dialogs, input box and pop-up menu answer as cancelled until the program calls this once
+// (the creator does, first thing; setup never shows them and so links none of their code).
+void UseFullDialogs();
 
 // Shorthands through the seam, captioned with Application.Title.
 void Beep();

@@ -27,6 +27,15 @@ void* operator new(size_t n) {
   alloc_watch::peak = std::max(alloc_watch::peak, alloc_watch::live);
   return reinterpret_cast<char*>(p) + 16;
 }
+// The coder's tables come from the non-throwing form; with the sanitizers it is theirs unless
+// replaced too, and its blocks would then reach the delete below without their header.
+void* operator new(size_t n, const std::nothrow_t&) noexcept {
+  try {
+    return operator new(n);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
 void operator delete(void* q) noexcept {
   if (!q) return;
   auto* p = reinterpret_cast<size_t*>(static_cast<char*>(q) - 16);

@@ -242,6 +242,25 @@ TEST_F(Wizard, LicenceTickGatesNextAndIsKept) {
   EXPECT_TRUE(dialogs.Asked.empty());
 }
 
+TEST_F(Wizard, TheLicenceShowsEachLineBreakAsCrLfAndNoneAtTheEnd) {
+  struct Case {
+    const char* file;
+    const char* shown;
+  };
+  for (const Case& c : {Case{"one", "one"}, Case{"one\r\n", "one"}, Case{"one\n\n", "one\r\n"},
+                        Case{"a\rb\nc\r\nd", "a\r\nb\r\nc\r\nd"}, Case{"\r\n\r\nx", "\r\n\r\nx"},
+                        Case{"a\n\rb", "a\r\n\r\nb"}, Case{"\n", ""}}) {
+    SCOPED_TRACE(::testing::PrintToString(std::string(c.file)));
+    Package p;
+    p.info.LicenseMustAccept = 1;
+    p.license = c.file;
+    TMainForm& f = Start(p, "licencebreaks");
+    f.Button2.Click();
+    EXPECT_EQ(Page(), pgAgree);
+    EXPECT_EQ(f.Memo1.Text(), c.shown);
+  }
+}
+
 TEST_F(Wizard, AMissingLicenceFileIsReportedAndTheWelcomePageStays) {
   Package p;
   p.info.LicenseMustAccept = 1;

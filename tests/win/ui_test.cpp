@@ -5,6 +5,7 @@
 #include <atomic>
 #include <stdexcept>
 
+#include "ui/dialogs.h"
 #include "ui/testing.h"
 #include "ui/ui.h"
 
@@ -292,8 +293,49 @@ HWND FindChildByText(HWND parent, const char* text) {
   return f.Found;
 }
 
+TEST(RealDialogs, WithoutTheFullSetFilesInputAndMenusAnswerCancelledAndShowNothing) {
+  ui::Init();
+  TRealDialogs basic;  // what setup.exe links
+  TFileDialog fd;
+  fd.FileName = "C:\\a.sds";
+  std::string v = "before";
+  EXPECT_FALSE(basic.OpenFile(nullptr, fd));
+  EXPECT_FALSE(basic.SaveFile(nullptr, fd));
+  EXPECT_EQ(fd.FileName, "C:\\a.sds");
+  EXPECT_TRUE(fd.Files.empty());
+  EXPECT_FALSE(basic.InputBox(nullptr, "Cap", "Prompt", v, 10));
+  EXPECT_EQ(v, "before");
+  EXPECT_EQ(basic.Popup(nullptr, {"a", "b"}, POINT{0, 0}), -1);
+}
+
+TEST(RealDialogs, TheFullSetBecomesTheRealOneAndLeavesAnInstalledAnswererInPlace) {
+  ui::Init();
+  {
+    TScriptedDialogs d;
+    UseFullDialogs();
+    EXPECT_EQ(&Dialogs(), &d) << "the answerer installed before stays in place";
+    d.AnswerText("typed");
+    std::string v;
+    EXPECT_TRUE(Dialogs().InputBox(nullptr, "Cap", "Prompt", v, 0));
+    EXPECT_EQ(v, "typed");
+  }
+  // Back on the real side: the input box of the full set shows.
+  bool shown = false;
+  PostCall([&shown] {
+    HWND box = FindWindowA(nullptr, "Full set");
+    shown = box != nullptr;
+    PostMessageA(box, WM_CLOSE, 0, 0);
+  });
+  std::string v = "before";
+  EXPECT_FALSE(Dialogs().InputBox(nullptr, "Full set", "Enter:", v, 0));
+  ui::testing::Pump();
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(v, "before");
+}
+
 TEST(RealDialogs, InputBoxTakesTheTypedTextOnOkAndNothingOnCancel) {
   ui::Init();
+  UseFullDialogs();
   for (bool ok : {true, false}) {
     PostCall([ok] {
       HWND box = FindWindowA(nullptr, "Post-Installation Command");
