@@ -15,15 +15,12 @@ namespace {
 
 bool Space(char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a'; }
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
-    if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
-    if (x != y) return false;
-  }
-  return true;
+// Names compare with A to Z folded: each is kept folded beside its own spelling.
+std::string Folded(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return out;
 }
 
 std::string UpToNul(std::string_view s) { return std::string(s.substr(0, s.find('\0'))); }
@@ -35,14 +32,14 @@ std::string UpToNul(std::string_view s) { return std::string(s.substr(0, s.find(
 class TProfile : public datasheet::TReader {
  public:
   struct TKey {
-    std::string Name;
+    std::string Name, Fold;
     std::optional<std::string> Value;
   };
   struct TSection {
-    std::string Name;
+    std::string Name, Fold;
     std::vector<TKey> Keys;
   };
-  std::vector<TSection> Sections{{"", {}}};
+  std::vector<TSection> Sections{{"", "", {}}};
 
   explicit TProfile(std::string_view text) {
     for (size_t pos = 0; pos < text.size();) {
@@ -56,7 +53,8 @@ class TProfile : public datasheet::TReader {
       if (line.empty()) continue;
       if (line.front() == '[') {
         if (size_t close = line.find(']'); close != std::string_view::npos) {
-          Sections.push_back({UpToNul(line.substr(1, close - 1)), {}});
+          const std::string name = UpToNul(line.substr(1, close - 1));
+          Sections.push_back({name, Folded(name), {}});
           continue;
         }
       }
@@ -70,20 +68,22 @@ class TProfile : public datasheet::TReader {
       }
       while (!name.empty() && Space(name.back())) name.remove_suffix(1);
       key.Name = UpToNul(name);
+      key.Fold = Folded(key.Name);
       Sections.back().Keys.push_back(std::move(key));
     }
   }
 
   TSection* Find(std::string_view section) {
+    const std::string fold = Folded(section);
     for (TSection& s : Sections)
-      if (SameName(s.Name, section)) return &s;
+      if (s.Fold == fold) return &s;
     return nullptr;
   }
 
   std::optional<std::string> Value(const std::string& section, const std::string& key) override {
     if (TSection* s = Find(section))
-      for (const TKey& k : s->Keys)
-        if (SameName(k.Name, key)) {
+      for (const std::string fold = Folded(key); const TKey& k : s->Keys)
+        if (k.Fold == fold) {
           if (!k.Value) return std::nullopt;
           const std::string& v = *k.Value;
           if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
@@ -105,14 +105,15 @@ class TProfile : public datasheet::TReader {
   // first key of its name (appended when missing); leading blanks of the value are not kept.
   void Write(const std::string& section, const std::string& key, std::string_view value) {
     TSection* s = Find(section);
-    if (!s) s = &Sections.emplace_back(TSection{section, {}});
+    if (!s) s = &Sections.emplace_back(TSection{section, Folded(section), {}});
     while (!value.empty() && Space(value.front())) value.remove_prefix(1);
+    const std::string fold = Folded(key);
     for (TKey& k : s->Keys)
-      if (SameName(k.Name, key)) {
+      if (k.Fold == fold) {
         k.Value = std::string(value);
         return;
       }
-    s->Keys.push_back({key, std::string(value)});
+    s->Keys.push_back({key, fold, std::string(value)});
   }
 
   std::string Text() const {
@@ -128,7 +129,7 @@ class TProfile : public datasheet::TReader {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size > 16384) return -1;  // every branch of the reader shows in a few kilobytes
+  if (size > 8192) return -1;  // every branch of the reader shows in a few kilobytes
   TProfile original(std::string_view(reinterpret_cast<const char*>(data), size));
   const datasheet::TDatasheet loaded = datasheet::Read(original);
 
