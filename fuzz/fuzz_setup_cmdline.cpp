@@ -38,9 +38,9 @@ void CheckList(const std::string& s, char sep) {
   for (char c : n) seps += c == sep;
   if (count != seps || count < 1) __builtin_trap();
   if (!GetListItem(s, 0, sep).empty() || !GetListItem(s, count + 1, sep).empty()) __builtin_trap();
-  // The items joined again give the normalised list (a few of them: each lookup normalises anew).
+  // The items joined again give the normalised list (the first few: each lookup normalises anew).
   size_t at = 0;
-  for (int32_t k = 1; k <= count && k <= 16; ++k) {
+  for (int32_t k = 1; k <= count && k <= 3; ++k) {
     const std::string item = GetListItem(s, k, sep);
     if (n.compare(at, item.size(), item) != 0 || n[at + item.size()] != sep) __builtin_trap();
     at += item.size() + 1;
