@@ -87,15 +87,23 @@ std::string BuildDisplayName(const TAppInfoRec& info) {
 
 // ---- placeholders ----
 
-std::string ReplaceAll(const std::string& Text, const std::string& OldPattern,
-                       const std::string& NewPattern) {
-  if (OldPattern.empty()) return Text;
+// ReplaceAll that stops once the result holds limit characters, the result cut there.
+static std::string ReplaceUpTo(const std::string& Text, const std::string& OldPattern,
+                               const std::string& NewPattern, size_t limit) {
+  if (OldPattern.empty()) return Text.substr(0, limit);
   std::string out;
   size_t from = 0;
-  for (size_t at; (at = Text.find(OldPattern, from)) != std::string::npos;
+  for (size_t at; out.size() < limit && (at = Text.find(OldPattern, from)) != std::string::npos;
        from = at + OldPattern.size())
     out.append(Text, from, at - from).append(NewPattern);
-  return out.append(Text, from, std::string::npos);
+  if (out.size() < limit) out.append(Text, from, std::string::npos);
+  if (out.size() > limit) out.resize(limit);
+  return out;
+}
+
+std::string ReplaceAll(const std::string& Text, const std::string& OldPattern,
+                       const std::string& NewPattern) {
+  return ReplaceUpTo(Text, OldPattern, NewPattern, std::string::npos);
 }
 
 static std::string Trimmed(std::string s) {
@@ -110,7 +118,7 @@ static const char kShellFolders[] =
 // Environment references "<%" name "%>": each reference, found from the left, is replaced
 // everywhere by the variable's value. Inserted values are never searched again, so the step ends
 // whatever the values hold; a "%>" before the first "<%" ends it, as does a reference that would
-// reach into an inserted value.
+// reach into an inserted value, or a text grown to kMaxExpanded characters.
 static std::string ExpandEnvRefs(const std::string& s, TPlaceholderSources& src) {
   struct Piece {
     std::string text;
@@ -129,21 +137,29 @@ static std::string ExpandEnvRefs(const std::string& s, TPlaceholderSources& src)
     const std::string name = e > a + 2 ? t.substr(a + 2, e - a - 2) : std::string();
     const std::string ref = t.substr(a, e + 2 - a);
     const std::string value = src.EnvVar(name);
-    std::vector<Piece> next(pieces.begin(), pieces.begin() + static_cast<ptrdiff_t>(pa));
-    for (size_t i = pa; i < pieces.size(); ++i) {
-      if (pieces[i].inserted) {
-        next.push_back(std::move(pieces[i]));
+    std::vector<Piece> next;
+    size_t total = 0;
+    auto add = [&](std::string text, bool inserted) {
+      if (total + text.size() > kMaxExpanded) text.resize(kMaxExpanded - total);
+      total += text.size();
+      next.push_back({std::move(text), inserted});
+    };
+    for (size_t i = 0; i < pieces.size() && total < kMaxExpanded; ++i) {
+      if (i < pa || pieces[i].inserted) {
+        add(std::move(pieces[i].text), pieces[i].inserted);
         continue;
       }
       const std::string& text = pieces[i].text;
       size_t from = 0;
-      for (size_t at; (at = text.find(ref, from)) != std::string::npos; from = at + ref.size()) {
-        next.push_back({text.substr(from, at - from), false});
-        next.push_back({value, true});
+      for (size_t at; total < kMaxExpanded && (at = text.find(ref, from)) != std::string::npos;
+           from = at + ref.size()) {
+        add(text.substr(from, at - from), false);
+        add(value, true);
       }
-      next.push_back({text.substr(from), false});
+      if (total < kMaxExpanded) add(text.substr(from), false);
     }
     pieces = std::move(next);
+    if (total >= kMaxExpanded) break;
   }
   std::string out;
   for (const Piece& p : pieces) out += p.text;
@@ -192,8 +208,9 @@ std::string ExpandPlaceholders(const std::string& Template, const TPlaceholderVa
   // A value is looked up only when its placeholder is there.
   for (size_t i = 0; i < std::size(kPlaceholders); ++i)
     if (S.find(kPlaceholders[i]) != std::string::npos)
-      S = ReplaceAll(S, kPlaceholders[i], PlaceholderValue(i, v, src));
+      S = ReplaceUpTo(S, kPlaceholders[i], PlaceholderValue(i, v, src), kMaxExpanded);
   S = ExpandEnvRefs(S, src);
+  if (S.size() > kMaxExpanded) S.resize(kMaxExpanded);
   if (S.find("\\\\") != std::string::npos) S = ReplaceAll(S, "\\\\", "\\");
   return S;
 }

@@ -88,6 +88,11 @@ struct TPlaceholderValues {
 
 std::string ReplaceAll(const std::string& Text, const std::string& OldPattern,
                        const std::string& NewPattern);
+// Values may hold later tokens, so each step can multiply the text's length: a template of a few
+// nested tokens would otherwise grow beyond any memory. No path, key or command that the setup
+// uses is longer than the longest command line Windows runs; a longer expansion is cut here and
+// then fails where it is used.
+constexpr size_t kMaxExpanded = 32767;
 std::string ExpandPlaceholders(const std::string& Template, const TPlaceholderValues& v,
                                TPlaceholderSources& src);
 

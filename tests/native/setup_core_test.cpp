@@ -174,6 +174,33 @@ TEST_F(Expansion, EnvironmentValuesAreNotSearchedAgain) {
   EXPECT_EQ(X("<%BS%>"), "x\\y");  // the backslash step still sees it
 }
 
+TEST_F(Expansion, NestedTokensGrowNoFurtherThanTheLimit) {
+  auto times = [](const std::string& s, size_t n) {
+    std::string out;
+    while (n--) out += s;
+    return out;
+  };
+  // The result is head, then fill up to size characters.
+  auto expect = [&](const std::string& templ, size_t size, const std::string& head, char fill) {
+    const std::string r = X(templ);
+    EXPECT_EQ(r.size(), size);
+    EXPECT_EQ(r.substr(0, head.size()), head);
+    EXPECT_EQ(r.find_first_not_of(fill, head.size()), std::string::npos);
+  };
+  // Each level multiplies the length by 28: 5.6 million characters without a bound.
+  info.AppTitle.Set(times("<Version>", 28));
+  info.AppVersion.Set(times("<Company>", 28));
+  info.Company.Set(std::string(255, 'x'));
+  expect(times("<AppName>", 28), kMaxExpanded, "", 'x');
+  // Environment values are not bound by the 255 characters of setup.dat.
+  src.env["BIG"] = std::string(32767, 'e');
+  info.AppTitle.Set(times("<%BIG%>", 36));
+  expect(times("<AppName>", 28), kMaxExpanded, "", 'e');
+  // The cut comes before the backslash pairs are collapsed.
+  values.DestDir = times("<%BIG%>", 1000);
+  expect("a\\\\<InstallRoot>", kMaxExpanded - 1, "a\\", 'e');
+}
+
 TEST_F(Expansion, MissingSourcesAndTheCommonFolders) {
   EXPECT_EQ(X("<QuickLaunch>"), "C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch");
   src.common = true;
