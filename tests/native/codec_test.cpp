@@ -45,13 +45,6 @@ void operator delete(void* q) noexcept {
 void operator delete(void* q, size_t) noexcept { operator delete(q); }
 // The other forms too: a sanitizer's own would not know the header above.
 void* operator new[](size_t n) { return operator new(n); }
-void* operator new(size_t n, const std::nothrow_t&) noexcept {
-  try {
-    return operator new(n);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
 void* operator new[](size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
 void operator delete[](void* q) noexcept { operator delete(q); }
 void operator delete[](void* q, size_t) noexcept { operator delete(q); }
