@@ -231,9 +231,7 @@ class AddFolderTest : public AddFileTest {
   std::string Root;
   std::vector<std::string> Made;
   void SetUp() override {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    Root = std::string(temp) + "cv_addfolder_" + std::to_string(GetCurrentProcessId());
+    Root = testsupport::FreshTestDir("addfolder") + "tree";
     for (const char* rel : {"", "\\sub"}) {
       ASSERT_TRUE(CreateDirectoryA((Root + rel).c_str(), nullptr));
       Made.push_back(Root + rel);

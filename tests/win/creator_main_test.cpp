@@ -23,12 +23,7 @@ namespace {
 
 std::string TempDir() {
   static int counter = 0;
-  char base[MAX_PATH];
-  GetTempPathA(sizeof base, base);
-  std::string dir = std::string(base) + "cvwizard_" + std::to_string(GetCurrentProcessId()) + "_" +
-                    std::to_string(++counter) + "\\";
-  CreateDirectoryA(dir.c_str(), nullptr);
-  return dir;
+  return testsupport::FreshTestDir("wizard" + std::to_string(++counter));
 }
 
 void WriteText(const std::string& path, const std::string& text) {

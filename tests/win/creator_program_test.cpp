@@ -6,6 +6,8 @@
 #include <fstream>
 #include <string>
 
+#include "tests/win/test_support.h"
+
 namespace {
 
 struct TFound {
@@ -81,9 +83,7 @@ TEST(CreatorProgram, StartsOnTheWelcomePage) {
 }
 
 TEST(CreatorProgram, OpensTheDatasheetNamedOnItsCommandLine) {
-  char dir[MAX_PATH];
-  GetTempPathA(sizeof dir, dir);
-  std::string file = std::string(dir) + "cvprogram_" + std::to_string(GetCurrentProcessId()) + ".sds";
+  std::string file = testsupport::FreshTestDir("program") + "program.sds";
   std::ofstream(file, std::ios::binary) << "[APPINFO]\r\nName=\"From The Command Line\"\r\nVersion=\"3.1\"\r\n";
   {
     TProgram p("\"" + file + "\"");

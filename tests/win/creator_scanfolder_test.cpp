@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/win/test_support.h"
+
 namespace {
 
 // A small tree in the temporary folder, removed again at the end:
@@ -21,9 +23,7 @@ class ScanFolderTest : public ::testing::Test {
   std::vector<std::string> made;  // in creation order, removed in reverse
 
   void SetUp() override {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    root = std::string(temp) + "cv_scan_" + std::to_string(GetCurrentProcessId());
+    root = testsupport::FreshTestDir("scan") + "tree";
     Dir("");
     File("a.txt");
     File("hidden.txt", FILE_ATTRIBUTE_HIDDEN);
@@ -148,7 +148,7 @@ TEST_F(ScanFolderTest, StopEndsTheWalkAtOnce) {
 TEST(ScanFolder, DriveRootGetsNoSecondBackslash) {
   // The folder browser hands back a drive root with its backslash: "C:\".
   std::string mine = "C:\\cv_scan_" + std::to_string(GetCurrentProcessId()) + ".tmp";
-  HANDLE h = CreateFileA(mine.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  HANDLE h = CreateFileA(mine.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   CloseHandle(h);
   std::vector<std::string> got;
