@@ -677,6 +677,8 @@ TEST(Keyboard, EachDialogOpensOnItsFirstControlAndEnterAndEscapePressNothing) {
     bool openAfterKeys = false;
     RunModal(*c.dlg, [&] {
       first = GetNextDlgTabItem(c.dlg->Handle, nullptr, FALSE);
+      // On a busy machine the dialog's activation may come a little after its first message.
+      ui::testing::PumpUntil([] { return GetFocus() != nullptr; });
       focus = GetFocus();
       for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
         PostMessageA(GetFocus(), WM_KEYDOWN, key, 1);

@@ -392,10 +392,13 @@ TEST(RealDialogs, QuestionAnswersEnterEscapeAndTheTitleBar) {
     char focus[32] = "";
     LRESULT defId = 0;
     PostCall([&] {
-      HWND box = GetActiveWindow();  // of this thread: other test programs show boxes too
-      char caption[32] = "";
-      GetWindowTextA(box, caption, sizeof caption);
-      ASSERT_STREQ(caption, "Overwrite keys");
+      // The box of this thread (other test programs show boxes too), once it is active: on a
+      // busy machine the activation may come a little after the box's first message.
+      HWND box = nullptr;
+      for (HWND h = nullptr; (h = FindWindowExA(nullptr, h, nullptr, "Overwrite keys")) != nullptr;)
+        if (GetWindowThreadProcessId(h, nullptr) == GetCurrentThreadId()) box = h;
+      ASSERT_NE(box, nullptr);
+      EXPECT_TRUE(ui::testing::PumpUntil([box] { return GetActiveWindow() == box && GetFocus() != nullptr; }));
       GetWindowTextA(GetFocus(), focus, sizeof focus);
       defId = SendMessageA(box, DM_GETDEFID, 0, 0);
       if (c.keys.empty())
