@@ -88,6 +88,7 @@ TChildRun RunChild(const std::string& commandLine, std::vector<int> answers, DWO
   limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
   if (job) SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi)) {
+    std::fprintf(stderr, "cannot start %s: error %lu\n", commandLine.c_str(), GetLastError());
     if (job) CloseHandle(job);
     return run;
   }
