@@ -131,7 +131,7 @@ void RebuildTop(TLzhState& st) {
     unsigned len = 0;
     while (len < 4) {
       int slot = s + int((bits >> (3 - len)) & 1);
-      t.Slot[len++] = int16_t(slot);
+      t.Slot[len++] = &st.NodeFreq[slot];
       st.InTop[slot] = true;
       s = st.NodeChild[slot];
       if (s >= kLzhNodes) break;
@@ -142,13 +142,16 @@ void RebuildTop(TLzhState& st) {
   st.TopStale = false;
 }
 
-// The symbol at the reader, the slots of its path in path[0..depth); as LzhDecodeSymbol.
+// The symbol at the reader; as LzhDecodeSymbol. The path holds the counts of the slots passed:
+// the update's way back up is the one loop of every symbol, and a pointer there costs no
+// address arithmetic.
 [[gnu::always_inline]] inline int DecodeSymbol(TLzhState& st, TBlockBits& in) {
   const int16_t* child = st.NodeChild;
   const int16_t* grand = st.NodeGrand;
+  uint16_t* freq = st.NodeFreq;
   in.Fill();
   uint64_t buf = in.Buf;
-  int16_t path[kLzhSymbols + 1];
+  uint16_t* path[kLzhSymbols + 1];
   if (st.TopStale) [[unlikely]] RebuildTop(st);
   const TLzhState::TLzhTop& top = st.Top[buf >> 60];
   std::memcpy(path, top.Slot, sizeof top.Slot);
@@ -159,13 +162,13 @@ void RebuildTop(TLzhState& st) {
     int slot = s + int(buf >> 63);
     unsigned b2 = unsigned(buf >> 62) & 1;
     int g = grand[2 * slot + int(b2)];
-    path[depth++] = int16_t(slot);
+    path[depth++] = &freq[slot];
     if (g >= kLzhGrandLeaf) {
       s = g - kLzhGrandLeaf + kLzhNodes;
       buf <<= 1;
       break;
     }
-    path[depth++] = int16_t(child[slot] + int(b2));
+    path[depth++] = &freq[child[slot] + int(b2)];
     buf <<= 2;
     s = g;
   }
@@ -178,21 +181,21 @@ void RebuildTop(TLzhState& st) {
     do {
       in.Fill();
       int slot = s + int(in.Take(1));
-      path[depth++] = int16_t(slot);
+      path[depth++] = &freq[slot];
       s = child[slot];
     } while (s < kLzhNodes);
   }
   int c = s - kLzhNodes;
-  uint16_t* freq = st.NodeFreq;
   if (freq[kLzhRoot] != kLzhMaxFreq) [[likely]] {
-    for (int j = depth - 1; j >= 0; j--) {  // up the path just walked
-      int slot = path[j];
-      unsigned k = ++freq[slot];
-      if (k > freq[slot + 1]) {
-        lzh_detail::HuffMoveUp<true>(st, slot, k);
+    uint16_t* const* p = path + depth;
+    do {  // up the path just walked
+      uint16_t* f = *--p;
+      unsigned k = ++*f;
+      if (k > f[1]) {
+        lzh_detail::HuffMoveUp<true>(st, int(f - freq), k);
         return c;
       }
-    }
+    } while (p != path);
     freq[kLzhRoot]++;
   } else {
     LzhHuffUpdate(st, c);
