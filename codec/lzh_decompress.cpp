@@ -73,9 +73,14 @@ struct TBlockBits {
 // below 1.25 times the output.
 struct TOutput {
   static constexpr size_t kRoom = kLzhLookAhead + 16;
+  // The memory is reserved as above but zeroed (resized into) a piece at a time just ahead of
+  // the output, so that the decoder writes into lines the zeroing has just brought into the
+  // cache instead of zeroing the whole output first and then writing it again from memory.
+  static constexpr size_t kPiece = 256 * 1024;
 
   TMemoryStream& Out;
   size_t Full;  // the claim and its room: the most the run ever needs
+  size_t Reserved = 0;
   uint8_t* Data = nullptr;
   size_t Pos = 0;
   size_t Limit = 0;
@@ -83,17 +88,25 @@ struct TOutput {
   TOutput(TMemoryStream& out, int32_t count, int32_t inSize)
       : Out(out), Full(count > 0 ? size_t(count) + kRoom : 0) {
     size_t sound = size_t(inSize) * 48 + kRoom;
-    Resize(Full <= sound ? Full : std::min(sound, Full / 8));
+    Reserve(Full <= sound ? Full : std::min(sound, Full / 8));
   }
-  void Resize(size_t size) {
+  void Reserve(size_t size) {
     Out.reserve(size);  // exactly this: resize alone might double
-    Out.resize(size);
+    Reserved = size;
+    ZeroAhead();
+  }
+  // Lets the output grow into the reserved memory by another piece.
+  void ZeroAhead() {
+    Out.resize(std::min(Reserved, Pos + kPiece));
     Data = Out.data();
     Limit = Out.size();
   }
   void MakeRoom() {
     if (Limit - Pos >= kRoom) [[likely]] return;
-    Resize(Full <= 8 * Limit ? Full : 2 * Limit);
+    if (Reserved - Pos < kRoom)
+      Reserve(Full <= 8 * Reserved ? Full : 2 * Reserved);
+    else
+      ZeroAhead();
   }
   void Finish() { Out.resize(Pos); }
 };
