@@ -22,7 +22,7 @@ inline uint64_t BigEndian64(const uint8_t* p) {
   return v;
 }
 
-// The bits of the block, most significant first, at least 57 of them after Fill; past the end of
+// The bits of the block, most significant first, at least 56 of them after Fill; past the end of
 // the block, zeros. Every byte taken in is counted in the codec object, with its progress call.
 struct TBlockBits {
   TCustom_lzh& Lzh;
@@ -32,7 +32,8 @@ struct TBlockBits {
   unsigned Count = 0;
 
   void Fill() {
-    if (Count > 56) return;
+    // With more than 56 bits the read below takes no byte and only ORs in bits that are there
+    // already: cheaper than a jump that goes either way.
     if (End - Next >= 8) [[likely]] {
       const uint8_t* from = Next;
       Buf |= BigEndian64(Next) >> Count;
@@ -53,7 +54,7 @@ struct TBlockBits {
     Lzh.BytesLeft = Lzh.InSize - Lzh.InPos;
     Lzh.OnProgress(Lzh.BytesLeft, Lzh.ProgressTag);
   }
-  unsigned Take(unsigned n) {  // n = 1..57 bits, Fill done
+  unsigned Take(unsigned n) {  // n = 1..56 bits, Fill done
     unsigned v = unsigned(Buf >> (64 - n));
     Buf <<= n;
     Count -= n;
