@@ -84,10 +84,9 @@ struct TLzhState {
   bool KeepGrand;  // NodeGrand is kept only for the decoder
   // For the decoder, the first 4 levels in one load: Top[bits] is where the next 4 bits lead,
   // the slots on the way (their counts, which the update goes back up through) and how many
-  // bits that took (fewer at a leaf); Next is the slot of the
-  // first child there (or 627 + symbol at a leaf). Rebuilt before the next symbol once a move
-  // has touched one of the slots on those ways (InTop), which is rare: they hold the heaviest
-  // subtrees.
+  // bits that took (fewer at a leaf); Next is the slot of the first child there (or 627 +
+  // symbol at a leaf). Rebuilt before the next symbol once a move has touched one of the slots
+  // on those ways (InTop), which is rare: they hold the heaviest subtrees.
   struct TLzhTop {
     int16_t Next;
     uint8_t Len;
