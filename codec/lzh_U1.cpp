@@ -52,26 +52,35 @@ void LzhHuffInit(TLzhState& st) {
   if (st.KeepGrand) HuffGrandAll(st), st.TopStale = true;
 }
 
-// Halves every frequency and rebuilds the tree from the leaves in their present order.
+// Halves every frequency and rebuilds the tree from the leaves in their present order: each new
+// node joins the two lowest slots not yet joined and takes its place after every slot of its
+// weight or less. The leaves stay in order and the new nodes come in order of weight, so the
+// slots fill from the front as a merge of the two runs, a leaf before a node of the same weight.
+// Node m joins slots 2m and 2m + 1, so it is there to be placed from slot 2m + 2 on.
 void LzhHuffRebuild(TLzhState& st) {
   uint16_t* freq = st.NodeFreq;
   int16_t* child = st.NodeChild;
-  int j = 0;
+  uint16_t leafFreq[kLzhSymbols];
+  int16_t leafChild[kLzhSymbols];
+  int leaves = 0;
   for (int i = 0; i < kLzhNodes; i++) {
     if (child[i] >= kLzhNodes) {
-      freq[j] = uint16_t((freq[i] + 1) / 2);
-      child[j] = child[i];
-      j++;
+      leafFreq[leaves] = uint16_t((freq[i] + 1) / 2);
+      leafChild[leaves] = child[i];
+      leaves++;
     }
   }
-  for (int i = 0, s = kLzhSymbols; s < kLzhNodes; i += 2, s++) {
-    unsigned f = unsigned(freq[i]) + freq[i + 1];
-    int k = s;
-    while (k > 0 && f < freq[k - 1]) k--;
-    std::memmove(&freq[k + 1], &freq[k], size_t(s - k) * sizeof freq[0]);
-    std::memmove(&child[k + 1], &child[k], size_t(s - k) * sizeof child[0]);
-    freq[k] = uint16_t(f);
-    child[k] = int16_t(i);
+  for (int s = 0, a = 0, m = 0; s < kLzhNodes; s++) {
+    unsigned node = 2 * m + 2 <= s ? unsigned(freq[2 * m]) + freq[2 * m + 1] : 0;
+    if (node != 0 && (a == leaves || node < leafFreq[a])) {
+      freq[s] = uint16_t(node);
+      child[s] = int16_t(2 * m);
+      m++;
+    } else {
+      freq[s] = leafFreq[a];
+      child[s] = leafChild[a];
+      a++;
+    }
   }
   for (int s = 0; s < kLzhNodes; s++) {
     int k = child[s];

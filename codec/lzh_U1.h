@@ -76,21 +76,21 @@ struct TLzhState {
   // NodeChild: first child of an internal node (the second is the next slot), or 627 + symbol.
   // NodeParent[627 + c]: the slot holding symbol c's leaf.
   uint16_t NodeFreq[kLzhNodes + 4];  // 628..630: more sentinels, for reads of 4 slots at once
-  int16_t NodeParent[kLzhNodes + kLzhSymbols];
+  int16_t NodeParent[kLzhNodes + kLzhSymbols + 1];  // the last: the target of writes for no node
   int16_t NodeChild[kLzhNodes];
   // For the decoder, two levels in one load: NodeGrand[2 * x + b] = NodeChild[NodeChild[x] + b]
   // for a slot x of an internal node; for a leaf's slot x both are NodeChild[x] - 627 + 2,048.
   int16_t NodeGrand[2 * kLzhNodes];
   bool KeepGrand;  // NodeGrand is kept only for the decoder
   // For the decoder, the first 4 levels in one load: Top[bits] is where the next 4 bits lead,
-  // the slots on the way and how many bits that took (fewer at a leaf); Next is the slot of the
-  // first child there (or 627 + symbol at a leaf). Rebuilt before the next symbol once a move
-  // has touched one of the slots on those ways (InTop), which is rare: they hold the heaviest
-  // subtrees.
+  // the slots on the way (their counts, which the update goes back up through) and how many
+  // bits that took (fewer at a leaf); Next is the slot of the first child there (or 627 +
+  // symbol at a leaf). Rebuilt before the next symbol once a move has touched one of the slots
+  // on those ways (InTop), which is rare: they hold the heaviest subtrees.
   struct TLzhTop {
     int16_t Next;
     uint8_t Len;
-    int16_t Slot[4];
+    uint16_t* Slot[4];
   };
   TLzhTop Top[16];
   bool InTop[kLzhNodes];
@@ -165,13 +165,16 @@ inline int HuffSwapUp(TLzhState& st, int s, unsigned k) {
   }
   freq[s] = freq[l];
   freq[l] = uint16_t(k);
+  // The second child's link is written without a jump: a leaf has none, and its write goes to
+  // the spare entry at the end.
+  constexpr int kNone = kLzhNodes + kLzhSymbols;
   int i = child[s];
   parent[i] = int16_t(l);
-  if (i < kLzhNodes) parent[i + 1] = int16_t(l);
+  parent[i < kLzhNodes ? i + 1 : kNone] = int16_t(l);
   int j = child[l];
   child[l] = int16_t(i);
   parent[j] = int16_t(s);
-  if (j < kLzhNodes) parent[j + 1] = int16_t(s);
+  parent[j < kLzhNodes ? j + 1 : kNone] = int16_t(s);
   child[s] = int16_t(j);
   if constexpr (kGrand) {
     // The rows of s and l trade places with their subtrees; the parents of s and l (neither is

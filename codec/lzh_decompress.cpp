@@ -22,7 +22,7 @@ inline uint64_t BigEndian64(const uint8_t* p) {
   return v;
 }
 
-// The bits of the block, most significant first, at least 57 of them after Fill; past the end of
+// The bits of the block, most significant first, at least 56 of them after Fill; past the end of
 // the block, zeros. Every byte taken in is counted in the codec object, with its progress call.
 struct TBlockBits {
   TCustom_lzh& Lzh;
@@ -32,7 +32,8 @@ struct TBlockBits {
   unsigned Count = 0;
 
   void Fill() {
-    if (Count > 56) return;
+    // With more than 56 bits the read below takes no byte and only ORs in bits that are there
+    // already: cheaper than a jump that goes either way.
     if (End - Next >= 8) [[likely]] {
       const uint8_t* from = Next;
       Buf |= BigEndian64(Next) >> Count;
@@ -53,7 +54,7 @@ struct TBlockBits {
     Lzh.BytesLeft = Lzh.InSize - Lzh.InPos;
     Lzh.OnProgress(Lzh.BytesLeft, Lzh.ProgressTag);
   }
-  unsigned Take(unsigned n) {  // n = 1..57 bits, Fill done
+  unsigned Take(unsigned n) {  // n = 1..56 bits, Fill done
     unsigned v = unsigned(Buf >> (64 - n));
     Buf <<= n;
     Count -= n;
@@ -73,9 +74,14 @@ struct TBlockBits {
 // below 1.25 times the output.
 struct TOutput {
   static constexpr size_t kRoom = kLzhLookAhead + 16;
+  // The memory is reserved as above but zeroed (resized into) a piece at a time just ahead of
+  // the output, so that the decoder writes into lines the zeroing has just brought into the
+  // cache instead of zeroing the whole output first and then writing it again from memory.
+  static constexpr size_t kPiece = 256 * 1024;
 
   TMemoryStream& Out;
   size_t Full;  // the claim and its room: the most the run ever needs
+  size_t Reserved = 0;
   uint8_t* Data = nullptr;
   size_t Pos = 0;
   size_t Limit = 0;
@@ -83,17 +89,25 @@ struct TOutput {
   TOutput(TMemoryStream& out, int32_t count, int32_t inSize)
       : Out(out), Full(count > 0 ? size_t(count) + kRoom : 0) {
     size_t sound = size_t(inSize) * 48 + kRoom;
-    Resize(Full <= sound ? Full : std::min(sound, Full / 8));
+    Reserve(Full <= sound ? Full : std::min(sound, Full / 8));
   }
-  void Resize(size_t size) {
+  void Reserve(size_t size) {
     Out.reserve(size);  // exactly this: resize alone might double
-    Out.resize(size);
+    Reserved = size;
+    ZeroAhead();
+  }
+  // Lets the output grow into the reserved memory by another piece.
+  void ZeroAhead() {
+    Out.resize(std::min(Reserved, Pos + kPiece));
     Data = Out.data();
     Limit = Out.size();
   }
   void MakeRoom() {
     if (Limit - Pos >= kRoom) [[likely]] return;
-    Resize(Full <= 8 * Limit ? Full : 2 * Limit);
+    if (Reserved - Pos < kRoom)
+      Reserve(Full <= 8 * Reserved ? Full : 2 * Reserved);
+    else
+      ZeroAhead();
   }
   void Finish() { Out.resize(Pos); }
 };
@@ -131,7 +145,7 @@ void RebuildTop(TLzhState& st) {
     unsigned len = 0;
     while (len < 4) {
       int slot = s + int((bits >> (3 - len)) & 1);
-      t.Slot[len++] = int16_t(slot);
+      t.Slot[len++] = &st.NodeFreq[slot];
       st.InTop[slot] = true;
       s = st.NodeChild[slot];
       if (s >= kLzhNodes) break;
@@ -142,13 +156,16 @@ void RebuildTop(TLzhState& st) {
   st.TopStale = false;
 }
 
-// The symbol at the reader, the slots of its path in path[0..depth); as LzhDecodeSymbol.
+// The symbol at the reader; as LzhDecodeSymbol. The path holds the counts of the slots passed:
+// the update's way back up is the one loop of every symbol, and a pointer there costs no
+// address arithmetic.
 [[gnu::always_inline]] inline int DecodeSymbol(TLzhState& st, TBlockBits& in) {
   const int16_t* child = st.NodeChild;
   const int16_t* grand = st.NodeGrand;
+  uint16_t* freq = st.NodeFreq;
   in.Fill();
   uint64_t buf = in.Buf;
-  int16_t path[kLzhSymbols + 1];
+  uint16_t* path[kLzhSymbols + 1];
   if (st.TopStale) [[unlikely]] RebuildTop(st);
   const TLzhState::TLzhTop& top = st.Top[buf >> 60];
   std::memcpy(path, top.Slot, sizeof top.Slot);
@@ -159,13 +176,13 @@ void RebuildTop(TLzhState& st) {
     int slot = s + int(buf >> 63);
     unsigned b2 = unsigned(buf >> 62) & 1;
     int g = grand[2 * slot + int(b2)];
-    path[depth++] = int16_t(slot);
+    path[depth++] = &freq[slot];
     if (g >= kLzhGrandLeaf) {
       s = g - kLzhGrandLeaf + kLzhNodes;
       buf <<= 1;
       break;
     }
-    path[depth++] = int16_t(child[slot] + int(b2));
+    path[depth++] = &freq[child[slot] + int(b2)];
     buf <<= 2;
     s = g;
   }
@@ -178,21 +195,21 @@ void RebuildTop(TLzhState& st) {
     do {
       in.Fill();
       int slot = s + int(in.Take(1));
-      path[depth++] = int16_t(slot);
+      path[depth++] = &freq[slot];
       s = child[slot];
     } while (s < kLzhNodes);
   }
   int c = s - kLzhNodes;
-  uint16_t* freq = st.NodeFreq;
   if (freq[kLzhRoot] != kLzhMaxFreq) [[likely]] {
-    for (int j = depth - 1; j >= 0; j--) {  // up the path just walked
-      int slot = path[j];
-      unsigned k = ++freq[slot];
-      if (k > freq[slot + 1]) {
-        lzh_detail::HuffMoveUp<true>(st, slot, k);
+    uint16_t* const* p = path + depth;
+    do {  // up the path just walked
+      uint16_t* f = *--p;
+      unsigned k = ++*f;
+      if (k > f[1]) {
+        lzh_detail::HuffMoveUp<true>(st, int(f - freq), k);
         return c;
       }
-    }
+    } while (p != path);
     freq[kLzhRoot]++;
   } else {
     LzhHuffUpdate(st, c);
