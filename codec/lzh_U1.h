@@ -69,6 +69,7 @@ struct TLzhState {
   };
   TLzhLinks Links[kLzhRingSize + 1 + 256];
   uint16_t ParentLink[kLzhRingSize + 1];
+  uint16_t LastFull;  // the node the last insertion replaced by a full match, or NIL
   // The ring; 4,096..4,154 repeat 0..58 so that 60 bytes read from any position need no wrap.
   uint8_t Ring[kLzhRingSize + kLzhLookAhead - 1];
 

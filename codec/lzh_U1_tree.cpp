@@ -7,6 +7,7 @@
 void LzhTreeInit(TLzhState& st) {
   for (int i = kLzhRingSize + 1; i <= kLzhRingSize + 256; i++) st.Links[i].RightLink = kLzhNil;
   for (int i = 0; i <= kLzhRingSize; i++) st.ParentLink[i] = kLzhNil;
+  st.LastFull = kLzhNil;
 }
 
 namespace {
@@ -72,6 +73,13 @@ inline void Relink(TLzhState& st, int q, int r) {
   *link = uint16_t(r);
 }
 
+// Whether the 60 bytes at a and b are equal.
+inline bool Equal60(const uint8_t* a, const uint8_t* b) {
+  uint64_t diff = Load64(a + kLzhLookAhead - 8) ^ Load64(b + kLzhLookAhead - 8);
+  for (int i = 0; i < kLzhLookAhead - 8; i += 8) diff |= Load64(a + i) ^ Load64(b + i);
+  return diff == 0;
+}
+
 // A full match at p: r takes p's place and p leaves the tree.
 void TreeReplace(TLzhState& st, int p, int r) {
   TLzhState::TLzhLinks* links = st.Links;
@@ -97,6 +105,20 @@ void TreeInsert(TLzhState& st, int r) {
   const uint8_t* key = ring + r;
   TLzhState::TLzhLinks* links = st.Links;
   links[r].LeftLink = links[r].RightLink = kLzhNil;
+  // Inside a long match the walk would end, insertion after insertion, at the node after the one
+  // it replaced last time: when that node is still in the tree and its 60 bytes are the key's, it
+  // is the one node that holds them (a node with the key of a new one is always replaced), so
+  // the walk would reach it, and it is the full match.
+  if (st.LastFull != kLzhNil) {
+    const int c = (st.LastFull + 1) & kLzhRingMask;
+    if (st.ParentLink[c] != kLzhNil && Equal60(ring + c, key)) {
+      TreeReplace(st, c, r);
+      st.LastFull = uint16_t(c);
+      if (kFindMatch) st.MatchLength = kLzhLookAhead, st.MatchOffset = (r - c - 1) & kLzhRingMask;
+      return;
+    }
+    st.LastFull = kLzhNil;
+  }
   int p = kLzhRingSize + 1 + key[0];
   int q = links[p].RightLink;
   bool ge = true;
@@ -120,6 +142,7 @@ void TreeInsert(TLzhState& st, int r) {
           // The first full match: no earlier node can have scored as high.
           if (kFindMatch) best = (i << 12) | ((p - r) & kLzhRingMask);
           TreeReplace(st, p, r);
+          st.LastFull = uint16_t(p);
           break;
         }
       }
