@@ -286,21 +286,25 @@ inline void LzhEncodeSymbol(TLzhState& st, TWrite& write, int c) {
   }
   // One walk up both reads the code and counts (LzhHuffUpdate's common case): counting changes
   // no link until a slot has to move, and there the rest of the code is read before it moves.
-  do {
-    code |= uint64_t(k & 1) << len;
+  // The slot is a full-width index, so that the load of its parent, the walk's chain, needs no
+  // step to widen it.
+  for (intptr_t s = k;;) {
+    const intptr_t up = parent[s];
+    code |= uint64_t(s & 1) << len;
     len++;
-    unsigned f = ++freq[k];
-    if (f > freq[k + 1]) [[unlikely]] {
-      for (int u = parent[k]; u != kLzhRoot; u = parent[u]) {
+    unsigned f = ++freq[s];
+    if (f > freq[s + 1]) [[unlikely]] {
+      for (intptr_t u = up; u != kLzhRoot; u = parent[u]) {
         code |= uint64_t(u & 1) << len;
         len++;
       }
       LzhWriteBits(st, write, len, code);
-      LzhHuffMoveUp(st, k, f);
+      LzhHuffMoveUp(st, int(s), f);
       return;
     }
-    k = parent[k];
-  } while (k != kLzhRoot);
+    if (up == kLzhRoot) break;
+    s = up;
+  }
   freq[kLzhRoot]++;
   LzhWriteBits(st, write, len, code);
 }
