@@ -104,8 +104,9 @@ TLzhTables LzhAllocTables();           // throws ElzhException(kLzhNoMemory)
 void LzhFreeTables(TLzhTables& st);
 void LzhTreeInit(TLzhState& st);
 // Inserts ring position r and, with findMatch, sets MatchLength and MatchOffset to its best match.
-void LzhTreeInsert(TLzhState& st, int r, bool findMatch = true);
-void LzhTreeDelete(TLzhState& st, int p);
+// Both in lzh_U1_tree.h.
+inline void LzhTreeInsert(TLzhState& st, int r, bool findMatch = true);
+inline void LzhTreeDelete(TLzhState& st, int p);
 void LzhHuffInit(TLzhState& st);
 void LzhHuffUpdate(TLzhState& st, int c);
 // The rest of an update at slot s, just counted up to k and now above its right neighbour.
@@ -486,3 +487,5 @@ void LzhDecodeStream(int32_t count, TRead&& read, TWrite&& write) {
   }
   LzhFreeTables(tables);
 }
+
+#include "codec/lzh_U1_tree.h"  // the match tree, for LzhEncodeStream
