@@ -3,7 +3,9 @@
 // so that the encoder's loop inlines them.
 #pragma once
 
+#include <algorithm>
 #include <bit>
+#include <climits>
 
 #include "codec/lzh_U1.h"
 
@@ -119,7 +121,9 @@ void TreeInsert(TLzhState& st, int r) {
   int p = kLzhRingSize + 1 + key[0];
   int q = links[p].RightLink;
   bool ge = true;
-  int best = 0;  // with kFindMatch: length << 12 | (4,095 - offset) of the best node so far
+  // With kFindMatch, the best node so far as (8 - length) * 4,096 + distance, the least the best:
+  // longer wins, then nearer; a length of 2 or less is no match.
+  int best = INT_MAX;
   if (q != kLzhNil) {
     const uint64_t k1 = BigEndian64(Load64(key + 1));
     uint64_t n1 = BigEndian64(Load64(ring1 + q));
@@ -129,26 +133,25 @@ void TreeInsert(TLzhState& st, int r) {
       unsigned l = n.Left(), g = n.Right();
       uint64_t l1 = Load64(ring1 + l), g1 = Load64(ring1 + g);  // in memory order
       TBothLinks ln = LoadLinks(links, l), gn = LoadLinks(links, g);
-      int i;
+      int cost = 0;  // with kFindMatch: p's (8 - length) * 4,096
       if (k1 != n1) [[likely]] {
         ge = k1 > n1;
-        i = kFindMatch ? 1 + std::countl_zero(k1 ^ n1) / 8 : 0;
+        // 1 + the equal bytes of the word is the length: (7 - those bytes) * 8 is the highest
+        // differing bit's position, rounded down to a byte.
+        if constexpr (kFindMatch) cost = ((63 ^ std::countl_zero(k1 ^ n1)) & 56) << 9;
       } else {
-        i = CompareFrom(key, ring + p, 9, ge);
+        const int i = CompareFrom(key, ring + p, 9, ge);
         if (i == kLzhLookAhead) [[unlikely]] {
           // The first full match: no earlier node can have scored as high.
-          if (kFindMatch) best = (i << 12) | ((p - r) & kLzhRingMask);
+          if (kFindMatch) best = (8 - i) * 4096 + ((r - p) & kLzhRingMask);
           TreeReplace(st, p, r);
           st.LastFull = uint16_t(p);
           break;
         }
+        cost = (8 - i) * 4096;
       }
-      if constexpr (kFindMatch) {
-        // Longer wins, then nearer: one score, the length above (p - r) & 4,095 = 4,095 - offset,
-        // taken by max without a branch. A best of length 2 or less means no match.
-        int score = (i << 12) | ((p - r) & kLzhRingMask);
-        best = score > best ? score : best;
-      }
+      // The least cost, without a branch.
+      if constexpr (kFindMatch) best = std::min(best, cost + ((r - p) & kLzhRingMask));
       // The way down is as likely left as right.
       q = int(Pick(ge, g, l));
       if (q == kLzhNil) {
@@ -164,9 +167,10 @@ void TreeInsert(TLzhState& st, int r) {
     st.ParentLink[r] = uint16_t(p);
   }
   if constexpr (kFindMatch) {
-    if ((best >> 12) > kLzhThreshold) {
-      st.MatchLength = best >> 12;
-      st.MatchOffset = kLzhRingMask - (best & kLzhRingMask);
+    const int length = 8 - (best >> 12);
+    if (length > kLzhThreshold) {
+      st.MatchLength = length;
+      st.MatchOffset = (best & kLzhRingMask) - 1;
     } else {
       st.MatchLength = 0;
     }
