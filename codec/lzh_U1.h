@@ -107,6 +107,8 @@ void LzhTreeInit(TLzhState& st);
 // Both in lzh_U1_tree.h.
 inline void LzhTreeInsert(TLzhState& st, int r, bool findMatch = true);
 inline void LzhTreeDelete(TLzhState& st, int p);
+// Inserts a and b, in two different trees, without a match to find, side by side.
+inline void LzhTreeInsertPair(TLzhState& st, int a, int b);
 void LzhHuffInit(TLzhState& st);
 void LzhHuffUpdate(TLzhState& st, int c);
 // The rest of an update at slot s, just counted up to k and now above its right neighbour.
@@ -423,6 +425,21 @@ int32_t LzhEncodeStream(TRead&& read, TWrite&& write) {
       if (s < kLzhLookAhead - 1) ring[s + kLzhRingSize] = byte;
       s = (s + 1) & kLzhRingMask;
       r = (r + 1) & kLzhRingMask;
+      // Two insertions without a match to find walk side by side where nothing ties them: their
+      // trees differ, the deletion before the second is not in the first one's tree, so that it
+      // may come first, and no full match is to be continued. (The byte read for the second
+      // lies beyond the first one's key.)
+      const int r2 = (r + 1) & kLzhRingMask;
+      if (i + 2 < last && st.LastFull == kLzhNil && ring[r] != ring[r2] && ring[s] != ring[r] && next(byte)) {
+        LzhTreeDelete(st, s);
+        ring[s] = byte;
+        if (s < kLzhLookAhead - 1) ring[s + kLzhRingSize] = byte;
+        s = (s + 1) & kLzhRingMask;
+        LzhTreeInsertPair(st, r, r2);
+        r = r2;
+        i++;
+        continue;
+      }
       LzhTreeInsert(st, r, i == last - 1);  // only the last insertion's match is used
     }
     st.BytesIn += i;

@@ -177,7 +177,80 @@ void TreeInsert(TLzhState& st, int r) {
   }
 }
 
+
+// One walk of an insertion without a match to find, for two of them side by side: each walk is a
+// chain of loads, one node after the other, and two chains keep the processor busy in the time
+// one waits.
+struct TWalk {
+  const uint8_t* Key;
+  uint64_t K1;     // the key's bytes 1..8, big-endian
+  int R;           // the position inserted
+  int P;           // the node to compare next
+  uint64_t N1;     // its bytes 1..8, big-endian
+  TBothLinks N;    // its links
+};
+
+// Starts the walk of r: answers false when its tree was empty and r is its root now.
+inline bool WalkStart(TLzhState& st, TWalk& w, int r) {
+  TLzhState::TLzhLinks* links = st.Links;
+  w.Key = st.Ring + r;
+  w.R = r;
+  links[r].LeftLink = links[r].RightLink = kLzhNil;
+  const int root = kLzhRingSize + 1 + w.Key[0];
+  w.P = links[root].RightLink;
+  if (w.P == kLzhNil) {
+    links[root].RightLink = uint16_t(r);
+    st.ParentLink[r] = uint16_t(root);
+    return false;
+  }
+  w.K1 = BigEndian64(Load64(w.Key + 1));
+  w.N1 = BigEndian64(Load64(st.Ring + 1 + w.P));
+  w.N = LoadLinks(links, unsigned(w.P));
+  return true;
+}
+
+// Compares the walk's node and goes on below it, as TreeInsert<false> does: answers false when
+// the position is in the tree.
+inline bool WalkStep(TLzhState& st, TWalk& w) {
+  const uint8_t* ring1 = st.Ring + 1;
+  TLzhState::TLzhLinks* links = st.Links;
+  const int p = w.P;
+  const unsigned l = w.N.Left(), g = w.N.Right();
+  const uint64_t l1 = Load64(ring1 + l), g1 = Load64(ring1 + g);
+  const TBothLinks ln = LoadLinks(links, l), gn = LoadLinks(links, g);
+  bool ge;
+  if (w.K1 != w.N1) [[likely]] {
+    ge = w.K1 > w.N1;
+  } else if (CompareFrom(w.Key, st.Ring + p, 9, ge) == kLzhLookAhead) [[unlikely]] {
+    TreeReplace(st, p, w.R);
+    st.LastFull = uint16_t(p);
+    return false;
+  }
+  const unsigned q = Pick(ge, g, l);
+  if (q == kLzhNil) {
+    *Pick(ge, &links[p].RightLink, &links[p].LeftLink) = uint16_t(w.R);
+    st.ParentLink[w.R] = uint16_t(p);
+    return false;
+  }
+  w.P = int(q);
+  w.N1 = BigEndian64(Pick(ge, g1, l1));
+  w.N.v = Pick(ge, gn.v, ln.v);
+  return true;
+}
+
 }  // namespace lzh_tree
+
+inline void LzhTreeInsertPair(TLzhState& st, int a, int b) {
+  using lzh_tree::TWalk, lzh_tree::WalkStart, lzh_tree::WalkStep;
+  TWalk wa{}, wb{};
+  bool ga = WalkStart(st, wa, a), gb = WalkStart(st, wb, b);
+  while (ga & gb) {
+    ga = WalkStep(st, wa);
+    gb = WalkStep(st, wb);
+  }
+  while (ga) ga = WalkStep(st, wa);
+  while (gb) gb = WalkStep(st, wb);
+}
 
 inline void LzhTreeInsert(TLzhState& st, int r, bool findMatch) {
   if (findMatch)
