@@ -107,8 +107,9 @@ void LzhTreeInit(TLzhState& st);
 // Both in lzh_U1_tree.h.
 inline void LzhTreeInsert(TLzhState& st, int r, bool findMatch = true);
 inline void LzhTreeDelete(TLzhState& st, int p);
-// Inserts a and b, in two different trees, without a match to find, side by side.
-inline void LzhTreeInsertPair(TLzhState& st, int a, int b);
+// Inserts a and b, in two different trees, side by side; with findMatchB it sets MatchLength and
+// MatchOffset to b's best match.
+inline void LzhTreeInsertPair(TLzhState& st, int a, int b, bool findMatchB);
 void LzhHuffInit(TLzhState& st);
 void LzhHuffUpdate(TLzhState& st, int c);
 // The rest of an update at slot s, just counted up to k and now above its right neighbour.
@@ -425,17 +426,22 @@ int32_t LzhEncodeStream(TRead&& read, TWrite&& write) {
       if (s < kLzhLookAhead - 1) ring[s + kLzhRingSize] = byte;
       s = (s + 1) & kLzhRingMask;
       r = (r + 1) & kLzhRingMask;
-      // Two insertions without a match to find walk side by side where nothing ties them: their
-      // trees differ, the deletion before the second is not in the first one's tree, so that it
-      // may come first, and no full match is to be continued. (The byte read for the second
-      // lies beyond the first one's key.)
+      // Two insertions, the first without a match to find, walk side by side where nothing ties
+      // them: their trees differ, the deletion before the second is not in the first one's
+      // tree, so that it may come first, and no full match is to be continued. (The byte read
+      // for the second lies beyond the first one's key.)
       const int r2 = (r + 1) & kLzhRingMask;
-      if (i + 2 < last && st.LastFull == kLzhNil && ring[r] != ring[r2] && ring[s] != ring[r] && next(byte)) {
+      if (i + 1 < last && st.LastFull == kLzhNil && ring[r] != ring[r2] && ring[s] != ring[r]) {
+        if (!next(byte)) [[unlikely]] {  // the input has ended after r, which has no match to find
+          LzhTreeInsert(st, r, false);
+          i++;
+          break;
+        }
         LzhTreeDelete(st, s);
         ring[s] = byte;
         if (s < kLzhLookAhead - 1) ring[s + kLzhRingSize] = byte;
         s = (s + 1) & kLzhRingMask;
-        LzhTreeInsertPair(st, r, r2);
+        LzhTreeInsertPair(st, r, r2, i + 1 == last - 1);
         r = r2;
         i++;
         continue;

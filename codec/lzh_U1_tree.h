@@ -178,9 +178,8 @@ void TreeInsert(TLzhState& st, int r) {
 }
 
 
-// One walk of an insertion without a match to find, for two of them side by side: each walk is a
-// chain of loads, one node after the other, and two chains keep the processor busy in the time
-// one waits.
+// One walk of an insertion, for two of them side by side: each walk is a chain of loads, one node
+// after the other, and two chains keep the processor busy in the time one waits.
 struct TWalk {
   const uint8_t* Key;
   uint64_t K1;     // the key's bytes 1..8, big-endian
@@ -188,6 +187,7 @@ struct TWalk {
   int P;           // the node to compare next
   uint64_t N1;     // its bytes 1..8, big-endian
   TBothLinks N;    // its links
+  int Best;        // with a match to find: the least cost so far, as in TreeInsert
 };
 
 // Starts the walk of r: answers false when its tree was empty and r is its root now.
@@ -206,11 +206,13 @@ inline bool WalkStart(TLzhState& st, TWalk& w, int r) {
   w.K1 = BigEndian64(Load64(w.Key + 1));
   w.N1 = BigEndian64(Load64(st.Ring + 1 + w.P));
   w.N = LoadLinks(links, unsigned(w.P));
+  w.Best = INT_MAX;
   return true;
 }
 
-// Compares the walk's node and goes on below it, as TreeInsert<false> does: answers false when
-// the position is in the tree.
+// Compares the walk's node and goes on below it, as TreeInsert does: answers false when the
+// position is in the tree.
+template <bool kFindMatch>
 inline bool WalkStep(TLzhState& st, TWalk& w) {
   const uint8_t* ring1 = st.Ring + 1;
   TLzhState::TLzhLinks* links = st.Links;
@@ -219,13 +221,21 @@ inline bool WalkStep(TLzhState& st, TWalk& w) {
   const uint64_t l1 = Load64(ring1 + l), g1 = Load64(ring1 + g);
   const TBothLinks ln = LoadLinks(links, l), gn = LoadLinks(links, g);
   bool ge;
+  int cost = 0;
   if (w.K1 != w.N1) [[likely]] {
     ge = w.K1 > w.N1;
-  } else if (CompareFrom(w.Key, st.Ring + p, 9, ge) == kLzhLookAhead) [[unlikely]] {
-    TreeReplace(st, p, w.R);
-    st.LastFull = uint16_t(p);
-    return false;
+    if constexpr (kFindMatch) cost = ((63 ^ std::countl_zero(w.K1 ^ w.N1)) & 56) << 9;
+  } else {
+    const int i = CompareFrom(w.Key, st.Ring + p, 9, ge);
+    if (i == kLzhLookAhead) [[unlikely]] {
+      if (kFindMatch) w.Best = (8 - i) * 4096 + ((w.R - p) & kLzhRingMask);
+      TreeReplace(st, p, w.R);
+      st.LastFull = uint16_t(p);
+      return false;
+    }
+    cost = (8 - i) * 4096;
   }
+  if constexpr (kFindMatch) w.Best = std::min(w.Best, cost + ((w.R - p) & kLzhRingMask));
   const unsigned q = Pick(ge, g, l);
   if (q == kLzhNil) {
     *Pick(ge, &links[p].RightLink, &links[p].LeftLink) = uint16_t(w.R);
@@ -240,16 +250,37 @@ inline bool WalkStep(TLzhState& st, TWalk& w) {
 
 }  // namespace lzh_tree
 
-inline void LzhTreeInsertPair(TLzhState& st, int a, int b) {
-  using lzh_tree::TWalk, lzh_tree::WalkStart, lzh_tree::WalkStep;
+namespace lzh_tree {
+
+template <bool kFindMatchB>
+void TreeInsertPair(TLzhState& st, int a, int b) {
   TWalk wa{}, wb{};
+  wb.Best = INT_MAX;
   bool ga = WalkStart(st, wa, a), gb = WalkStart(st, wb, b);
   while (ga & gb) {
-    ga = WalkStep(st, wa);
-    gb = WalkStep(st, wb);
+    ga = WalkStep<false>(st, wa);
+    gb = WalkStep<kFindMatchB>(st, wb);
   }
-  while (ga) ga = WalkStep(st, wa);
-  while (gb) gb = WalkStep(st, wb);
+  while (ga) ga = WalkStep<false>(st, wa);
+  while (gb) gb = WalkStep<kFindMatchB>(st, wb);
+  if constexpr (kFindMatchB) {
+    const int length = 8 - (wb.Best >> 12);
+    if (length > kLzhThreshold) {
+      st.MatchLength = length;
+      st.MatchOffset = (wb.Best & kLzhRingMask) - 1;
+    } else {
+      st.MatchLength = 0;
+    }
+  }
+}
+
+}  // namespace lzh_tree
+
+inline void LzhTreeInsertPair(TLzhState& st, int a, int b, bool findMatchB) {
+  if (findMatchB)
+    lzh_tree::TreeInsertPair<true>(st, a, b);
+  else
+    lzh_tree::TreeInsertPair<false>(st, a, b);
 }
 
 inline void LzhTreeInsert(TLzhState& st, int r, bool findMatch) {
