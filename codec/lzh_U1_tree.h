@@ -248,10 +248,8 @@ inline bool WalkStep(TLzhState& st, TWalk& w) {
   return true;
 }
 
-}  // namespace lzh_tree
-
-namespace lzh_tree {
-
+// Inserts a and b, in two different trees, side by side: one step of each in turn, then the rest
+// of the longer walk; with kFindMatchB also finds b's match.
 template <bool kFindMatchB>
 void TreeInsertPair(TLzhState& st, int a, int b) {
   TWalk wa{}, wb{};
