@@ -69,6 +69,7 @@ struct TLzhState {
   };
   TLzhLinks Links[kLzhRingSize + 1 + 256];
   uint16_t ParentLink[kLzhRingSize + 1];
+  uint16_t LastFull;  // the node the last insertion replaced by a full match, or NIL
   // The ring; 4,096..4,154 repeat 0..58 so that 60 bytes read from any position need no wrap.
   uint8_t Ring[kLzhRingSize + kLzhLookAhead - 1];
 
@@ -103,8 +104,12 @@ TLzhTables LzhAllocTables();           // throws ElzhException(kLzhNoMemory)
 void LzhFreeTables(TLzhTables& st);
 void LzhTreeInit(TLzhState& st);
 // Inserts ring position r and, with findMatch, sets MatchLength and MatchOffset to its best match.
-void LzhTreeInsert(TLzhState& st, int r, bool findMatch = true);
-void LzhTreeDelete(TLzhState& st, int p);
+// Both in lzh_U1_tree.h.
+inline void LzhTreeInsert(TLzhState& st, int r, bool findMatch = true);
+inline void LzhTreeDelete(TLzhState& st, int p);
+// Inserts a and b, in two different trees, side by side; with findMatchB it sets MatchLength and
+// MatchOffset to b's best match.
+inline void LzhTreeInsertPair(TLzhState& st, int a, int b, bool findMatchB);
 void LzhHuffInit(TLzhState& st);
 void LzhHuffUpdate(TLzhState& st, int c);
 // The rest of an update at slot s, just counted up to k and now above its right neighbour.
@@ -288,21 +293,25 @@ inline void LzhEncodeSymbol(TLzhState& st, TWrite& write, int c) {
   }
   // One walk up both reads the code and counts (LzhHuffUpdate's common case): counting changes
   // no link until a slot has to move, and there the rest of the code is read before it moves.
-  do {
-    code |= uint64_t(k & 1) << len;
+  // The slot is a full-width index, so that the load of its parent, the walk's chain, needs no
+  // step to widen it.
+  for (intptr_t s = k;;) {
+    const intptr_t up = parent[s];
+    code |= uint64_t(s & 1) << len;
     len++;
-    unsigned f = ++freq[k];
-    if (f > freq[k + 1]) [[unlikely]] {
-      for (int u = parent[k]; u != kLzhRoot; u = parent[u]) {
+    unsigned f = ++freq[s];
+    if (f > freq[s + 1]) [[unlikely]] {
+      for (intptr_t u = up; u != kLzhRoot; u = parent[u]) {
         code |= uint64_t(u & 1) << len;
         len++;
       }
       LzhWriteBits(st, write, len, code);
-      LzhHuffMoveUp(st, k, f);
+      LzhHuffMoveUp(st, int(s), f);
       return;
     }
-    k = parent[k];
-  } while (k != kLzhRoot);
+    if (up == kLzhRoot) break;
+    s = up;
+  }
   freq[kLzhRoot]++;
   LzhWriteBits(st, write, len, code);
 }
@@ -420,6 +429,26 @@ int32_t LzhEncodeStream(TRead&& read, TWrite&& write) {
       if (s < kLzhLookAhead - 1) ring[s + kLzhRingSize] = byte;
       s = (s + 1) & kLzhRingMask;
       r = (r + 1) & kLzhRingMask;
+      // Two insertions, the first without a match to find, walk side by side where nothing ties
+      // them: their trees differ, the deletion before the second is not in the first one's
+      // tree, so that it may come first, and no full match is to be continued. (The byte read
+      // for the second lies beyond the first one's key.)
+      const int r2 = (r + 1) & kLzhRingMask;
+      if (i + 1 < last && st.LastFull == kLzhNil && ring[r] != ring[r2] && ring[s] != ring[r]) {
+        if (!next(byte)) [[unlikely]] {  // the input has ended after r, which has no match to find
+          LzhTreeInsert(st, r, false);
+          i++;
+          break;
+        }
+        LzhTreeDelete(st, s);
+        ring[s] = byte;
+        if (s < kLzhLookAhead - 1) ring[s + kLzhRingSize] = byte;
+        s = (s + 1) & kLzhRingMask;
+        LzhTreeInsertPair(st, r, r2, i + 1 == last - 1);
+        r = r2;
+        i++;
+        continue;
+      }
       LzhTreeInsert(st, r, i == last - 1);  // only the last insertion's match is used
     }
     st.BytesIn += i;
@@ -484,3 +513,5 @@ void LzhDecodeStream(int32_t count, TRead&& read, TWrite&& write) {
   }
   LzhFreeTables(tables);
 }
+
+#include "codec/lzh_U1_tree.h"  // the match tree, for LzhEncodeStream

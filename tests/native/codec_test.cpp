@@ -473,6 +473,17 @@ TEST(Lzh, MatchesTheReferenceAndRoundTrips) {
     mixed.insert(mixed.end(), z.begin(), z.end());
   }
   inputs.push_back({"mixed", mixed});
+  // A block repeated over and over: long runs of full matches, each a byte further on from the
+  // last, whose source at a period beyond the window (4,036) has left the tree, and runs broken
+  // by a changed byte now and then.
+  for (size_t period : {1, 2, 7, 59, 60, 61, 4035, 4036, 4037, 4100}) {
+    Bytes block = Random(period, uint32_t(period) + 30, 4), b;
+    for (size_t i = 0; b.size() < 3 * period + 12000; i++) {
+      b.push_back(block[i % period]);
+      if (i % 997 == 0) b.back() ^= 0x80;
+    }
+    inputs.push_back({"period " + std::to_string(period), b});
+  }
 
   for (const auto& [name, input] : inputs) {
     Bytes block = Compress(input);
