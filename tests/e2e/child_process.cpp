@@ -67,13 +67,6 @@ std::vector<DWORD> ProcessTree(DWORD child) {
 
 }  // namespace
 
-std::string ProgramDir() {
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string dir(path, n);
-  return dir.substr(0, dir.rfind('\\') + 1);
-}
-
 TChildRun RunChild(const std::string& commandLine, std::vector<int> answers, DWORD timeoutMs,
                    const std::vector<TFormAnswer>& forms) {
   TChildRun run;

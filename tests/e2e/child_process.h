@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/win/test_support.h"
+
 struct TBoxSeen {
   std::string Caption, Text;
 };
@@ -33,4 +35,4 @@ TChildRun RunChild(const std::string& commandLine, std::vector<int> answers = {}
                    const std::vector<TFormAnswer>& forms = {});
 
 // The directory of the running test program, with a trailing backslash.
-std::string ProgramDir();
+using testsupport::ProgramDir;
