@@ -16,12 +16,6 @@ std::string Quoted(std::string_view text) {
   return s;
 }
 
-// The system's own words for an error code, without the line break it ends with.
-std::string SystemReason(DWORD code) {
-  std::string reason = SystemMessage(code);
-  return reason.empty() ? "system error " + std::to_string(code) : reason;
-}
-
 [[noreturn]] void Fail(const std::string& what) {
   throw EBuildError(what + ": " + SystemReason(GetLastError()));
 }

@@ -44,8 +44,6 @@ bool ReadRegExportFile(const std::string& path, std::vector<uint8_t>& bytes, std
   if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
   if (ok) return true;
   bytes.clear();
-  error = SystemMessage(code);
-  if (error.empty()) error = "Error " + std::to_string(code);
-  error = "Unable to read " + path + ":\r\n" + error;
+  error = "Unable to read " + path + ":\r\n" + SystemReason(code);
   return false;
 }

@@ -21,53 +21,28 @@
 namespace {
 
 [[noreturn]] void Fail(const std::string& what, DWORD code) {
-  std::string reason = SystemMessage(code);
-  if (reason.empty()) reason = "error " + std::to_string(code);
-  throw EInstallError(what + ": " + reason);
+  throw EInstallError(what + ": " + SystemReason(code));
 }
 
 bool DiskFullCode(DWORD code) { return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL; }
 
 // Writes the file whole or not at all: a file that could not be written completely is removed
-// again, and the message says whether it is gone. A write that takes fewer bytes than it was
-// given without an error code is what a full disk does.
+// again, and the message says whether it is gone. A full disk, also one that takes fewer bytes
+// than it was given without a reason, is named as such.
 void WriteInstalledFile(const std::string& path, const uint8_t* data, size_t size) {
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) {
-    DWORD code = GetLastError();
-    if (DiskFullCode(code))
-      throw EInstallError(std::string(DiskSpaceText) + "\r\nThe disk is full: the file " + path +
-                              " could not be created.",
-                          ecDiskSpace);
-    Fail("The file " + path + " could not be created", code);
+  const TWriteResult result = WriteWholeFile(path, data, size, CREATE_ALWAYS, TInstallThread::WriteBytes);
+  if (result == TWriteResult::Written) return;
+  const DWORD code = GetLastError();
+  std::string what = " could not be created";
+  if (result == TWriteResult::NotWritten) {
+    const bool removed = DeleteFileA(path.c_str()) != 0;
+    what = removed ? " could not be written (the incomplete file was removed)"
+                   : " could not be written (the incomplete file is left)";
   }
-  bool ok = true, shortWrite = false;
-  DWORD code = ERROR_SUCCESS;
-  size_t done = 0;
-  while (ok && done < size) {
-    DWORD chunk = size - done > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size - done);
-    DWORD written = 0;
-    SetLastError(ERROR_SUCCESS);
-    ok = TInstallThread::WriteBytes(f, data + done, chunk, &written) && written == chunk;
-    if (!ok) {
-      code = GetLastError();
-      shortWrite = written < chunk && code == ERROR_SUCCESS;
-    }
-    done += written;
-  }
-  if (!CloseHandle(f) && ok) {
-    ok = false;
-    code = GetLastError();
-  }
-  if (ok) return;
-  const bool removed = DeleteFileA(path.c_str()) != 0;
-  const std::string left = removed ? " (the incomplete file was removed)" : " (the incomplete file is left)";
-  if (shortWrite || DiskFullCode(code))
-    throw EInstallError(std::string(DiskSpaceText) + "\r\nThe disk is full: the file " + path +
-                            " could not be written" + left + ".",
+  if (DiskFullCode(code))
+    throw EInstallError(std::string(DiskSpaceText) + "\r\nThe disk is full: the file " + path + what + ".",
                         ecDiskSpace);
-  Fail("The file " + path + " could not be written" + left, code);
+  Fail("The file " + path + what, code);
 }
 
 HKEY RootHandle(uint32_t rootKey) {
@@ -173,7 +148,7 @@ void WritePackedFile(HANDLE pak, int64_t pakSize, const std::string& pakName, co
     if (!SetFilePointerEx(pak, at, nullptr, FILE_BEGIN) ||
         (!stored.empty() && !ReadFile(pak, stored.data(), static_cast<DWORD>(stored.size()), &got, nullptr)))
       throw EInstallError("The data package " + pakName + " could not be read for " + dest + ": " +
-                              SystemMessage(GetLastError()),
+                              SystemReason(GetLastError()),
                           ecPackageDamaged);
     if (got != stored.size()) throw tooShort();
 
@@ -257,7 +232,7 @@ void TInstaller::InstallFiles() {
   HANDLE pak = CreateFileA(pakName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (pak == INVALID_HANDLE_VALUE)
-    throw EInstallError("The data package " + pakName + " could not be opened: " + SystemMessage(GetLastError()),
+    throw EInstallError("The data package " + pakName + " could not be opened: " + SystemReason(GetLastError()),
                         ecPackageDamaged);
   struct TCloser {
     HANDLE h;
@@ -265,7 +240,7 @@ void TInstaller::InstallFiles() {
   } closer{pak};
   LARGE_INTEGER pakSize{};
   if (!GetFileSizeEx(pak, &pakSize))
-    throw EInstallError("The data package " + pakName + " could not be read: " + SystemMessage(GetLastError()),
+    throw EInstallError("The data package " + pakName + " could not be read: " + SystemReason(GetLastError()),
                         ecPackageDamaged);
 
   bool replaceAll = false, keepAll = false;

@@ -45,10 +45,7 @@ template <class F> void OnForm(F call) {
 
 std::function<void(int)> TInstallThread::OnProgress;
 int64_t (*TInstallThread::DiskFree)(int drive) = RealDiskFree;
-BOOL (*TInstallThread::WriteBytes)(HANDLE file, const void* data, DWORD size, DWORD* written) =
-    [](HANDLE file, const void* data, DWORD size, DWORD* written) {
-      return WriteFile(file, data, size, written, nullptr);
-    };
+TWriteBytes TInstallThread::WriteBytes = SystemWriteBytes;
 
 TInstallThread::TInstallThread() {
   EnsureEvents();

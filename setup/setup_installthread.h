@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "shared/win32files.h"
 #include "ui/ui.h"
 
 class TInstallThread : public ui::TThread {
@@ -42,9 +43,9 @@ class TInstallThread : public ui::TThread {
   // 26 = Z:), -1 when there is no such drive; tests replace it.
   static int64_t (*DiskFree)(int drive);
 
-  // Where the file step hands an installed file's bytes to the system (WriteFile); tests replace
-  // it to play a disk that fills up.
-  static BOOL (*WriteBytes)(HANDLE file, const void* data, DWORD size, DWORD* written);
+  // Where the file step hands an installed file's bytes to the system (SystemWriteBytes); tests
+  // replace it to play a disk that fills up.
+  static TWriteBytes WriteBytes;
 
  protected:
   void Execute() override;

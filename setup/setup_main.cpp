@@ -35,7 +35,7 @@ bool ReadLicence(const std::string& path, std::string& shown, std::string& error
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD code = GetLastError();
-    error = "Cannot open file \"" + path + "\". " + SystemMessage(code);
+    error = "Cannot open file \"" + path + "\". " + SystemReason(code);
     return false;
   }
   std::string text;

@@ -51,3 +51,8 @@ std::string SystemMessage(DWORD code) {
   while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == ' ')) s.pop_back();
   return s;
 }
+
+std::string SystemReason(DWORD code) {
+  std::string reason = SystemMessage(code);
+  return reason.empty() ? "system error " + std::to_string(code) : reason;
+}

@@ -20,12 +20,21 @@ bool DirectoryExists(const std::string& path);
 // and GetLastError() says why.
 bool ForceDirectories(const std::string& dir, std::string* failed = nullptr);
 
+// How a piece of a file is handed to the system: WriteFile's arguments without the overlapped
+// one. SystemWriteBytes is WriteFile itself; tests put another in its place to play a full disk.
+using TWriteBytes = BOOL (*)(HANDLE file, const void* data, DWORD size, DWORD* written);
+BOOL SystemWriteBytes(HANDLE file, const void* data, DWORD size, DWORD* written);
+
 // Writes size bytes to the file at path, created by disposition (CREATE_ALWAYS replaces a file,
-// CREATE_NEW fails on one). Anything but Written leaves the reason in GetLastError(); a write that
-// takes fewer bytes than given is a full disk.
+// CREATE_NEW fails on one), each piece through write. Anything but Written leaves the reason in
+// GetLastError(); a write that takes fewer bytes than given, without a reason of its own, is a
+// full disk (ERROR_DISK_FULL).
 enum class TWriteResult { Written, NotCreated, NotWritten };
-TWriteResult WriteWholeFile(const std::string& path, const void* data, size_t size, DWORD disposition);
+TWriteResult WriteWholeFile(const std::string& path, const void* data, size_t size, DWORD disposition,
+                            TWriteBytes write = SystemWriteBytes);
 
 // The system's text for an error code without the line break and blanks it ends with; empty when
 // the system has none.
 std::string SystemMessage(DWORD code);
+// The same for a message: "system error <code>" when the system has no text.
+std::string SystemReason(DWORD code);

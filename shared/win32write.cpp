@@ -1,6 +1,11 @@
 #include "shared/win32files.h"
 
-TWriteResult WriteWholeFile(const std::string& path, const void* data, size_t size, DWORD disposition) {
+BOOL SystemWriteBytes(HANDLE file, const void* data, DWORD size, DWORD* written) {
+  return WriteFile(file, data, size, written, nullptr);
+}
+
+TWriteResult WriteWholeFile(const std::string& path, const void* data, size_t size, DWORD disposition,
+                            TWriteBytes write) {
   HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE) return TWriteResult::NotCreated;
   // In pieces of at most 16 MiB: older systems refuse larger single writes.
@@ -10,12 +15,11 @@ TWriteResult WriteWholeFile(const std::string& path, const void* data, size_t si
   while (ok && size > 0) {
     const DWORD piece = size < (1u << 24) ? static_cast<DWORD>(size) : (1u << 24);
     DWORD written = 0;
-    if (!WriteFile(f, p, piece, &written, nullptr)) {
+    SetLastError(ERROR_SUCCESS);
+    if (!write(f, p, piece, &written) || written != piece) {
       ok = false;
       code = GetLastError();
-    } else if (written != piece) {
-      ok = false;
-      code = ERROR_DISK_FULL;
+      if (code == ERROR_SUCCESS && written < piece) code = ERROR_DISK_FULL;
     }
     p += written;
     size -= written;
