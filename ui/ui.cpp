@@ -535,12 +535,6 @@ TMemo::TMemo(TControl& parent, TTextArg name, int x, int y, int w, int h, bool r
   SendMessageA(Handle, EM_LIMITTEXT, 0, 0);  // as large as the platform allows
 }
 
-void TMemo::SetLines(const std::vector<std::string>& lines) {
-  std::string all;
-  for (size_t i = 0; i < lines.size(); ++i) all += (i ? "\r\n" : "") + lines[i];
-  SetText(all);
-}
-
 TCheckBox::TCheckBox(TControl& parent, TTextArg name, TTextArg caption, int x,
                      int y, int w, int h, bool checked) {
   Create(parent, name, "BUTTON", caption, BS_AUTOCHECKBOX | WS_TABSTOP, 0, x, y, w, h);

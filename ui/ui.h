@@ -160,7 +160,6 @@ protected:
 class TMemo : public TEdit {
 public:
   TMemo(TControl& parent, TTextArg name, int x, int y, int w, int h, bool readOnly);
-  void SetLines(const std::vector<std::string>& lines);  // joined with CR LF
 };
 
 class TCheckBox : public TControl {

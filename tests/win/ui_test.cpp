@@ -634,7 +634,7 @@ TEST(Window, AReadOnlyMemoHasTheBackgroundOfAField) {
   TMemo readOnly(page, "readOnly", 8, 8, 200, 60, true);
   TMemo disabled(page, "disabled", 8, 80, 200, 60, true);
   TEdit field(page, "field", "", 8, 150, 200);
-  readOnly.SetLines({"Licence"});
+  readOnly.SetText("Licence");
   disabled.SetEnabled(false);
   ASSERT_NE(GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_BTNFACE));
   struct Case { const TControl* c; int want; } cases[] = {
