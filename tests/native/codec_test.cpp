@@ -491,6 +491,14 @@ TEST(Lzh, MatchesTheReferenceAndRoundTrips) {
     Bytes back;
     ASSERT_TRUE(Decompress(block, back)) << name;
     ASSERT_EQ(back, input) << name;
+    // The coder's own decoder, through its one-byte callbacks, restores the stream alike.
+    Bytes viaCallbacks;
+    size_t at = 0;
+    LzhDecodeStream(
+        int32_t(input.size()),
+        [&](uint8_t* b, uint16_t, uint16_t& done) { done = at < block.size() ? (*b = block[at++], 1) : 0; },
+        [&](const uint8_t* b, uint16_t n, uint16_t& done) { viaCallbacks.insert(viaCallbacks.end(), b, b + n), done = n; });
+    ASSERT_EQ(viaCallbacks, input) << name;
   }
 }
 
