@@ -24,8 +24,6 @@ namespace {
   throw EInstallError(what + ": " + SystemReason(code));
 }
 
-bool DiskFullCode(DWORD code) { return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL; }
-
 // Writes the file whole or not at all: a file that could not be written completely is removed
 // again, and the message says whether it is gone. A full disk, also one that takes fewer bytes
 // than it was given without a reason, is named as such.
