@@ -17,6 +17,7 @@
 #include "setup/PointerList.h"
 #include "setup/setup_core.h"
 #include "setup/setup_installcore.h"
+#include "setup/setup_uninstalllog.h"
 #include "shared/sharedtypes.h"
 #include "shared/win32files.h"
 

@@ -124,7 +124,7 @@ void TInstallThread::Execute() {
       bool created = !DirectoryExists(root);
       if (created) ForceDirectories(root);
       std::string logName = root + "\\" + UninstallLogName;
-      installer.UninstallLog.Open(logName);
+      installer.UninstallLog.Open(logName, WriteBytes);
       if (created) installer.UninstallLog.Write(TagCreateDir, root);
       installer.UninstallLog.Write(TagCreateFile, logName);
 

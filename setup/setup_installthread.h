@@ -43,8 +43,8 @@ class TInstallThread : public ui::TThread {
   // 26 = Z:), -1 when there is no such drive; tests replace it.
   static int64_t (*DiskFree)(int drive);
 
-  // Where the file step hands an installed file's bytes to the system (SystemWriteBytes); tests
-  // replace it to play a disk that fills up.
+  // Where the file step and the uninstall log hand their bytes to the system (SystemWriteBytes);
+  // tests replace it to play a disk that fills up.
   static TWriteBytes WriteBytes;
 
  protected:

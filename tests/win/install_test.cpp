@@ -9,9 +9,11 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "setup/setup_installcore.h"
@@ -916,6 +918,39 @@ TEST_F(Install, AFullDiskRemovesTheHalfWrittenFileKeepsTheLogAndSaysSo) {
     EXPECT_FALSE(fixture::Exists(Dest + "\\b.txt")) << "the half-written file is gone";
     EXPECT_FALSE(fixture::Exists(Dest + "\\c.txt"));
   }
+}
+
+// A disk that fills up while the uninstall log takes a line: the system takes half of the line
+// of b.txt and gives no reason, and the C runtime would have left EINVAL behind. The log ends with
+// the last whole line, and the run ends as for a full disk.
+namespace logfull {
+BOOL HalfALine(HANDLE file, const void* data, DWORD size, DWORD* written) {
+  const std::string_view bytes(static_cast<const char*>(data), size);
+  if (!bytes.starts_with(TagCreateFile) || bytes.find("b.txt") == std::string_view::npos)
+    return WriteFile(file, data, size, written, nullptr);
+  WriteFile(file, data, size / 2, written, nullptr);
+  errno = EINVAL;
+  SetLastError(ERROR_SUCCESS);
+  return TRUE;
+}
+}  // namespace logfull
+
+TEST_F(Install, AFullDiskDuringALogLineEndsTheLogWithItsLastWholeLine) {
+  TPackage p = Package();
+  p.Files = {{"<InstallRoot>\\a.txt", "Required Files", "alpha"},
+             {"<InstallRoot>\\b.txt", "Required Files", "beta"},
+             {"<InstallRoot>\\c.txt", "Required Files", "gamma"}};
+  Load(p);
+  TInstallThread::WriteBytes = logfull::HalfALine;
+  Run();
+  TInstallThread::WriteBytes = RealWriteBytes;
+  ExpectFailed({std::string(DiskSpaceText) + "\r\nThe disk is full: the uninstall log " + Dest +
+                "\\cv2uinst.dat could not be written."},
+               ecDiskSpace);
+  EXPECT_EQ(MainForm->LError.Text().find("Invalid argument"), std::string::npos) << MainForm->LError.Text();
+  const std::string bytes = fixture::ReadFile(Dest + "\\cv2uinst.dat");
+  EXPECT_EQ(bytes, "CreateDir::" + Dest + "\r\n" + LogFileLine() + "\r\nCreateFile::" + Dest + "\\a.txt\r\n");
+  EXPECT_FALSE(fixture::Exists(Dest + "\\c.txt")) << "the run stops at the line";
 }
 
 // ---- the wizard around the worker ---------------------------------------------------------------
