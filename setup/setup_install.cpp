@@ -192,7 +192,7 @@ void TInstaller::StartInstall() {
 // The cancel question's hold on the worker: the state lives outside the worker object, so these
 // are safe whether or not the worker still runs.
 void TInstaller::HoldWorker() { TInstallThread::Hold(); }
-void TInstaller::ReleaseWorker(bool stop) { TInstallThread::Release(stop); }
+bool TInstaller::ReleaseWorker(bool stop) { return TInstallThread::Release(stop); }
 void TInstaller::WaitForWorker() { TInstallThread::WaitForEnd(); }
 
 // ---- free space ---------------------------------------------------------------------------------
