@@ -91,6 +91,20 @@ class TCompiler::TFile : public ByteReader, public ByteWriter {
       p += put, size -= put;
     }
   }
+  // Where the next byte goes, and a write over bytes already written there, after which writing
+  // goes on at the end.
+  int64_t Position() const {
+    LARGE_INTEGER zero{}, at;
+    if (!SetFilePointerEx(FHandle, zero, &at, FILE_CURRENT)) Fail(Quoted(FPath) + " cannot be written");
+    return at.QuadPart;
+  }
+  void WriteAt(int64_t position, const void* data, size_t size) {
+    LARGE_INTEGER at, zero{};
+    at.QuadPart = position;
+    if (!SetFilePointerEx(FHandle, at, nullptr, FILE_BEGIN)) Fail(Quoted(FPath) + " cannot be written");
+    Write(data, size);
+    if (!SetFilePointerEx(FHandle, zero, nullptr, FILE_END)) Fail(Quoted(FPath) + " cannot be written");
+  }
   // Closing flushes what the system still holds, so its failure is a write error too.
   void Close() {
     HANDLE h = FHandle;
@@ -293,9 +307,10 @@ void TCompiler::CopyToCdRom(const std::string& staging, const std::string& targe
   for (const std::string& name : ListEntries(staging)) CopyStaged(staging + name, target + name);
 }
 
-// The self-extracting package (creator_sfx.h): the stub's bytes, every staged file, the tail. It is
-// written under a temporary name beside the package and takes the package's place only when it is
-// whole; one that cannot be finished is removed, and the package of an earlier build stays as it was.
+// The self-extracting package (creator_sfx.h): the stub's bytes, every staged file, the tail, each
+// streamed from its file. It is written under a temporary name beside the package and takes the
+// package's place only when it is whole; one that cannot be finished is removed, and the package
+// of an earlier build stays as it was.
 void TCompiler::BuildSelfExtractor(const std::string& staging, const std::string& packagePath) {
   Report("Creating Data for Media: Self-Extracting Package...");
   ForceDirectoriesOrFail(std::string(DirectoryPart(packagePath)));
@@ -305,26 +320,19 @@ void TCompiler::BuildSelfExtractor(const std::string& staging, const std::string
    public:
     explicit TPackageOutput(TFile& file) : FFile(file) {}
     void Write(const void* data, size_t size) override { FFile.Write(data, size); }
+    int64_t Position() override { return FFile.Position(); }
+    void WriteAt(int64_t position, const void* data, size_t size) override { FFile.WriteAt(position, data, size); }
 
    private:
     TFile& FFile;
   } out(*package);
-  // Each file whole in memory, one at a time.
-  const auto load = [](const std::string& path) {
-    std::unique_ptr<TFile> file = TFile::Open(path);
-    const int64_t size = file->Size();
-    if (size > INT32_MAX) throw EBuildError(Quoted(path) + " is larger than a self-extracting package can hold");
-    TMemoryStream bytes(static_cast<size_t>(size));
-    for (size_t at = 0; at < bytes.size();) {
-      const size_t got = file->Read(bytes.data() + at, bytes.size() - at);
-      if (got == 0) throw EBuildError(Quoted(path) + " changed while it was read");
-      at += got;
-    }
-    return bytes;
-  };
   try {
-    CopyExtractorStub(out, load(FProgramDir + "extractor.exe"));
-    AppendPayload(out, ListEntries(staging), [&](const std::string& name) { return load(staging + name); });
+    CopyExtractorStub(out, *TFile::Open(FProgramDir + "extractor.exe"));
+    AppendPayload(out, ListEntries(staging), [&](const std::string& name) {
+      std::unique_ptr<TFile> file = TFile::Open(staging + name);
+      const int64_t size = file->Size();
+      return TSfxSource{std::move(file), size};
+    });
     WriteSfxMagic(out);
     package->Close();
     if (!MoveFileExA(partial.c_str(), packagePath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
