@@ -1,6 +1,5 @@
 // The streams that carry the build's bytes: the coder fed piece by piece writes the very block
 // that TCustom_lzh::Compress makes of the whole input in memory, through pieces of a fixed size.
-#include "codec/lzh.h"
 #include "creator/bytestreams.h"
 #include "tests/native/pack_support.h"
 
@@ -10,16 +9,6 @@ namespace {
 
 using packsupport::GeneratedReader;
 using packsupport::MemoryWriter;
-
-Bytes WholeBlock(const Bytes& input) {
-  Bytes out;
-  TCustom_lzh lzh;
-  lzh.InBuffer = input.data();
-  lzh.InSize = static_cast<int32_t>(input.size());
-  lzh.OutStream = &out;
-  EXPECT_TRUE(lzh.Compress());
-  return out;
-}
 
 // Gives at most the next of its piece sizes at each read, as a file or a pipe may.
 struct ShortReads : ByteReader {
@@ -39,7 +28,7 @@ TEST(Streams, TheStreamedBlockIsTheBlockOfTheWholeInput) {
                       3 * P + 17}) {
     for (bool noise : {false, true}) {  // noise: the block is larger than its input
       const Bytes input = noise ? packsupport::Noise(size) : GeneratedReader::Whole(size, static_cast<uint32_t>(size));
-      const Bytes expected = WholeBlock(input);
+      const Bytes expected = packsupport::Lzh(true, input);
       for (const std::vector<size_t>& pieces : {std::vector<size_t>{P}, std::vector<size_t>{1, 7, 4093, P}}) {
         SCOPED_TRACE(testing::Message() << size << (noise ? " noise" : " text") << ", reads of " << pieces.size());
         ShortReads source(input, pieces);

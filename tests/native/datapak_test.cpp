@@ -29,15 +29,7 @@ Bytes Slice(const Bytes& b, int64_t from1, int64_t size) {  // from a 1-based po
   return Bytes(b.begin() + (from1 - 1), b.begin() + (from1 - 1 + size));
 }
 
-Bytes Decompress(const Bytes& block) {
-  Bytes out;
-  TCustom_lzh lzh;
-  lzh.InBuffer = block.data();
-  lzh.InSize = static_cast<int32_t>(block.size());
-  lzh.OutStream = &out;
-  lzh.Decompress();
-  return out;
-}
+Bytes Decompress(const Bytes& block) { return packsupport::Lzh(false, block); }
 
 Packed Pack(bool compress, const Bytes& uninstaller, const std::vector<Bytes>& sources) {
   std::vector<BuildProject::FileRow> rows;

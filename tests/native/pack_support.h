@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/lzh.h"
 #include "creator/datapak.h"
 
 namespace packsupport {
@@ -31,6 +32,17 @@ struct MemoryWriter : ByteWriter {
 };
 
 using MemoryReader = TMemoryReader;
+
+// A whole block in memory through TCustom_lzh: the LZH block of input, or what a block restores.
+inline Bytes Lzh(bool compress, const Bytes& input) {
+  Bytes out;
+  TCustom_lzh lzh;
+  lzh.InBuffer = input.data();
+  lzh.InSize = static_cast<int32_t>(input.size());
+  lzh.OutStream = &out;
+  EXPECT_TRUE(compress ? lzh.Compress() : lzh.Decompress());
+  return out;
+}
 
 // Bytes that do not compress: their block is larger than they are.
 inline Bytes Noise(size_t n, unsigned seed = 1) {
