@@ -11,13 +11,14 @@
 
 // Keeps the program's folder and the current directory out of the search for every DLL loaded
 // from now on, by the program or by the system's own code, as far as this Windows allows:
-// SetDefaultDllDirectories (Windows 8, and Vista and 7 with their update) leaves the system
-// folder alone; SetDllDirectoryA("") (XP SP1 on) takes the current directory out, for the
-// programs this one starts too. Windows 95 and 98 have neither. The first call of each program.
+// SetDefaultDllDirectories (Windows 8, and Vista and 7 with their update) leaves only the system
+// folder to search; SetDllDirectoryA("") (XP SP1 on) takes the current directory out, for the
+// programs this one starts too. Windows 95 to 2000 have neither. The first call of each program.
 void RestrictDllSearch();
 
-// The DLL of that name in the system folder (GetSystemDirectoryA), the DLLs it needs searched
-// for there first; null when it cannot be loaded. The handle stays loaded for the process.
+// The DLL of that name (up to 14 characters, as "comctl32.dll") in the system folder
+// (GetSystemDirectoryA), the DLLs it needs searched for there first; null when it cannot be
+// loaded. The handle stays loaded for the process.
 HMODULE LoadSystemLibrary(const char* name);
 
 // The function name of module, as a pointer of type F; null when the module or the function is
