@@ -135,7 +135,7 @@ TEST_F(PlantedDlls, SetupInstallsWithTheSystemsDllsAndShowsItsCommonControls) {
   EXPECT_EQ(fixture::ReadFile(FRoot + "planted_dest\\a.txt"), (std::vector<uint8_t>{'d', 'a', 't', 'a'}));
   EXPECT_EQ(after, p.uninstaller) << "the uninstaller of version 3 replaces the one of 2.9";
   // Wine's own user32 took the planted version.dll: the planted DLLs lie where Wine looks.
-  EXPECT_TRUE(fixture::FileExists(dir + "version.dll.loaded")) << "run without comctl32,version=n,b?";
+  EXPECT_TRUE(fixture::FileExists(dir + "version.dll.loaded")) << "run without comctl32,uxtheme,version=n,b?";
   ExpectNothingPlantedUsed(dir);
 }
 
