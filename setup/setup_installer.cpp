@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "setup/setup_main.h"
+#include "shared/systemdll.h"
 
 const char* const kMissingFilesText =
     "Could not find all required files!\r\nYour Setup Package seems to be corrupt or "
@@ -276,15 +277,21 @@ bool TInstaller::ValidateDestDir(const std::string& Path) {
 
 int32_t TInstaller::GetFileVersionNumber(const std::string& FileName) {
   if (!FileExists(FileName)) return 0;
+  // The version functions are the system folder's version.dll, loaded when first wanted
+  // (systemdll.h); without them no file has a version.
+  const HMODULE version = LoadSystemLibrary("version.dll");
+  auto sizeOf = SystemFunction<decltype(&GetFileVersionInfoSizeA)>(version, "GetFileVersionInfoSizeA");
+  auto read = SystemFunction<decltype(&GetFileVersionInfoA)>(version, "GetFileVersionInfoA");
+  auto query = SystemFunction<decltype(&VerQueryValueA)>(version, "VerQueryValueA");
+  if (!sizeOf || !read || !query) return 0;
   DWORD handle = 0;
-  const DWORD size = GetFileVersionInfoSizeA(FileName.c_str(), &handle);
+  const DWORD size = sizeOf(FileName.c_str(), &handle);
   if (size == 0) return 0;
   std::vector<uint8_t> block(size);
-  if (!GetFileVersionInfoA(FileName.c_str(), 0, size, block.data())) return 0;
+  if (!read(FileName.c_str(), 0, size, block.data())) return 0;
   VS_FIXEDFILEINFO* info = nullptr;
   UINT len = 0;
-  if (!VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&info), &len) || !info ||
-      len < sizeof *info)
+  if (!query(block.data(), "\\", reinterpret_cast<void**>(&info), &len) || !info || len < sizeof *info)
     return 0;
   return VersionNumber(info->dwFileVersionMS, info->dwFileVersionLS);
 }
