@@ -98,7 +98,10 @@ std::string ExpandPlaceholders(const std::string& Template, const TPlaceholderVa
 
 // ---- lists separated by one character, and the command line ----
 
+// Each does work in proportion to the length of its text: ListCharsScanned grows by the
+// characters that NormalizeList and ParseSetupArgs go over, for the tests of that bound.
 std::string NormalizeList(const std::string& S, char Sep);
+extern uint64_t ListCharsScanned;
 int32_t CountListItems(const std::string& S, char Sep);
 std::string GetListItem(const std::string& S, int32_t Index, char Sep);
 
