@@ -1,5 +1,6 @@
 #include "setup/setup_core.h"
 
+#include <algorithm>
 #include <cstring>
 
 std::string LowerAZ(std::string s) {
@@ -86,6 +87,40 @@ std::string BuildDisplayName(const TAppInfoRec& info) {
 }
 
 // ---- placeholders ----
+
+template <class F> std::string TCachedSources::Value(std::string key, F ask) {
+  auto at = std::lower_bound(Values.begin(), Values.end(), key,
+                             [](const auto& e, const std::string& k) { return e.first < k; });
+  if (at == Values.end() || at->first != key) at = Values.insert(at, {std::move(key), ask()});
+  return at->second;
+}
+
+std::string TCachedSources::EnvVar(const std::string& name) {
+  std::string k = "e";
+  k += name;
+  return Value(std::move(k), [&] { return From.EnvVar(name); });
+}
+
+std::string TCachedSources::RegistryText(uint32_t root, const char* key, const char* value) {
+  std::string k = "r";
+  k += std::to_string(root);
+  k += '\n';
+  k += key;
+  k += '\n';
+  k += value;
+  return Value(std::move(k), [&] { return From.RegistryText(root, key, value); });
+}
+
+std::string TCachedSources::SpecialFolder(int csidl) {
+  std::string k = "f";
+  k += std::to_string(csidl);
+  return Value(std::move(k), [&] { return From.SpecialFolder(csidl); });
+}
+
+bool TCachedSources::CommonShortcuts() {
+  if (Common < 0) Common = From.CommonShortcuts();
+  return Common != 0;
+}
 
 // ReplaceAll that stops once the result holds limit characters, the result cut there.
 static std::string ReplaceUpTo(const std::string& Text, const std::string& OldPattern,

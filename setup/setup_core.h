@@ -80,6 +80,25 @@ struct TPlaceholderSources {
   virtual bool CommonShortcuts() = 0;                // "Make Shortcuts Visible To All Users"
 };
 
+// The sources of one installation: each value is asked of From the first time it is wanted and
+// kept from then on, so that the records of a package cost one lookup for each value they name,
+// not one each. Not for two threads at once.
+class TCachedSources : public TPlaceholderSources {
+ public:
+  explicit TCachedSources(TPlaceholderSources& from) : From(from) {}
+  std::string EnvVar(const std::string& name) override;
+  std::string RegistryText(uint32_t root, const char* key, const char* value) override;
+  std::string SpecialFolder(int csidl) override;
+  bool CommonShortcuts() override;
+
+ private:
+  TPlaceholderSources& From;
+  // Sorted by key: a letter for the kind of source, then what names the value there.
+  std::vector<std::pair<std::string, std::string>> Values;
+  int Common = -1;  // -1 until asked
+  template <class F> std::string Value(std::string key, F ask);
+};
+
 struct TPlaceholderValues {
   const TAppInfoRec* AppInfo;
   std::string DisplayName;

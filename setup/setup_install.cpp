@@ -181,6 +181,7 @@ void WritePackedFile(HANDLE pak, int64_t pakSize, const std::string& pakName, co
 // ---- the worker's start ---------------------------------------------------------------------------
 
 void TInstaller::StartInstall() {
+  BeginRun();
   // Running from here on, not only from the worker's first statement: a close question that
   // comes before the worker is scheduled must hold and stop it too.
   ThreadRunning = true;

@@ -6,6 +6,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "setup/setup_main.h"
@@ -66,6 +67,8 @@ void CALLBACK TWin32ListTimers::Tick(HWND, UINT, UINT_PTR id, DWORD) {
 
 const bool ListTimersBound = (ListTimerService = &ListTimers, true);
 }  // namespace
+
+TInstaller::TInstaller() = default;
 
 TInstaller::~TInstaller() {
   Packages.reset();
@@ -195,7 +198,7 @@ std::string TInstaller::ReplaceAll(const std::string& Text, const std::string& O
   return ::ReplaceAll(Text, OldPattern, NewPattern);
 }
 
-std::string TInstaller::GetEnvVar(const std::string& Name) {
+static std::string EnvironmentValue(const std::string& Name) {
   std::vector<char> buf(251);
   for (;;) {
     const DWORD n = GetEnvironmentVariableA(Name.c_str(), buf.data(), 250);
@@ -207,6 +210,8 @@ std::string TInstaller::GetEnvVar(const std::string& Name) {
     if (m <= n) return std::string(buf.data());
   }
 }
+
+std::string TInstaller::GetEnvVar(const std::string& Name) { return EnvironmentValue(Name); }
 
 // Full access is asked first, as the sources are specified; a key that grants only reading (a
 // user without administrator rights under HKEY_LOCAL_MACHINE) is still read.
@@ -243,19 +248,37 @@ bool CommonShortcutsChecked();  // the window's "Make Shortcuts Visible To All U
 
 namespace {
 struct TMachineSources : TPlaceholderSources {
-  TInstaller& installer;
-  explicit TMachineSources(TInstaller& i) : installer(i) {}
-  std::string EnvVar(const std::string& name) override { return installer.GetEnvVar(name); }
+  std::string EnvVar(const std::string& name) override { return EnvironmentValue(name); }
   std::string RegistryText(uint32_t root, const char* key, const char* value) override {
     return ::RegistryText(root, key, value);
   }
   std::string SpecialFolder(int csidl) override { return SpecialFolderPath(csidl); }
   bool CommonShortcuts() override { return CommonShortcutsChecked(); }
-};
+} Machine;
 }  // namespace
 
+TPlaceholderSources* MachineSources = &Machine;
+
+struct TInstallRun {
+  std::vector<std::string> Ticked;  // the captions of the ticked PartsList items
+  TCachedSources Sources{*MachineSources};
+};
+
+// The worker would reach the window for every check mark and for CommonSC; they are read here,
+// on the window's own thread, once.
+void TInstaller::BeginRun() {
+  Run = std::make_unique<TInstallRun>();
+  if (MainForm) {
+    ui::TCheckListBox& parts = MainForm->PartsList;
+    for (int i = 0, n = parts.Count(); i < n; ++i)
+      if (parts.Checked(i)) Run->Ticked.push_back(parts.Item(i));
+  }
+  Run->Sources.CommonShortcuts();
+}
+
 std::string TInstaller::ExpandPlaceholders(const std::string& Template) {
-  TMachineSources sources(*this);
+  TInstallRun* run = ActiveRun();
+  TPlaceholderSources& sources = run ? run->Sources : *MachineSources;
   return ::ExpandPlaceholders(Template, {&AppInfo, DisplayName, DestDir}, sources);
 }
 
@@ -317,8 +340,9 @@ void TInstaller::FillPartsList() {
   for (int i = 0; i < parts.Count(); ++i) parts.SetChecked(i, true);
 }
 
-// Runs on the worker; the list no longer changes once the installation has started.
 bool TInstaller::IsPackageSelected(const std::string& Name) {
+  if (TInstallRun* run = ActiveRun())
+    return std::find(run->Ticked.begin(), run->Ticked.end(), Name) != run->Ticked.end();
   if (!MainForm) return false;
   ui::TCheckListBox& parts = MainForm->PartsList;
   for (int i = 0, n = parts.Count(); i < n; ++i)

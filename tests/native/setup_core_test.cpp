@@ -139,7 +139,7 @@ struct FakeSources : TPlaceholderSources {
   std::map<std::string, std::string> env, reg;
   std::map<int, std::string> folders;
   bool common = false;
-  int lookups = 0;
+  int lookups = 0, commonAsked = 0;
   std::string EnvVar(const std::string& name) override {
     ++lookups;
     auto it = env.find(name);
@@ -155,7 +155,10 @@ struct FakeSources : TPlaceholderSources {
     auto it = folders.find(csidl);
     return it == folders.end() ? "" : it->second;
   }
-  bool CommonShortcuts() override { return common; }
+  bool CommonShortcuts() override {
+    ++commonAsked;
+    return common;
+  }
 };
 
 const std::string kCV = "Software\\Microsoft\\Windows\\CurrentVersion";
@@ -282,6 +285,24 @@ TEST_F(Expansion, AskSourcesOnlyForTokensPresent) {
   EXPECT_EQ(src.lookups, 0);
   X("<Desktop><Desktop>");
   EXPECT_EQ(src.lookups, 1);
+}
+
+TEST_F(Expansion, AnInstallationAsksForEachValueOnce) {
+  FakeSources machine = src;
+  TCachedSources run(machine);
+  const char* const templates[] = {"<ProgramFiles>\\<AppName>",  "<StartMenu>|<Programs>|<Startup>|<Desktop>",
+                                   "<QuickLaunch>",              "<SharedFiles>\\x",
+                                   "<SystemRoot>|<Uninstall>",   "<%TEMP%>\\x|<%UNSET%>|<%TEMP%>",
+                                   "<InstallRoot>\\<AppName>"};
+  for (int record = 0; record < 50; ++record)
+    for (const char* t : templates) EXPECT_EQ(ExpandPlaceholders(t, values, run), X(t)) << t;
+  // ProgramFilesDir, four folders, AppData, CommonFilesDir, WINDIR, TEMP and UNSET
+  EXPECT_EQ(machine.lookups, 10);
+  EXPECT_EQ(machine.commonAsked, 1);
+  // The folders of all users or of this one, as they were the first time.
+  machine.common = true;
+  EXPECT_EQ(ExpandPlaceholders("<Desktop>", values, run), "C:\\Users\\u\\Desktop");
+  EXPECT_EQ(machine.lookups, 10);
 }
 
 TEST(ReplaceAllTest, LeftToRightWithoutOverlap) {
