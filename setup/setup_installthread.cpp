@@ -17,6 +17,9 @@ namespace {
 HANDLE GoEvent;        // manual reset; reset while the worker is held
 HANDLE EndEvent;       // manual reset; set when Execute has ended (or before any worker ran)
 volatile LONG Stop;    // the stop request
+// The progress bar's position as this run last sent it; -1 before the first. The worker waits for
+// each call that reaches the window, so a position is sent only when it changes.
+int SentPosition = -1;
 
 void EnsureEvents() {
   if (!GoEvent) GoEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
@@ -51,6 +54,7 @@ TInstallThread::TInstallThread() {
   EnsureEvents();
   InterlockedExchange(&Stop, 0);
   ResetEvent(EndEvent);
+  SentPosition = -1;
 }
 
 void TInstallThread::Hold() {
@@ -80,6 +84,8 @@ void ShowProgressLabel(const std::string& text) {
 }
 
 void ShowProgress(int position) {
+  if (position == SentPosition) return;
+  SentPosition = position;
   OnForm([position] {
     MainForm->ProgressBar.SetPosition(position);
     if (TInstallThread::OnProgress) TInstallThread::OnProgress(position);
