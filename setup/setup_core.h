@@ -56,10 +56,15 @@ bool ReadSetupSections(TByteReader& r, const TSetupSections& s);
 // A new list with its expiry timer switched off at once.
 std::unique_ptr<TLHPointerList> NewRecordList();
 
-// Frees the records of a list (each a block of type Rec), then the list.
+// Frees the records of a list (each a block of type Rec), from the first to the last, then the
+// list. The cursor walks it: a lookup by position would walk from the head for each record.
 template <class Rec> void FreeRecordList(std::unique_ptr<TLHPointerList>& list) {
   if (!list) return;
-  for (int32_t i = 1; i <= list->Count(); ++i) delete static_cast<Rec*>(list->GetItem(i));
+  if (list->Count() > 0) {
+    list->First();
+    do delete static_cast<Rec*>(list->Current());
+    while (list->Next());
+  }
   list.reset();
 }
 

@@ -122,6 +122,18 @@ void RunAndWait(const std::string& commandLine) {
 
 template <class Rec> Rec* At(TLHPointerList& list) { return static_cast<Rec*>(list.Current()); }
 
+// The folder of the last file written, once it exists: the files of a package come folder by
+// folder, so the folder is asked of the system only when it changes (and, when it is missing,
+// once more after it is made). Cleared as each file step begins.
+std::string LastFileFolder;
+
+bool FileFolderExists(const std::string& dir) {
+  if (dir == LastFileFolder) return true;
+  if (!DirectoryExists(dir)) return false;
+  LastFileFolder = dir;
+  return true;
+}
+
 // Reads one file's stored bytes from data.pak, decompresses them when the package was built so,
 // creates the file's directory when it is missing and writes the file. One file at a time is held
 // in memory.
@@ -153,7 +165,7 @@ void WritePackedFile(HANDLE pak, int64_t pakSize, const std::string& pakName, co
     if (got != stored.size()) throw tooShort();
 
     std::string dir = ExtractFilePath(dest);
-    if (!DirectoryExists(dir)) {
+    if (!FileFolderExists(dir)) {
       ForceDirectories(dir);
       log.Write(TagCreateDir, dir);
     }
@@ -245,6 +257,7 @@ void TInstaller::InstallFiles() {
                         ecPackageDamaged);
 
   bool replaceAll = false, keepAll = false;
+  LastFileFolder.clear();
   TLHPointerList& files = *Files;
   int n = files.Count();
   if (n == 0) return;
@@ -254,7 +267,8 @@ void TInstaller::InstallFiles() {
     bool replace = replaceAll;
     if (IsPackageSelected(rec->PackageName.Str())) {
       CurrentFile = ExpandPlaceholders(rec->DestPath.Str());
-      if (!replaceAll && !keepAll && FileExists(CurrentFile)) {
+      const bool exists = FileExists(CurrentFile);
+      if (!replaceAll && !keepAll && exists) {
         ui::TThread::Synchronize([this] { AskOverwrite(); });
         switch (OverwriteAnswer) {
           case IDYES: replace = true; break;
@@ -263,7 +277,7 @@ void TInstaller::InstallFiles() {
           default: replace = false; break;                    // No, or the box closed
         }
       }
-      if (replace || !FileExists(CurrentFile)) {
+      if (replace || !exists) {
         WritePackedFile(pak, pakSize.QuadPart, pakName, *rec, CurrentFile, AppInfo.CompressData != 0,
                         UninstallLog);
         UninstallLog.Write(TagCreateFile, CurrentFile);
