@@ -17,6 +17,9 @@ namespace {
 HANDLE GoEvent;        // manual reset; reset while the worker is held
 HANDLE EndEvent;       // manual reset; set when Execute has ended (or before any worker ran)
 volatile LONG Stop;    // the stop request
+// Set while GoEvent is reset: the worker's test after each item waits on the event only then, as
+// each wait is a call to the system (under Wine, to its server).
+volatile LONG Held;
 // The progress bar's position as this run last sent it; -1 before the first. The worker waits for
 // each call that reaches the window, so a position is sent only when it changes.
 int SentPosition = -1;
@@ -60,11 +63,13 @@ TInstallThread::TInstallThread() {
 void TInstallThread::Hold() {
   EnsureEvents();
   ResetEvent(GoEvent);
+  InterlockedExchange(&Held, 1);
 }
 
 void TInstallThread::Release(bool stop) {
   EnsureEvents();
   if (stop) InterlockedExchange(&Stop, 1);
+  InterlockedExchange(&Held, 0);
   SetEvent(GoEvent);
 }
 
@@ -75,7 +80,7 @@ void TInstallThread::WaitForEnd() {
 
 bool TInstallThread::StopRequested() {
   EnsureEvents();
-  if (!OnUiThread()) WaitForSingleObject(GoEvent, INFINITE);
+  if (Held && !OnUiThread()) WaitForSingleObject(GoEvent, INFINITE);
   return Stop != 0;
 }
 
