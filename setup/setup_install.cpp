@@ -308,15 +308,23 @@ void TInstaller::WriteRegistry() {
   ShowProgressLabel("Updating Windows Registry...");
   ShowProgress(96);
   char separator = DecimalSeparator();
+  // The key of the last value, which exists by then: the values of a key come one after the
+  // other, so whether the key exists is asked only when it changes.
+  uint32_t lastRoot = 0;
+  std::string lastKey;
   values.First();
   for (int i = 1;; ++i) {
     const TRegValueRec* rec = At<TRegValueRec>(values);
     HKEY root = RootHandle(rec->RootKey);
     std::string key = ExpandPlaceholders(rec->KeyPath.Str());
     std::string name = ExpandPlaceholders(rec->ValueName.Str());
-    if (!RegKeyExists(root, key)) {
-      RegCreate(root, key);
-      UninstallLog.Write(TagCreateRegKey, RegKeyText(rec->RootKey, key));
+    if (i == 1 || rec->RootKey != lastRoot || key != lastKey) {
+      if (!RegKeyExists(root, key)) {
+        RegCreate(root, key);
+        UninstallLog.Write(TagCreateRegKey, RegKeyText(rec->RootKey, key));
+      }
+      lastRoot = rec->RootKey;
+      lastKey = key;
     }
     std::string item = RegValueText(rec->RootKey, key, name);
     {
