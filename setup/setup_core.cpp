@@ -1,6 +1,5 @@
 #include "setup/setup_core.h"
 
-#include <algorithm>
 #include <cstring>
 
 std::string LowerAZ(std::string s) {
@@ -88,37 +87,40 @@ std::string BuildDisplayName(const TAppInfoRec& info) {
 
 // ---- placeholders ----
 
-template <class F> std::string TCachedSources::Value(std::string key, F ask) {
-  auto at = std::lower_bound(Values.begin(), Values.end(), key,
-                             [](const auto& e, const std::string& k) { return e.first < k; });
-  if (at == Values.end() || at->first != key) at = Values.insert(at, {std::move(key), ask()});
-  return at->second;
+const std::string* TCachedSources::Kept(const std::string& key) const {
+  for (size_t i = 0; i < Values.size(); i += 2)
+    if (Values[i] == key) return &Values[i + 1];
+  return nullptr;
+}
+
+std::string TCachedSources::Keep(const std::string& key, const std::string& value) {
+  Values.push_back(key);
+  Values.push_back(value);
+  return value;
 }
 
 std::string TCachedSources::EnvVar(const std::string& name) {
-  std::string k = "e";
-  k += name;
-  return Value(std::move(k), [&] { return From.EnvVar(name); });
+  const std::string key = 'e' + name;
+  const std::string* kept = Kept(key);
+  return kept ? *kept : Keep(key, From->EnvVar(name));
 }
 
 std::string TCachedSources::RegistryText(uint32_t root, const char* key, const char* value) {
   std::string k = "r";
-  k += std::to_string(root);
-  k += '\n';
-  k += key;
-  k += '\n';
-  k += value;
-  return Value(std::move(k), [&] { return From.RegistryText(root, key, value); });
+  k.append(reinterpret_cast<const char*>(&root), sizeof root);
+  k.append(key).append(1, '\n').append(value);
+  const std::string* kept = Kept(k);
+  return kept ? *kept : Keep(k, From->RegistryText(root, key, value));
 }
 
 std::string TCachedSources::SpecialFolder(int csidl) {
-  std::string k = "f";
-  k += std::to_string(csidl);
-  return Value(std::move(k), [&] { return From.SpecialFolder(csidl); });
+  const std::string key = {'f', static_cast<char>(csidl)};
+  const std::string* kept = Kept(key);
+  return kept ? *kept : Keep(key, From->SpecialFolder(csidl));
 }
 
 bool TCachedSources::CommonShortcuts() {
-  if (Common < 0) Common = From.CommonShortcuts();
+  if (Common < 0) Common = From->CommonShortcuts();
   return Common != 0;
 }
 

@@ -90,18 +90,25 @@ struct TPlaceholderSources {
 // not one each. Not for two threads at once.
 class TCachedSources : public TPlaceholderSources {
  public:
-  explicit TCachedSources(TPlaceholderSources& from) : From(from) {}
+  explicit TCachedSources(TPlaceholderSources& from) : From(&from) {}
+  void Reset(TPlaceholderSources& from) {  // forgets what was kept
+    From = &from;
+    Values.clear();
+    Common = -1;
+  }
   std::string EnvVar(const std::string& name) override;
   std::string RegistryText(uint32_t root, const char* key, const char* value) override;
   std::string SpecialFolder(int csidl) override;
   bool CommonShortcuts() override;
 
  private:
-  TPlaceholderSources& From;
-  // Sorted by key: a letter for the kind of source, then what names the value there.
-  std::vector<std::pair<std::string, std::string>> Values;
+  TPlaceholderSources* From;
+  // Each value after its key: a letter for the kind of source, then what names the value there.
+  // A run asks for a handful of values.
+  std::vector<std::string> Values;
   int Common = -1;  // -1 until asked
-  template <class F> std::string Value(std::string key, F ask);
+  const std::string* Kept(const std::string& key) const;  // null when not asked yet
+  std::string Keep(const std::string& key, const std::string& value);
 };
 
 struct TPlaceholderValues {

@@ -6,7 +6,6 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "setup/setup_main.h"
@@ -67,8 +66,6 @@ void CALLBACK TWin32ListTimers::Tick(HWND, UINT, UINT_PTR id, DWORD) {
 
 const bool ListTimersBound = (ListTimerService = &ListTimers, true);
 }  // namespace
-
-TInstaller::TInstaller() = default;
 
 TInstaller::~TInstaller() {
   Packages.reset();
@@ -259,26 +256,21 @@ struct TMachineSources : TPlaceholderSources {
 
 TPlaceholderSources* MachineSources = &Machine;
 
-struct TInstallRun {
-  std::vector<std::string> Ticked;  // the captions of the ticked PartsList items
-  TCachedSources Sources{*MachineSources};
-};
-
 // The worker would reach the window for every check mark and for CommonSC; they are read here,
 // on the window's own thread, once.
 void TInstaller::BeginRun() {
-  Run = std::make_unique<TInstallRun>();
+  RunTicked.clear();
   if (MainForm) {
     ui::TCheckListBox& parts = MainForm->PartsList;
     for (int i = 0, n = parts.Count(); i < n; ++i)
-      if (parts.Checked(i)) Run->Ticked.push_back(parts.Item(i));
+      if (parts.Checked(i)) RunTicked.push_back(parts.Item(i));
   }
-  Run->Sources.CommonShortcuts();
+  RunSources.Reset(*MachineSources);
+  RunSources.CommonShortcuts();
 }
 
 std::string TInstaller::ExpandPlaceholders(const std::string& Template) {
-  TInstallRun* run = ActiveRun();
-  TPlaceholderSources& sources = run ? run->Sources : *MachineSources;
+  TPlaceholderSources& sources = ThreadRunning ? RunSources : *MachineSources;
   return ::ExpandPlaceholders(Template, {&AppInfo, DisplayName, DestDir}, sources);
 }
 
@@ -341,8 +333,11 @@ void TInstaller::FillPartsList() {
 }
 
 bool TInstaller::IsPackageSelected(const std::string& Name) {
-  if (TInstallRun* run = ActiveRun())
-    return std::find(run->Ticked.begin(), run->Ticked.end(), Name) != run->Ticked.end();
+  if (ThreadRunning) {
+    for (const std::string& caption : RunTicked)
+      if (caption == Name) return true;
+    return false;
+  }
   if (!MainForm) return false;
   ui::TCheckListBox& parts = MainForm->PartsList;
   for (int i = 0, n = parts.Count(); i < n; ++i)

@@ -21,11 +21,14 @@
 #include "shared/win32files.h"
 
 class TInstallThread;
-struct TInstallRun;
+
+// Where placeholder expansion takes the machine's values from (the environment, the registry,
+// the shell's folders, CommonSC); tests put one that counts its queries in its place.
+extern TPlaceholderSources* MachineSources;
 
 class TInstaller {
  public:
-  TInstaller();            // an empty engine: every list absent, every text empty
+  TInstaller() = default;  // an empty engine: every list absent, every text empty
   ~TInstaller();           // frees the records and lists, removes the temporary directory
   TInstaller(const TInstaller&) = delete;
   TInstaller& operator=(const TInstaller&) = delete;
@@ -93,13 +96,13 @@ class TInstaller {
   int32_t OverwriteAnswer = 0;
 
  private:
-  // What an installation reads again and again, taken once as it starts (on the user-interface
-  // thread): the captions of the ticked components, and the placeholders' sources, each value
-  // looked up the first time it is wanted. It serves while ThreadRunning, when only the worker
-  // and the calls it hands to the user-interface thread expand placeholders.
-  std::unique_ptr<TInstallRun> Run;
+  // What an installation reads again and again, taken once as it starts (BeginRun, on the
+  // user-interface thread): the captions of the ticked components, and the placeholders'
+  // sources, each value looked up the first time it is wanted. They serve while ThreadRunning,
+  // when only the worker and the calls it hands to the user-interface thread expand placeholders.
+  TStringList RunTicked;
+  TCachedSources RunSources{*MachineSources};
   void BeginRun();
-  TInstallRun* ActiveRun() { return ThreadRunning ? Run.get() : nullptr; }
   void ShowLoadError(const char* text, TSetupExitCode code);
   void RemoveTempDir();
 };
@@ -107,10 +110,6 @@ class TInstaller {
 // A text value (REG_SZ or REG_EXPAND_SZ, not expanded) of a key opened without being created;
 // empty when the key or value is missing or the value is not text. Root as its handle value.
 std::string RegistryText(uint32_t root, const char* key, const char* value);
-
-// Where placeholder expansion takes the machine's values from (the environment, the registry,
-// the shell's folders, CommonSC); tests put one that counts its queries in its place.
-extern TPlaceholderSources* MachineSources;
 
 // How OpenURL hands an address to the shell ("open"); tests replace it.
 extern void (*ShellOpen)(const std::string& url);
