@@ -87,6 +87,43 @@ std::string BuildDisplayName(const TAppInfoRec& info) {
 
 // ---- placeholders ----
 
+const std::string* TCachedSources::Kept(const std::string& key) const {
+  for (size_t i = 0; i < Values.size(); i += 2)
+    if (Values[i] == key) return &Values[i + 1];
+  return nullptr;
+}
+
+std::string TCachedSources::Keep(const std::string& key, const std::string& value) {
+  Values.push_back(key);
+  Values.push_back(value);
+  return value;
+}
+
+std::string TCachedSources::EnvVar(const std::string& name) {
+  const std::string key = 'e' + name;
+  const std::string* kept = Kept(key);
+  return kept ? *kept : Keep(key, From->EnvVar(name));
+}
+
+std::string TCachedSources::RegistryText(uint32_t root, const char* key, const char* value) {
+  std::string k = "r";
+  k.append(reinterpret_cast<const char*>(&root), sizeof root);
+  k.append(key).append(1, '\n').append(value);
+  const std::string* kept = Kept(k);
+  return kept ? *kept : Keep(k, From->RegistryText(root, key, value));
+}
+
+std::string TCachedSources::SpecialFolder(int csidl) {
+  const std::string key = {'f', static_cast<char>(csidl)};
+  const std::string* kept = Kept(key);
+  return kept ? *kept : Keep(key, From->SpecialFolder(csidl));
+}
+
+bool TCachedSources::CommonShortcuts() {
+  if (Common < 0) Common = From->CommonShortcuts();
+  return Common != 0;
+}
+
 // ReplaceAll that stops once the result holds limit characters, the result cut there; count, when
 // given, is how many occurrences it replaced.
 static std::string ReplaceUpTo(const std::string& Text, const std::string& OldPattern,
@@ -195,15 +232,36 @@ std::string ExpandPlaceholders(const std::string& Template, const TPlaceholderVa
 
 // ---- lists and the command line ----
 
+uint64_t ListCharsScanned = 0;
+
+// Each step is one pass. Step 1 works as the text is copied: whenever the copy ends in CR LF,
+// the pair becomes Sep, which, when Sep is itself CR or LF, may complete another pair, replaced in
+// turn. Every character is copied once and removed at most once, and the copy ends as replacing
+// the first pair again and again until none is left would leave it.
 std::string NormalizeList(const std::string& S, char Sep) {
-  std::string s = S;
-  for (size_t at; (at = s.find("\r\n")) != std::string::npos;) s.replace(at, 2, 1, Sep);
+  std::string t;
+  t.reserve(S.size());
+  for (char c : S) {
+    t += c;
+    while (t.size() >= 2 && t[t.size() - 2] == '\r' && t.back() == '\n') {
+      t.resize(t.size() - 2);
+      t += Sep;
+    }
+  }
+  // Runs of Sep become one; those at the ends go; one Sep ends the list.
   std::string out;
-  for (char c : s)
-    if (c != Sep || out.empty() || out.back() != Sep) out += c;
-  const size_t first = out.find_first_not_of(Sep);
-  if (first == std::string::npos) return std::string(1, Sep);
-  out = out.substr(first, out.find_last_not_of(Sep) - first + 1);
+  out.reserve(t.size() + 1);
+  bool gap = false;
+  for (char c : t) {
+    if (c == Sep) {
+      gap = true;
+      continue;
+    }
+    if (gap && !out.empty()) out += Sep;
+    gap = false;
+    out += c;
+  }
+  ListCharsScanned += S.size() + t.size();
   return out += Sep;
 }
 
@@ -215,7 +273,9 @@ int32_t CountListItems(const std::string& S, char Sep) {
 
 std::string GetListItem(const std::string& S, int32_t Index, char Sep) {
   const std::string N = NormalizeList(S, Sep);
-  if (Index < 1 || Index > CountListItems(S, Sep)) return {};
+  int32_t count = 0;
+  for (char c : N) count += c == Sep;
+  if (Index < 1 || Index > count) return {};
   size_t start = 0;
   for (int32_t k = 1; k < Index; ++k) start = N.find(Sep, start) + 1;
   return N.substr(start, N.find(Sep, start) - start);
@@ -246,16 +306,18 @@ TStringList SplitCommandLine(const char* p) {
 TSetupCommandLine ParseSetupArgs(const TStringList& args) {
   TSetupCommandLine cl;
   for (const std::string& arg : args) {
-    if (LowerAZ(arg) == "/u") {
+    if (arg.size() == 2 && LowerAZ(arg) == "/u") {
       cl.Unattended = true;
     } else if (arg.starts_with("/d:")) {
       cl.HasDest = true;
       cl.Dest = arg.substr(3);
     } else if (arg.starts_with("/p:")) {
+      // The items of the list, as GetListItem gives them one by one, from one normalised copy.
       cl.HasParts = true;
-      const std::string list = arg.substr(3);
-      const int32_t n = CountListItems(list, '|');
-      for (int32_t k = 1; k <= n; ++k) cl.Parts.push_back(GetListItem(list, k, '|'));
+      const std::string list = NormalizeList(arg.substr(3), '|');
+      for (size_t from = 0, at; (at = list.find('|', from)) != std::string::npos; from = at + 1)
+        cl.Parts.push_back(list.substr(from, at - from));
+      ListCharsScanned += list.size();
     }
   }
   return cl;
@@ -264,7 +326,7 @@ TSetupCommandLine ParseSetupArgs(const TStringList& args) {
 bool PartNamed(const TSetupCommandLine& cl, const std::string& caption) {
   const std::string c = LowerAZ(caption);
   for (const std::string& name : cl.Parts)
-    if (LowerAZ(name) == c) return true;
+    if (name.size() == c.size() && LowerAZ(name) == c) return true;
   return false;
 }
 

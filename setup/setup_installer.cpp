@@ -196,7 +196,7 @@ std::string TInstaller::ReplaceAll(const std::string& Text, const std::string& O
   return ::ReplaceAll(Text, OldPattern, NewPattern);
 }
 
-std::string TInstaller::GetEnvVar(const std::string& Name) {
+static std::string EnvironmentValue(const std::string& Name) {
   std::vector<char> buf(251);
   for (;;) {
     const DWORD n = GetEnvironmentVariableA(Name.c_str(), buf.data(), 250);
@@ -208,6 +208,8 @@ std::string TInstaller::GetEnvVar(const std::string& Name) {
     if (m <= n) return std::string(buf.data());
   }
 }
+
+std::string TInstaller::GetEnvVar(const std::string& Name) { return EnvironmentValue(Name); }
 
 // Full access is asked first, as the sources are specified; a key that grants only reading (a
 // user without administrator rights under HKEY_LOCAL_MACHINE) is still read.
@@ -244,19 +246,32 @@ bool CommonShortcutsChecked();  // the window's "Make Shortcuts Visible To All U
 
 namespace {
 struct TMachineSources : TPlaceholderSources {
-  TInstaller& installer;
-  explicit TMachineSources(TInstaller& i) : installer(i) {}
-  std::string EnvVar(const std::string& name) override { return installer.GetEnvVar(name); }
+  std::string EnvVar(const std::string& name) override { return EnvironmentValue(name); }
   std::string RegistryText(uint32_t root, const char* key, const char* value) override {
     return ::RegistryText(root, key, value);
   }
   std::string SpecialFolder(int csidl) override { return SpecialFolderPath(csidl); }
   bool CommonShortcuts() override { return CommonShortcutsChecked(); }
-};
+} Machine;
 }  // namespace
 
+TPlaceholderSources* MachineSources = &Machine;
+
+// The worker would reach the window for every check mark and for CommonSC; they are read here,
+// on the window's own thread, once.
+void TInstaller::BeginRun() {
+  RunTicked.clear();
+  if (MainForm) {
+    ui::TCheckListBox& parts = MainForm->PartsList;
+    for (int i = 0, n = parts.Count(); i < n; ++i)
+      if (parts.Checked(i)) RunTicked.push_back(parts.Item(i));
+  }
+  RunSources.Reset(*MachineSources);
+  RunSources.CommonShortcuts();
+}
+
 std::string TInstaller::ExpandPlaceholders(const std::string& Template) {
-  TMachineSources sources(*this);
+  TPlaceholderSources& sources = ThreadRunning ? RunSources : *MachineSources;
   return ::ExpandPlaceholders(Template, {&AppInfo, DisplayName, DestDir}, sources);
 }
 
@@ -324,8 +339,12 @@ void TInstaller::FillPartsList() {
   for (int i = 0; i < parts.Count(); ++i) parts.SetChecked(i, true);
 }
 
-// Runs on the worker; the list no longer changes once the installation has started.
 bool TInstaller::IsPackageSelected(const std::string& Name) {
+  if (ThreadRunning) {
+    for (const std::string& caption : RunTicked)
+      if (caption == Name) return true;
+    return false;
+  }
   if (!MainForm) return false;
   ui::TCheckListBox& parts = MainForm->PartsList;
   for (int i = 0, n = parts.Count(); i < n; ++i)

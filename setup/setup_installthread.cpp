@@ -21,6 +21,12 @@ HANDLE EndEvent;       // manual reset; set when Execute has ended (or before an
 // or kResult once the worker has come to its result.
 enum : LONG { kRunning, kStopped, kResult };
 volatile LONG Stop;
+// Set while GoEvent is reset: the worker's test after each item waits on the event only then, as
+// each wait is a call to the system (under Wine, to its server).
+volatile LONG Held;
+// The progress bar's position as this run last sent it; -1 before the first. The worker waits for
+// each call that reaches the window, so a position is sent only when it changes.
+int SentPosition = -1;
 
 void EnsureEvents() {
   if (!GoEvent) GoEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
@@ -55,16 +61,19 @@ TInstallThread::TInstallThread() {
   EnsureEvents();
   InterlockedExchange(&Stop, kRunning);
   ResetEvent(EndEvent);
+  SentPosition = -1;
 }
 
 void TInstallThread::Hold() {
   EnsureEvents();
   ResetEvent(GoEvent);
+  InterlockedExchange(&Held, 1);
 }
 
 bool TInstallThread::Release(bool stop) {
   EnsureEvents();
   const bool inTime = !stop || InterlockedCompareExchange(&Stop, kStopped, kRunning) != kResult;
+  InterlockedExchange(&Held, 0);
   SetEvent(GoEvent);
   return inTime;
 }
@@ -76,7 +85,7 @@ void TInstallThread::WaitForEnd() {
 
 bool TInstallThread::StopRequested() {
   EnsureEvents();
-  if (!OnUiThread()) WaitForSingleObject(GoEvent, INFINITE);
+  if (Held && !OnUiThread()) WaitForSingleObject(GoEvent, INFINITE);
   return Stop == kStopped;
 }
 
@@ -85,6 +94,8 @@ void ShowProgressLabel(const std::string& text) {
 }
 
 void ShowProgress(int position) {
+  if (position == SentPosition) return;
+  SentPosition = position;
   OnForm([position] {
     MainForm->ProgressBar.SetPosition(position);
     if (TInstallThread::OnProgress) TInstallThread::OnProgress(position);

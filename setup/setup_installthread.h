@@ -38,8 +38,8 @@ class TInstallThread : public ui::TThread {
   // stop was requested. On the user-interface thread it only answers.
   static bool StopRequested();
 
-  // Every position the install steps give the progress bar, on the user-interface thread, in
-  // order; for tests.
+  // Every position the install steps send the progress bar (each a change), on the
+  // user-interface thread, in order; for tests.
   static std::function<void(int)> OnProgress;
 
   // Where the free-space check asks for the bytes available to the user on a drive (1 = A: ..
@@ -61,6 +61,7 @@ bool PartsItemChecked(const char* caption);
 bool ShortcutWanted(const std::string& Location);
 
 // The worker's changes of the progress controls, run on the user-interface thread in the order
-// they are made (at once when called there).
+// they are made (at once when called there). A position equal to the one last sent in this run
+// is not sent again.
 void ShowProgressLabel(const std::string& text);
 void ShowProgress(int position);

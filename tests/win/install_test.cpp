@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -137,6 +138,9 @@ void DeleteKeyTree(HKEY root, const char* key) {
   RegDeleteKeyA(root, key);
 }
 
+// The sources of placeholder values that the program uses, which a test may replace.
+TPlaceholderSources* const RealSources = MachineSources;
+
 // One package in its own source and destination directories, installed through the worker.
 class Install : public ::testing::Test {
  protected:
@@ -162,6 +166,7 @@ class Install : public ::testing::Test {
     DeleteKeyTree(HKEY_CURRENT_USER, ("Software\\" + Name).c_str());
     TInstallThread::OnProgress = nullptr;
     TInstallThread::DiskFree = RealFree;
+    MachineSources = RealSources;
     CloseForm();
     ui::SetDialogs(Previous);
   }
@@ -254,9 +259,10 @@ TEST_F(Install, NewRootNestedDirectoriesAndUnselectedPackages) {
   EXPECT_EQ(fixture::ReadFile(Dest + "\\a.txt"), "alpha");
   EXPECT_EQ(fixture::ReadFile(Dest + "\\sub\\deep\\c.bin"), std::string("\0\1\2\xff", 4));
   EXPECT_FALSE(fixture::Exists(Dest + "\\extra"));
-  // free space 1 2 4 5 (1.25, 2.5, 3.75, 5); the file step's 5, then only the selected first and
-  // third records: 28 and 72 (27.5 and 72.5 to the even neighbour)
-  EXPECT_EQ(Positions, (std::vector<int>{1, 2, 4, 5, 5, 28, 72}));
+  // free space 1 2 4 5 (1.25, 2.5, 3.75, 5); the file step's 5 is where the bar stands already, so
+  // it is not sent again; then only the selected first and third records: 28 and 72 (27.5 and
+  // 72.5 to the even neighbour)
+  EXPECT_EQ(Positions, (std::vector<int>{1, 2, 4, 5, 28, 72}));
   EXPECT_TRUE(Answers.Asked.empty());
 }
 
@@ -342,10 +348,91 @@ TEST_F(Install, OverwriteAnswers) {
     }
     EXPECT_EQ(fixture::ReadFile(Dest + "\\fresh.txt"), "fresh") << c.replaced;
     // Every selected file moves the bar, kept or written.
-    EXPECT_EQ(Positions, (std::vector<int>{1, 2, 3, 4, 5, 5, 23, 41, 59, 77, 95})) << c.replaced;
+    EXPECT_EQ(Positions, (std::vector<int>{1, 2, 3, 4, 5, 23, 41, 59, 77, 95})) << c.replaced;
   }
 }
 
+
+// ---- what a record costs ------------------------------------------------------------------------
+
+namespace {
+
+// The machine's sources, each query counted by what it asks for.
+struct TCountingSources : TPlaceholderSources {
+  TPlaceholderSources& Real = *RealSources;
+  std::map<std::string, int> Asked;
+  std::string EnvVar(const std::string& name) override {
+    ++Asked["env " + name];
+    return Real.EnvVar(name);
+  }
+  std::string RegistryText(uint32_t root, const char* key, const char* value) override {
+    ++Asked["registry " + std::to_string(root) + " " + key + " " + value];
+    return Real.RegistryText(root, key, value);
+  }
+  std::string SpecialFolder(int csidl) override {
+    ++Asked["folder " + std::to_string(csidl)];
+    return Real.SpecialFolder(csidl);
+  }
+  bool CommonShortcuts() override {
+    ++Asked["CommonSC"];
+    return Real.CommonShortcuts();
+  }
+};
+
+// Messages that other threads send to the windows of this (the user-interface) thread.
+int SentFromOtherThreads;
+LRESULT CALLBACK CountSent(int code, WPARAM fromThisThread, LPARAM info) {
+  if (code == HC_ACTION && !fromThisThread) ++SentFromOtherThreads;
+  return CallNextHookEx(nullptr, code, fromThisThread, info);
+}
+
+}  // namespace
+
+TEST_F(Install, RecordsCostNoCallsToTheWindowAndNoLookupsOfTheirOwn) {
+  // 300 files in three folders, every tenth in a component left out, and 40 registry values, all
+  // under placeholders whose values come from the machine.
+  SetEnvironmentVariableA("CV_PART", "part");
+  TPackage p = Package();
+  p.Packages = {"Required Files", "Extras"};
+  for (int i = 0; i < 300; ++i) {
+    const std::string n = std::to_string(i);
+    p.Files.push_back({"<InstallRoot>\\<%CV_PART%>" + std::to_string(i / 100) + "\\f" + n + ".txt",
+                       i % 10 ? "Required Files" : "Extras", "file " + n});
+  }
+  const std::string key = "Software\\" + Name;
+  for (int i = 0; i < 40; ++i)
+    p.RegValues.push_back(fixture::Reg(HKCU, key, "v" + std::to_string(i),
+                                       "<ProgramFiles>|<SharedFiles>|<QuickLaunch>|<Desktop>|<Startup>|"
+                                       "<SystemRoot>|<Uninstall>|<%CV_PART%>",
+                                       4));
+  Load(p);
+  SetPart("Extras", false);
+  TCountingSources sources;
+  MachineSources = &sources;
+  HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, CountSent, nullptr, GetCurrentThreadId());
+  ASSERT_NE(hook, nullptr);
+  for (int run = 1; run <= 2; ++run) {
+    SentFromOtherThreads = 0;
+    Answers.Asked.clear();
+    Answers.Answers = {3};  // the second run replaces the files: Yes to All
+    Run();
+    ExpectCompleted();
+    EXPECT_EQ(Answers.Asked.size(), run == 1 ? 0u : 1u);
+    // One call for each position the bar takes, sent once, and a few of their own: the texts of
+    // the five steps, the shortcut step, the result, the question.
+    const size_t positions = std::set<int>(Positions.begin(), Positions.end()).size();
+    EXPECT_EQ(Positions.size(), positions) << "run " << run;
+    EXPECT_LE(SentFromOtherThreads, static_cast<int>(positions + 7 + Answers.Asked.size()))
+        << "run " << run;
+    // Each value once in each run: WINDIR, CV_PART, three registry values, two folders, CommonSC.
+    for (const auto& [what, times] : sources.Asked) EXPECT_EQ(times, run) << what;
+    EXPECT_EQ(sources.Asked.size(), 8u);
+  }
+  UnhookWindowsHookEx(hook);
+  EXPECT_EQ(fixture::ReadFile(Dest + "\\part2\\f299.txt"), "file 299");
+  EXPECT_FALSE(fixture::Exists(Dest + "\\part0\\f0.txt"));
+  DeleteKeyTree(HKEY_CURRENT_USER, key.c_str());
+}
 
 // ---- free space ---------------------------------------------------------------------------------
 
@@ -441,8 +528,8 @@ TEST_F(Install, RegistryValuesOfEachType) {
   };
   ASSERT_GE(log.size(), want.size());
   EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + want.size()), want);
-  // no files: the file step's 5; then 96 and i/10 x 2 + 96
-  EXPECT_EQ(Positions, (std::vector<int>{5, 96, 96, 96, 97, 97, 97, 97, 97, 98, 98, 98}));
+  // no files: the file step's 5; then 96 and i/10 x 2 + 96, each position sent once
+  EXPECT_EQ(Positions, (std::vector<int>{5, 96, 97, 98}));
   DeleteKeyTree(HKEY_CURRENT_USER, key.c_str());
 }
 
@@ -454,7 +541,7 @@ TEST_F(Install, RegistryProgressAndAnExistingKey) {
   TPackage p = Package();
   for (int i = 0; i < 4; ++i) p.RegValues.push_back(fixture::Reg(HKCU, key, std::string("v").append(std::to_string(i)), "x", 4));
   LoadAndRun(p);
-  EXPECT_EQ(Positions, (std::vector<int>{5, 96, 96, 97, 98, 98}));
+  EXPECT_EQ(Positions, (std::vector<int>{5, 96, 97, 98}));
   std::vector<std::string> log = Log();
   EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("CreateRegKey::HKEY_CURRENT_USER", 0) == 0; }), 0);
   DeleteKeyTree(HKEY_CURRENT_USER, key.c_str());
@@ -598,9 +685,10 @@ TEST_F(Install, ShortcutsByKindReadBack) {
                                             "CreateFile::" + desktop + Name + " desk.lnk"}));
   EXPECT_FALSE(fixture::Exists(Dest + "\\Links"));
   EXPECT_FALSE(fixture::Exists(programs + "missing.lnk"));
-  // 98, then i/5 x 2 + 98 for all five records, made or not
-  std::vector<int> tailPositions(Positions.end() - 6, Positions.end());
-  EXPECT_EQ(tailPositions, (std::vector<int>{98, 98, 99, 99, 100, 100}));
+  // after the files' 95: 98, then i/5 x 2 + 98 for all five records, made or not (98 99 99 100
+  // 100), each position sent once
+  std::vector<int> tailPositions(Positions.end() - 4, Positions.end());
+  EXPECT_EQ(tailPositions, (std::vector<int>{95, 98, 99, 100}));
 
   auto run = LnkInfo(programs + "Run " + Name + ".lnk");
   ASSERT_FALSE(run.empty()) << "lnkinfo gave nothing for " << programs;
