@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
   if (f.Notebook1.PageIndex() != 1) return std::fprintf(stderr, "datasheet_bench: %s was not opened\n", argv[1]), 1;
   std::printf("load  %6d files %5d registry %5d shortcuts  %8.3f s  peak %7.1f MB\n", f.FileList.Count(),
               f.Registry.Count(), f.ShortCuts.Count(), load, PeakMegabytes());
+  std::fflush(stdout);  // seen even when a slow save is given up on
 
   int status = 0;
   if (argc == 3) {
