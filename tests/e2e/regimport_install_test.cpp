@@ -60,7 +60,6 @@ struct Host : testsupport::TPlainBuildHost {
     Title = "CvRoad";
     WebOn = false;
   }
-  void SaveDatasheet(const std::string&) override {}
 };
 
 }  // namespace

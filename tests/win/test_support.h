@@ -65,7 +65,7 @@ struct TPlainBuildHost : TBuildHost {
   BuildProject::FileRow FileItem(int row) override { return Project.Files.at(static_cast<size_t>(row)); }
   void AddReportLine(const std::string& line) override { Report.push_back(line); }
   void ShowFinished() override { ++Finished; }
-  void SaveDatasheet(const std::string& path) override { WriteAll(path, "[APPINFO]\r\n"); }
+  datasheet::TDatasheet Datasheet() override { return {}; }
 };
 
 // Runs a build of host to its end, serving its hand-overs meanwhile; false when the build thread
