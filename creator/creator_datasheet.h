@@ -71,7 +71,8 @@ std::string FileText(const std::vector<TEntry>& entries);
 // them so are these, since the section comes as the file's lines:
 //  - blanks (tab, line feed, vertical tab, form feed, carriage return, space, and the DOS end of
 //    file 1A) around a line, around its name and around its value do not count;
-//  - an empty line, and a comment (a line whose first character is ";"), holds no key;
+//  - an empty line, and a comment (a line whose first character is ";"), holds no key (asked
+//    for one at a time, a name that begins with ";" finds its line, but loading asks for none);
 //  - a line without "=" is a key without a value: the key list leaves it out, and asked for, it
 //    gives the default;
 //  - of keys with the same name the first is the one that answers, with or without a value, and
@@ -79,7 +80,8 @@ std::string FileText(const std::vector<TEntry>& entries);
 //  - the answer is the value with one enclosing pair of quotes removed, double or single: the
 //    first and last characters of a value of two or more characters, when they are the same
 //    quote character.
-// Names compare without regard to case (the letters A to Z).
+// Names compare without regard to case (the letters A to Z). The one difference: a NUL byte in a
+// line ends it where it stands, and blanks before it stay in a value asked for by itself.
 class TSection {
 public:
   TSection() = default;
