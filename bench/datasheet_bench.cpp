@@ -9,11 +9,6 @@
 #include <chrono>
 #include <cstdio>
 
-#include "creator/creator_about.h"
-#include "creator/creator_adddll.h"
-#include "creator/creator_addfile.h"
-#include "creator/creator_addreg.h"
-#include "creator/creator_addshort.h"
 #include "creator/creator_main.h"
 #include "ui/testing.h"
 
@@ -35,12 +30,7 @@ int main(int argc, char** argv) {
   if (argc < 2 || argc > 3) return std::fprintf(stderr, "usage: datasheet_bench SHEET [SAVEAS]\n"), 2;
   ui::Application.Title = "Corvantaine 2 Setup Creator";
   ui::testing::TScriptedDialogs answers;  // the close question and the save dialog, answered
-  new TForm1;
-  AddFileFrm = new TAddFileFrm;
-  AddRegFrm = new TAddRegFrm;
-  AboutFrm = new TAboutFrm;
-  AddShortFrm = new TAddShortFrm;
-  AddDLLFrm = new TAddDLLFrm;
+  new TForm1;  // the load and the save need none of the dialogs
   TForm1& f = *Form1;
 
   f.DatasheetArgument = argv[1];
@@ -65,11 +55,6 @@ int main(int argc, char** argv) {
     }
     std::printf("save  %39s  %8.3f s  peak %7.1f MB\n", "", save, PeakMegabytes());
   }
-  delete AddDLLFrm;
-  delete AddShortFrm;
-  delete AboutFrm;
-  delete AddRegFrm;
-  delete AddFileFrm;
   delete Form1;
   return status;
 }

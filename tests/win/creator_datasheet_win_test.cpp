@@ -9,11 +9,6 @@
 #include "tests/native/datasheet_projects.h"
 #include "tests/win/test_support.h"
 
-#include "creator/creator_about.h"
-#include "creator/creator_adddll.h"
-#include "creator/creator_addfile.h"
-#include "creator/creator_addreg.h"
-#include "creator/creator_addshort.h"
 #include "creator/creator_main.h"
 #include "ui/testing.h"
 
@@ -26,20 +21,10 @@ class Sheet : public ::testing::Test {
 protected:
   void SetUp() override {
     ui::Application.Title = "Corvantaine 2 Setup Creator";
-    new TForm1;
-    AddFileFrm = new TAddFileFrm;
-    AddRegFrm = new TAddRegFrm;
-    AboutFrm = new TAboutFrm;
-    AddShortFrm = new TAddShortFrm;
-    AddDLLFrm = new TAddDLLFrm;
+    new TForm1;  // the datasheet needs none of the dialogs
     if (Dir.empty()) Dir = testsupport::FreshTestDir("sheet");
   }
   void TearDown() override {
-    delete AddDLLFrm;
-    delete AddShortFrm;
-    delete AboutFrm;
-    delete AddRegFrm;
-    delete AddFileFrm;
     delete Form1;
     MSG m;
     while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
