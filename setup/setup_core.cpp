@@ -87,15 +87,19 @@ std::string BuildDisplayName(const TAppInfoRec& info) {
 
 // ---- placeholders ----
 
-// ReplaceAll that stops once the result holds limit characters, the result cut there.
+// ReplaceAll that stops once the result holds limit characters, the result cut there; count, when
+// given, is how many occurrences it replaced.
 static std::string ReplaceUpTo(const std::string& Text, const std::string& OldPattern,
-                               const std::string& NewPattern, size_t limit) {
+                               const std::string& NewPattern, size_t limit, size_t* count = nullptr) {
+  if (count) *count = 0;
   if (OldPattern.empty()) return Text.substr(0, limit);
   std::string out;
   size_t from = 0;
   for (size_t at; out.size() < limit && (at = Text.find(OldPattern, from)) != std::string::npos;
-       from = at + OldPattern.size())
+       from = at + OldPattern.size()) {
     out.append(Text, from, at - from).append(NewPattern);
+    if (count) ++*count;
+  }
   if (out.size() < limit) out.append(Text, from, std::string::npos);
   if (out.size() > limit) out.resize(limit);
   return out;
@@ -115,55 +119,29 @@ static const char kCurrentVersion[] = "Software\\Microsoft\\Windows\\CurrentVers
 static const char kShellFolders[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-// Environment references "<%" name "%>": each reference, found from the left, is replaced
-// everywhere by the variable's value. Inserted values are never searched again, so the step ends
-// whatever the values hold; a "%>" before the first "<%" ends it, as does a reference that would
-// reach into an inserted value, or a text grown to kMaxExpanded characters.
-static std::string ExpandEnvRefs(const std::string& s, TPlaceholderSources& src) {
-  struct Piece {
-    std::string text;
-    bool inserted;
-  };
-  std::vector<Piece> pieces{{s, false}};
-  for (;;) {
-    size_t pa = 0, a = std::string::npos, pe = 0, e = std::string::npos;
-    for (size_t i = 0; i < pieces.size(); ++i) {
-      if (pieces[i].inserted) continue;
-      if (a == std::string::npos && (a = pieces[i].text.find("<%")) != std::string::npos) pa = i;
-      if (e == std::string::npos && (e = pieces[i].text.find("%>")) != std::string::npos) pe = i;
-    }
-    if (a == std::string::npos || e == std::string::npos || pe != pa || e < a) break;
-    const std::string& t = pieces[pa].text;
-    const std::string name = e > a + 2 ? t.substr(a + 2, e - a - 2) : std::string();
-    const std::string ref = t.substr(a, e + 2 - a);
-    const std::string value = src.EnvVar(name);
-    std::vector<Piece> next;
-    size_t total = 0;
-    auto add = [&](std::string text, bool inserted) {
-      if (total + text.size() > kMaxExpanded) text.resize(kMaxExpanded - total);
-      total += text.size();
-      next.push_back({std::move(text), inserted});
-    };
-    for (size_t i = 0; i < pieces.size() && total < kMaxExpanded; ++i) {
-      if (i < pa || pieces[i].inserted) {
-        add(std::move(pieces[i].text), pieces[i].inserted);
-        continue;
-      }
-      const std::string& text = pieces[i].text;
-      size_t from = 0;
-      for (size_t at; total < kMaxExpanded && (at = text.find(ref, from)) != std::string::npos;
-           from = at + ref.size()) {
-        add(text.substr(from, at - from), false);
-        add(value, true);
-      }
-      if (total < kMaxExpanded) add(text.substr(from), false);
-    }
-    pieces = std::move(next);
-    if (total >= kMaxExpanded) break;
+// Environment references "<%" name "%>": as long as the text holds a "<%" before its first "%>",
+// the first reference is replaced everywhere by the variable's value, and the whole text, values
+// and all, is searched again. A value that is its own reference changes nothing and ends the step
+// at once; one that holds its reference among more (A = "a<%A%>"), or one that leads back to it
+// (A = "<%B%>", B = "<%A%>"), would keep it going for ever. So it ends, as it does once the text has
+// grown to kMaxExpanded characters, once the values put in add up to that many, or once its rounds,
+// each a walk over the whole text, have walked 16 times that many.
+static std::string ExpandEnvRefs(std::string s, TPlaceholderSources& src) {
+  constexpr size_t kMaxWalked = 16 * kMaxExpanded;
+  size_t inserted = 0, walked = 0;
+  while (s.size() < kMaxExpanded && inserted < kMaxExpanded && walked < kMaxWalked) {
+    const size_t a = s.find("<%"), e = s.find("%>");
+    if (a == std::string::npos || e == std::string::npos || e < a) break;
+    // In "<%>" the two overlap and the name is empty.
+    const std::string name = e > a + 2 ? s.substr(a + 2, e - a - 2) : std::string();
+    const std::string ref = s.substr(a, e + 2 - a), value = src.EnvVar(name);
+    if (value == ref) break;
+    size_t count = 0;
+    walked += s.size();
+    s = ReplaceUpTo(s, ref, value, kMaxExpanded, &count);
+    inserted += count * value.size();
   }
-  std::string out;
-  for (const Piece& p : pieces) out += p.text;
-  return out;
+  return s;
 }
 
 // The placeholders in the order they are replaced; PlaceholderValue(i) is the value of the i-th.

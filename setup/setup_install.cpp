@@ -24,8 +24,6 @@ namespace {
   throw EInstallError(what + ": " + SystemReason(code));
 }
 
-bool DiskFullCode(DWORD code) { return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL; }
-
 // Writes the file whole or not at all: a file that could not be written completely is removed
 // again, and the message says whether it is gone. A full disk, also one that takes fewer bytes
 // than it was given without a reason, is named as such.
@@ -194,7 +192,7 @@ void TInstaller::StartInstall() {
 // The cancel question's hold on the worker: the state lives outside the worker object, so these
 // are safe whether or not the worker still runs.
 void TInstaller::HoldWorker() { TInstallThread::Hold(); }
-void TInstaller::ReleaseWorker(bool stop) { TInstallThread::Release(stop); }
+bool TInstaller::ReleaseWorker(bool stop) { return TInstallThread::Release(stop); }
 void TInstaller::WaitForWorker() { TInstallThread::WaitForEnd(); }
 
 // ---- free space ---------------------------------------------------------------------------------

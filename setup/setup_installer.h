@@ -17,6 +17,7 @@
 #include "setup/PointerList.h"
 #include "setup/setup_core.h"
 #include "setup/setup_installcore.h"
+#include "setup/setup_uninstalllog.h"
 #include "shared/sharedtypes.h"
 #include "shared/win32files.h"
 
@@ -67,7 +68,8 @@ class TInstaller {
 
   // ---- the cancel question's hold on the worker (user-interface thread; with the worker) ----
   void HoldWorker();                // the worker waits at its next stop-request test
-  void ReleaseWorker(bool stop);    // lets it go on; with stop, its stop request is set first
+  bool ReleaseWorker(bool stop);    // lets it go on; with stop, its stop request is set first,
+                                    // false when the worker had come to its result before
   void WaitForWorker();             // until the worker has ended, serving its hand-overs meanwhile
 
   // ---- fields ----

@@ -1,9 +1,16 @@
-// make_install_package DIR TITLE raw|compressed [bench]: writes a package (setup.dat, data.pak)
-// into DIR with the creator's own writers, from a project as the wizard holds it. The end-to-end
-// run's package: three files (two in subdirectories), registry values of four kinds, a desktop
-// and a programs shortcut, a post-installation command and two pre-uninstallation commands. With
-// bench: 200 files of 500,000 bytes of text-like data and nothing else, and beside the package
-// bench_raw.bin, the files' bytes one after the other.
+// make_install_package DIR TITLE raw|compressed [bench|hold|fill:BYTES]: writes a package
+// (setup.dat, data.pak) into DIR with the creator's own writers, from a project as the wizard holds
+// it. The end-to-end run's package: three files (two in subdirectories), registry values of four
+// kinds, a desktop and a programs shortcut, a post-installation command and two
+// pre-uninstallation commands.
+//   bench: 200 files of 500,000 bytes of text-like data and nothing else, and beside the package
+//          bench_raw.bin, the files' bytes one after the other.
+//   hold:  the same package, whose post-installation commands first run waitfor.exe (beside
+//          setup.exe) with "<InstallRoot>\waiting" and "<InstallRoot>\go", so the installation's
+//          last step stays open until the test lets it go.
+//   fill:  big.bin of BYTES bytes, then 40 empty files whose names are 186 characters long, and
+//          nothing else: installed into a drive with BYTES + 4096 bytes free, big.bin leaves the
+//          uninstall log its first 4 KiB, and the log lines of the empty files run past them.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -68,12 +75,13 @@ std::string BenchBytes(uint32_t& seed) {
 
 int main(int argc, char** argv) {
   if (argc != 4 && argc != 5) {
-    std::fprintf(stderr, "usage: make_install_package DIR TITLE raw|compressed [bench]\n");
+    std::fprintf(stderr, "usage: make_install_package DIR TITLE raw|compressed [bench|hold|fill:BYTES]\n");
     return 2;
   }
   std::string dir = argv[1];
   if (dir.back() != '\\') dir += '\\';
-  const bool bench = argc == 5 && std::strcmp(argv[4], "bench") == 0;
+  const std::string mode = argc == 5 ? argv[4] : "";
+  const bool bench = mode == "bench";
 
   BuildProject project;
   project.Info.AppTitle = argv[2];
@@ -91,6 +99,14 @@ int main(int argc, char** argv) {
       project.Files.push_back({"<InstallRoot>\\part" + std::to_string(i / 50) + "\\file" + std::to_string(i) + ".dat",
                                "file" + std::to_string(i) + ".dat", "Required Files"});
     }
+  } else if (mode.starts_with("fill:")) {
+    contents = {std::string(std::stoul(mode.substr(5)), 'f')};
+    project.Files = {{"<InstallRoot>\\big.bin", "big.bin", "Required Files"}};
+    for (int i = 10; i < 50; ++i) {
+      contents.push_back("");
+      const std::string name = std::string(180, 'n') + std::to_string(i) + ".txt";
+      project.Files.push_back({"<InstallRoot>\\" + name, name, "Required Files"});
+    }
   } else {
     std::string text;
     for (int i = 0; i < 3000; ++i) text += "line " + std::to_string(i) + " of the read-me\r\n";
@@ -107,6 +123,8 @@ int main(int argc, char** argv) {
                          {"<Programs>\\<AppName>", "Read Me", "<InstallRoot>\\readme.txt", "",
                           "<InstallRoot>\\bin\\tool.exe", "2"}};
     project.PIList = {"cmd.exe /c echo done> \"<InstallRoot>\\post.txt\""};
+    if (mode == "hold")
+      project.PIList.insert(project.PIList.begin(), "waitfor.exe \"<InstallRoot>\\waiting\" \"<InstallRoot>\\go\"");
     project.PUIList = {"first <AppName>", "second"};
   }
   for (const std::string& problem : CheckProject(project)) {

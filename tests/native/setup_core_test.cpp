@@ -167,11 +167,54 @@ TEST_F(Expansion, LaterStepsSearchEarlierValuesButNotTheOtherWayRound) {
   EXPECT_EQ(X("<AppName>|<Uninstall>"), "D:\\Apps\\Editor\\cv2uinst.dat|C:\\windows\\system32\\cv2uinst.exe");
 }
 
-TEST_F(Expansion, EnvironmentValuesAreNotSearchedAgain) {
-  EXPECT_EQ(X("<%SELF%>"), "<%SELF%>");
-  EXPECT_EQ(X("<%TWICE%>/<%TWICE%>"), "<%TWICE%><%TWICE%>/<%TWICE%><%TWICE%>");
-  EXPECT_EQ(X("<%NEXT%>+<%TEMP%>"), "<%TEMP%>+C:\\temp");
-  EXPECT_EQ(X("<%BS%>"), "x\\y");  // the backslash step still sees it
+// The step searches the whole text after each replacement, the values put in included, so a "<%"
+// or "%>" that forms where a reference vanished counts, and so does one that a value brings.
+TEST_F(Expansion, EnvironmentReferencesAreSoughtInTheWholeText) {
+  src.env["EMPTY"] = "";
+  src.env["B"] = "bee";
+  src.env["OPEN"] = "<%";
+  struct Case { const char* in; const char* out; };
+  for (Case c : {
+           Case{"x%<%EMPTY%>><%B%>", "x%><%B%>"},  // the "%>" left behind ends the step
+           Case{"x%<%UNSET%>><%B%>", "x%><%B%>"},
+           Case{"<<%>%<%B%>", ""},                 // "<%<%B%>" is then the reference, of "<%B"
+           Case{"<<%EMPTY%>%B%>", "bee"},
+           Case{"<%EMPTY%>%><%B%>", "%><%B%>"},
+           Case{"<%NEXT%>+<%TEMP%>", "C:\\temp+C:\\temp"},  // a value's reference
+           Case{"<%OPEN%>TEMP%>", "C:\\temp"},             // one that a value begins
+           Case{"<%BS%>", "x\\y"},                        // the backslash step still sees it
+       })
+    EXPECT_EQ(X(c.in), c.out) << c.in;
+}
+
+// A value that holds its own reference, or one that leads back to it, would never finish. The step
+// ends at once on a value that is its own reference; else when the values put in add up to
+// kMaxExpanded characters, or the text has grown to that size, or its rounds have walked 16 times
+// that many characters. The lookups count its rounds.
+TEST_F(Expansion, EnvironmentValuesThatReferToThemselvesEnd) {
+  src.env["A"] = "<%Z%>";
+  src.env["Z"] = "<%A%>";
+  src.env["GROW"] = "g<%GROW%>";
+  std::string r;
+  auto rounds = [&](const std::string& t) {
+    src.lookups = 0;
+    r = X(t);
+    return src.lookups;
+  };
+  EXPECT_EQ(rounds("<%SELF%>"), 1);
+  EXPECT_EQ(r, "<%SELF%>");
+  EXPECT_LE(rounds("<%A%>"), int(kMaxExpanded / 5) + 1);
+  EXPECT_TRUE(r == "<%A%>" || r == "<%Z%>") << r;
+  EXPECT_LE(rounds("<%TWICE%>"), 16);  // doubles each time
+  EXPECT_GE(r.size(), kMaxExpanded / 2);
+  EXPECT_LE(r.size(), kMaxExpanded);
+  rounds("<%GROW%>");
+  EXPECT_EQ(r, std::string(r.size() - 8, 'g') + "<%GROW%>");
+  EXPECT_LT(r.size(), kMaxExpanded);
+  // Over a long text the walks end it sooner.
+  const std::string text = std::string(16384, '<') + "<%A%>";
+  EXPECT_LE(rounds(text), 32);
+  EXPECT_TRUE(r == text || r == std::string(16384, '<') + "<%Z%>");
 }
 
 TEST_F(Expansion, NestedTokensGrowNoFurtherThanTheLimit) {

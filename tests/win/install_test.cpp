@@ -9,9 +9,11 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "setup/setup_installcore.h"
@@ -19,6 +21,7 @@
 #include "setup/setup_installthread.h"
 #include "setup/setup_main.h"
 #include "tests/win/install_fixture.h"
+#include "ui/testing.h"
 
 using fixture::TFile;
 using fixture::TPackage;
@@ -41,12 +44,14 @@ class TAnswerer : public ui::TUserDialogs {
   int MessageAnswer = IDOK;  // what every message box answers
   std::vector<TAsked> Asked;
   std::function<void()> OnQuestion;  // runs before each answer, on the user-interface thread
+  std::function<void(const std::string&)> OnMessage;  // the same for a message box, with its text
   bool Beeped = false;
 
   void Beep() override { Beeped = true; }
   int Message(HWND, const std::string& text, const std::string& caption, UINT flags) override {
     Asked.push_back({text, caption, flags, {}, Beeped});
     Beeped = false;
+    if (OnMessage) OnMessage(text);
     return MessageAnswer;
   }
   int Question(HWND, const std::string& text, const std::string& caption, UINT icon,
@@ -735,6 +740,100 @@ TEST_F(Install, CancelFromTheWindowDuringTheFileStep) {
   DeleteKeyTree(HKEY_LOCAL_MACHINE, (std::string(UninstallKeyPrefix) + Name).c_str());
 }
 
+// An uninstall log whose "Exec::" lines the disk does not take: the installation fails in its
+// last step, after its last stop-request test.
+BOOL NoRoomForExecLines(HANDLE file, const void* data, DWORD size, DWORD* written) {
+  if (std::string_view(static_cast<const char*>(data), size).starts_with(TagExec)) {
+    *written = 0;
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+  }
+  return WriteFile(file, data, size, written, nullptr);
+}
+
+// The user closes the window while the post-installation command runs, past the worker's last
+// stop-request test; the command ends while the question is open, so the worker comes to its
+// result before the answer. Yes then comes too late: the run ends as the worker says, and the
+// window, once the question is answered, does what it does after that result.
+TEST_F(Install, ACancelOvertakenByTheEndOfTheRunLeavesItsResult) {
+  struct Case {
+    const char* what;
+    bool unattended, fails;
+    TSetupExitCode code;
+  } cases[] = {
+      {"attended, completed", false, false, ecCompleted},
+      {"attended, failed", false, true, ecDiskSpace},
+      {"unattended, completed", true, false, ecCompleted},
+      {"unattended, failed", true, true, ecDiskSpace},
+  };
+  const std::string waitfor = fixture::ProgramDir() + "fixtures\\waitfor.exe";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Name = Unique("Late");
+    Dest = TempRoot() + Name;
+    TPackage p = Package();
+    p.Files = {{"<InstallRoot>\\a.txt", "Required Files", "alpha"}};
+    p.PostInstall = {"\"" + waitfor + "\" \"<InstallRoot>\\waiting\" \"<InstallRoot>\\go\""};
+    p.PreUninstall = {"undo"};
+    p.Write(Source);
+    Answers.Asked.clear();
+    CloseForm();
+    if (c.fails) TInstallThread::WriteBytes = NoRoomForExecLines;
+    if (c.unattended) {
+      OpenForm(Source, "/u \"/d:" + Dest + "\"");  // starts the worker
+    } else {
+      OpenForm(Source);
+      MainForm->Button2Click();  // welcome -> destination
+      MainForm->EDest.SetText(Dest);
+      MainForm->Button2Click();  // -> components
+      MainForm->Button2Click();  // -> installation: starts the worker
+    }
+    ASSERT_EQ(MainForm->Notebook.PageIndex(), pgInstall);
+    ASSERT_TRUE(ui::testing::PumpUntil([&] { return fixture::Exists(Dest + "\\waiting"); }, 20000));
+    bool openDuringQuestion = false;
+    int pageDuringQuestion = -1;
+    Answers.MessageAnswer = IDYES;
+    Answers.OnMessage = [&](const std::string& text) {
+      if (text != "Are you sure you want to cancel installation?") return;
+      fixture::WriteFile(Dest + "\\go", "");
+      TInstallThread::WaitForEnd();  // serves the worker's hand-over of its result
+      // What the question's own message loop would dispatch meanwhile: the result's timer.
+      ui::testing::PumpUntil([] { return !MainForm->CoThread.Enabled(); }, 2000);
+      openDuringQuestion = IsWindow(MainForm->Handle);
+      pageDuringQuestion = MainForm->Notebook.PageIndex();
+    };
+    MainForm->Close();
+    Answers.OnMessage = nullptr;
+    TInstallThread::WriteBytes = RealWriteBytes;
+    ui::testing::PumpUntil([&] { return !IsWindow(MainForm->Handle) || MainForm->Notebook.PageIndex() != pgInstall; });
+
+    ASSERT_FALSE(Answers.Asked.empty());
+    EXPECT_EQ(Answers.Asked[0].Text, "Are you sure you want to cancel installation?");
+    EXPECT_TRUE(openDuringQuestion) << "the result waits for the answer";
+    EXPECT_EQ(pageDuringQuestion, pgInstall);
+    EXPECT_EQ(MainForm->ExitCode, c.code);
+    EXPECT_EQ(installer().InstallStatus, c.fails ? 3 : 2);
+    if (c.unattended) {
+      EXPECT_FALSE(IsWindow(MainForm->Handle)) << "the window closes itself, as after the result";
+      ASSERT_EQ(Answers.Asked.size(), c.fails ? 2u : 1u);
+      if (c.fails) {
+        EXPECT_EQ(Answers.Asked[1].Text.rfind("Unattended Setup failed!\r\n" + std::string(DiskSpaceText), 0), 0u);
+      }
+    } else {
+      EXPECT_TRUE(IsWindow(MainForm->Handle)) << "the window stays on the result page";
+      EXPECT_EQ(MainForm->Notebook.PageIndex(), c.fails ? pgError : pgDone);
+      EXPECT_EQ(MainForm->BEnd.Text(), c.fails ? "&Close" : "&Finish");
+      EXPECT_EQ(Answers.Asked.size(), 1u);
+    }
+    EXPECT_EQ(fixture::ReadFile(Dest + "\\a.txt"), "alpha");
+    std::vector<std::string> log = Log();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), c.fails ? "CreateRegValue::HKEY_LOCAL_MACHINE\\" + std::string(UninstallKeyPrefix) + Name + "\\UninstallString"
+                                  : "Exec::undo");
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, (std::string(UninstallKeyPrefix) + Name).c_str());
+  }
+}
+
 TEST_F(Install, UnattendedRunsHandTheResultToTheWindow) {
   struct Case {
     bool fails;
@@ -916,6 +1015,39 @@ TEST_F(Install, AFullDiskRemovesTheHalfWrittenFileKeepsTheLogAndSaysSo) {
     EXPECT_FALSE(fixture::Exists(Dest + "\\b.txt")) << "the half-written file is gone";
     EXPECT_FALSE(fixture::Exists(Dest + "\\c.txt"));
   }
+}
+
+// A disk that fills up while the uninstall log takes a line: the system takes half of the line
+// of b.txt and gives no reason, and the C runtime would have left EINVAL behind. The log ends with
+// the last whole line, and the run ends as for a full disk.
+namespace logfull {
+BOOL HalfALine(HANDLE file, const void* data, DWORD size, DWORD* written) {
+  const std::string_view bytes(static_cast<const char*>(data), size);
+  if (!bytes.starts_with(TagCreateFile) || bytes.find("b.txt") == std::string_view::npos)
+    return WriteFile(file, data, size, written, nullptr);
+  WriteFile(file, data, size / 2, written, nullptr);
+  errno = EINVAL;
+  SetLastError(ERROR_SUCCESS);
+  return TRUE;
+}
+}  // namespace logfull
+
+TEST_F(Install, AFullDiskDuringALogLineEndsTheLogWithItsLastWholeLine) {
+  TPackage p = Package();
+  p.Files = {{"<InstallRoot>\\a.txt", "Required Files", "alpha"},
+             {"<InstallRoot>\\b.txt", "Required Files", "beta"},
+             {"<InstallRoot>\\c.txt", "Required Files", "gamma"}};
+  Load(p);
+  TInstallThread::WriteBytes = logfull::HalfALine;
+  Run();
+  TInstallThread::WriteBytes = RealWriteBytes;
+  ExpectFailed({std::string(DiskSpaceText) + "\r\nThe disk is full: the uninstall log " + Dest +
+                "\\cv2uinst.dat could not be written."},
+               ecDiskSpace);
+  EXPECT_EQ(MainForm->LError.Text().find("Invalid argument"), std::string::npos) << MainForm->LError.Text();
+  const std::string bytes = fixture::ReadFile(Dest + "\\cv2uinst.dat");
+  EXPECT_EQ(bytes, "CreateDir::" + Dest + "\r\n" + LogFileLine() + "\r\nCreateFile::" + Dest + "\\a.txt\r\n");
+  EXPECT_FALSE(fixture::Exists(Dest + "\\c.txt")) << "the run stops at the line";
 }
 
 // ---- the wizard around the worker ---------------------------------------------------------------
