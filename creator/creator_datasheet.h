@@ -84,7 +84,6 @@ std::string FileText(const std::vector<TEntry>& entries);
 // line ends it where it stands, and blanks before it stay in a value asked for by itself.
 class TSection {
 public:
-  TSection() = default;
   explicit TSection(const std::string& lines);
   // On the key list: some key of this name has a value.
   bool Has(const std::string& key) const;

@@ -19,9 +19,11 @@ namespace {
 class TProfileReader : public TReader {
 public:
   explicit TProfileReader(std::string file) : File(std::move(file)) {
+    // No section comes back longer than the file and two NULs: one call each.
     WIN32_FILE_ATTRIBUTE_DATA a;
-    if (GetFileAttributesExA(File.c_str(), GetFileExInfoStandard, &a) && !a.nFileSizeHigh && a.nFileSizeLow < 0x7FFFFFF0)
-      Size = a.nFileSizeLow + 2;  // no section comes back longer than the file and its two NULs
+    if (GetFileAttributesExA(File.c_str(), GetFileExInfoStandard, &a) && !a.nFileSizeHigh &&
+        a.nFileSizeLow < 0x3FFFFFF0)
+      Size = a.nFileSizeLow + 2 < 64 ? 64 : a.nFileSizeLow + 2;
   }
   // A section that does not fit comes back as size - 2 characters: the buffer grows and it is
   // asked for again.
