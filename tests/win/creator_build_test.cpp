@@ -226,8 +226,11 @@ TEST_F(WizardBuild, TheDatasheetCopyIsWrittenByTheBuildThread) {
   f.EAppTitle.SetText("Demo");
   f.EVersion.SetText("1.0");
   f.FileList.AddRow({"<InstallRoot>\\demo.exe", Source("demo.exe", "d"), "Required Files"});
-  for (int i = 0; i < 500; ++i)
-    f.Registry.AddRow({"HKEY_CURRENT_USER\\Software\\Demo\\", "v" + std::to_string(i), "x", "String"});
+  for (int i = 0; i < 500; ++i) {
+    std::string name = "v";
+    name += std::to_string(i);
+    f.Registry.AddRow({"HKEY_CURRENT_USER\\Software\\Demo\\", name, "x", "String"});
+  }
   SheetCreators.clear();
   {
     testsupport::TImportHook hook("KERNEL32.dll", "CreateFileA", reinterpret_cast<void*>(WatchCreateFile));
