@@ -162,10 +162,13 @@ LRESULT CALLBACK LayerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       }
       HDC dc = reinterpret_cast<HDC>(wp);
       if (c->Font.Color != CLR_INVALID) SetTextColor(dc, c->Font.Color);
-      COLORREF back = c->Color != CLR_INVALID && !c->Transparent ? c->Color : self->Color;
-      if (c->Transparent) SetBkMode(dc, TRANSPARENT);
+      if (auto* l = dynamic_cast<TLabel*>(c); l && l->Transparent()) {  // the text alone
+        SetBkMode(dc, TRANSPARENT);
+        return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+      }
+      COLORREF back = c->Color != CLR_INVALID ? c->Color : self->Color;
       if (back == CLR_INVALID) {
-        if (c->Font.Color == CLR_INVALID && !c->Transparent) break;
+        if (c->Font.Color == CLR_INVALID) break;
         back = GetSysColor(COLOR_BTNFACE);
       }
       SetBkColor(dc, back);
@@ -459,13 +462,26 @@ TLabel::TLabel(TControl& parent, TTextArg name, TTextArg caption, int x, int y,
 }
 
 void TLabel::SetText(const std::string& s) {
+  // A transparent label clears nothing of its own: its old text goes with the ground beneath it.
+  RECT before = Bounds();
   TControl::SetText(s);
   Fit();
+  if (!IsTransparent) return;
+  HWND parent = GetParent(Handle);
+  RECT after = Bounds();
+  for (const RECT* r : {&before, &after})
+    RedrawWindow(parent, r, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void TLabel::ApplyFont() {
   TControl::ApplyFont();
   Fit();
+}
+
+void TLabel::SetTransparent() {
+  IsTransparent = true;
+  // Painted after the windows beneath it, which its own painting leaves as they are.
+  SetWindowLongA(Handle, GWL_EXSTYLE, GetWindowLongA(Handle, GWL_EXSTYLE) | WS_EX_TRANSPARENT);
 }
 
 void TLabel::Fit() {

@@ -77,7 +77,6 @@ public:
   TFontSpec Font;
   bool ParentFont = true;
   COLORREF Color = CLR_INVALID;  // background; CLR_INVALID: the parent's
-  bool Transparent = false;      // labels: draw on the parent's background
   LPCSTR Cursor = nullptr;       // e.g. IDC_HAND; nullptr: the class cursor
   TControl* Parent = nullptr;
   std::string Hint;
@@ -129,9 +128,13 @@ public:
          int w = 0, int h = 0);  // w == 0: sized to its text
   void SetText(const std::string& s);  // keeps an auto-sized label fitting its text
   void ApplyFont() override;
+  // Draws only its text: what lies beneath it (the parent, or a label below it) shows through.
+  void SetTransparent();
+  bool Transparent() const { return IsTransparent; }
 private:
   void Fit();
   bool AutoSize = false;
+  bool IsTransparent = false;
 };
 
 class TButton : public TControl {
