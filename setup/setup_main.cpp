@@ -102,6 +102,7 @@ TMainForm::TMainForm() : TForm("", 492, 353, ui::TBorder::Dialog, ui::TPosition:
   LAppWebsite.OnClick = [this] { LAppWebsiteClick(); };
   Label30.OnClick = [this] { Label30Click(); };
   CoThread.OnTimer = [this] { CoThreadTimer(); };
+  Notebook.GoOn = {&Button2, &BEnd};  // a page without controls: Next, else Finish, Close or Cancel
   ShowPage(pgDefault);
 }
 

@@ -10,6 +10,7 @@
 namespace ui {
 
 TApplication Application;
+TControl* FromHandle(HWND h);
 
 namespace {
 
@@ -52,20 +53,50 @@ HBRUSH SolidBrush(COLORREF c) {
 }
 
 
+constexpr UINT WM_CV_FOCUSPAGE = WM_APP + 0x102;  // posted to a notebook by its page change
+
+bool WantsKey(HWND h, MSG& m, LRESULT flags) {
+  return (SendMessageA(h, WM_GETDLGCODE, m.wParam, reinterpret_cast<LPARAM>(&m)) & flags) != 0;
+}
+
+// The keys that a form handles as a dialog does; true when the key was taken.
+bool FormKey(HWND root, MSG& m) {
+  // Keys typed while no window has the focus arrive as system keys.
+  if (m.message != WM_KEYDOWN && (m.message != WM_SYSKEYDOWN || (m.lParam & (1 << 29)))) return false;
+  // As the dialog manager does: the control the key is for may keep it; what the key does
+  // depends on where the focus is.
+  TForm* form = dynamic_cast<TForm*>(FromHandle(root));
+  const bool forControl = m.hwnd != root;
+  HWND focus = GetFocus();
+  bool inside = focus && focus != root && IsChild(root, focus);
+  if (m.wParam == VK_TAB) {
+    // With no control focused (the form itself has the focus, or the focused control was
+    // disabled), Tab enters the form's tab order. A control that takes Tab keeps it.
+    if (forControl && WantsKey(m.hwnd, m, DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;
+    const bool back = GetKeyState(VK_SHIFT) < 0;
+    HWND next = GetNextDlgTabItem(root, inside ? focus : nullptr, back);
+    if (!next && back) next = GetNextDlgTabItem(root, GetNextDlgTabItem(root, nullptr, FALSE), TRUE);
+    if (next && form) form->FocusControl(next);
+    return next != nullptr;
+  }
+  if (m.wParam == VK_RETURN) {
+    // A control that takes Enter (a dropped-down list, a field with a key handler) keeps it;
+    // otherwise Enter presses the focused push button, else the window's default button.
+    if (forControl && WantsKey(m.hwnd, m, DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;
+    TButton* press = inside ? dynamic_cast<TButton*>(FromHandle(focus)) : nullptr;
+    if (!press && form) press = form->DefaultButton;
+    if (press && press->Handle && IsWindowVisible(press->Handle) && IsWindowEnabled(press->Handle))
+      SendMessageA(GetParent(press->Handle), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(press->Handle), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(press->Handle));
+    return true;
+  }
+  return false;
+}
+
 void DispatchOne(MSG& m) {
   HWND root = m.hwnd ? GetAncestor(m.hwnd, GA_ROOT) : nullptr;
   if (root && GetPropA(root, kFormProp)) {
-    // With no control focused (the form itself has the focus, or the focused control was
-    // disabled), Tab enters the form's tab order, as it does in a dialog. Keys typed while no
-    // window has the focus arrive as system keys.
-    bool tab = (m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN) && m.wParam == VK_TAB &&
-               !(m.lParam & (1 << 29));  // not with Alt
-    if (tab && m.hwnd == root) {
-      if (HWND first = GetNextDlgTabItem(root, nullptr, GetKeyState(VK_SHIFT) < 0)) {
-        SetFocus(first);
-        return;
-      }
-    }
+    if (FormKey(root, m)) return;
     if (IsDialogMessageA(root, &m)) return;
   }
   TranslateMessage(&m);
@@ -223,14 +254,16 @@ LRESULT CALLBACK LayerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       break;
-    case DM_GETDEFID:  // what Enter presses: in a window with a default button, the focused one
-      if (HWND def = dynamic_cast<TForm*>(self) ? GetDlgItem(h, IDOK) : nullptr) {
-        HWND focus = GetFocus();
-        if (focus && GetParent(focus) == h && dynamic_cast<TButton*>(FromHandle(focus)))
-          def = focus;
-        return MAKELONG(GetDlgCtrlID(def), DC_HASDEFID);
-      }
+    case DM_GETDEFID:  // the window's default button, for the platform's controls that ask
+      if (auto* f = dynamic_cast<TForm*>(self); f && f->DefaultButton && f->DefaultButton->Handle)
+        return MAKELONG(GetDlgCtrlID(f->DefaultButton->Handle), DC_HASDEFID);
       break;
+    case WM_SETFOCUS:  // the form itself: no push button has the focus
+      if (auto* f = dynamic_cast<TForm*>(self)) f->MoveDefaultFrame(h);
+      break;
+    case WM_CV_FOCUSPAGE:
+      if (auto* n = dynamic_cast<TNotebook*>(self)) n->FocusPage();
+      return 0;
     case WM_CLOSE:
       if (auto* f = dynamic_cast<TForm*>(self)) {
         f->Close();
@@ -273,6 +306,14 @@ LRESULT CALLBACK ControlProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         return CallWindowProcA(old, h, msg, wp, lp) & ~(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_WANTMESSAGE);
       break;
     }
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      if (self->Form && dynamic_cast<TButton*>(self)) {  // the default frame follows the focus
+        LRESULT r = CallWindowProcA(old, h, msg, wp, lp);
+        self->Form->MoveDefaultFrame(msg == WM_SETFOCUS ? h : reinterpret_cast<HWND>(wp));
+        return r;
+      }
+      break;
     case WM_CHAR:
       if (self->OnKeyPress) {
         char c = static_cast<char>(wp);
@@ -418,6 +459,14 @@ void TControl::Create(TControl& parent, TTextArg name, const char* cls,
   ApplyFont();
 }
 
+void TControl::SetEnabled(bool on) {
+  HWND focus = !on && Form ? Form->FocusedControl() : nullptr;
+  if (focus && (focus == Handle || IsChild(Handle, focus)))
+    if (HWND next = GetNextDlgTabItem(Form->Handle, Handle, FALSE); next && next != Handle)
+      Form->FocusControl(next);
+  EnableWindow(Handle, on);
+}
+
 std::string TControl::Text() const {
   std::string s(GetWindowTextLengthA(Handle) + 1, '\0');
   s.resize(GetWindowTextA(Handle, s.data(), static_cast<int>(s.size())));
@@ -531,7 +580,8 @@ TButton::TButton(TControl& parent, TTextArg name, TTextArg caption, int x, int y
 
 void TButton::MakeDefault() {
   SetWindowLongPtrA(Handle, GWLP_ID, IDOK);
-  SendMessageA(Handle, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+  Form->DefaultButton = this;
+  Form->MoveDefaultFrame(GetFocus());
 }
 
 TEdit::TEdit(TControl& parent, TTextArg name, TTextArg text, int x, int y, int w,
@@ -710,6 +760,37 @@ void TNotebook::SetPageIndex(int i) {
   for (int k = 0; k < PageCount(); ++k)
     if (k != i) Pages[k]->SetVisible(false);
   Pages[i]->SetVisible(true);
+  // Posted, so that it comes after the rest of the handler, whatever it enables or disables.
+  if (!FocusPending) FocusPending = PostMessageA(Handle, WM_CV_FOCUSPAGE, 0, 0) != 0;
+}
+
+namespace {
+// Shown and enabled as far as its own flags go, up to the form, so also before the form shows.
+bool Usable(HWND h) {
+  for (; h && (GetWindowLongA(h, GWL_STYLE) & WS_CHILD); h = GetParent(h))
+    if ((GetWindowLongA(h, GWL_STYLE) & (WS_VISIBLE | WS_DISABLED)) != WS_VISIBLE) return false;
+  return h != nullptr;
+}
+
+// The first control of the tab order inside a container, as the dialog manager walks it.
+HWND FirstTabStop(HWND parent) {
+  for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    const LONG style = GetWindowLongA(c, GWL_STYLE);
+    if ((style & (WS_VISIBLE | WS_DISABLED)) != WS_VISIBLE) continue;
+    if (style & WS_TABSTOP) return c;
+    if (GetWindowLongA(c, GWL_EXSTYLE) & WS_EX_CONTROLPARENT)
+      if (HWND f = FirstTabStop(c)) return f;
+  }
+  return nullptr;
+}
+}  // namespace
+
+void TNotebook::FocusPage() {
+  FocusPending = false;
+  HWND target = Usable(Pages[Index]->Handle) ? FirstTabStop(Pages[Index]->Handle) : nullptr;
+  for (TControl* c : GoOn)
+    if (!target && c->Handle && Usable(c->Handle)) target = c->Handle;
+  if (target) Form->FocusControl(target);
 }
 
 TProgressBar::TProgressBar(TControl& parent, TTextArg name, int x, int y, int w, int h, bool smooth,
@@ -871,6 +952,26 @@ void TForm::Close() {
   } else {
     Hide();
   }
+}
+
+void TForm::FocusControl(HWND control) {
+  if (GetActiveWindow() != Handle || !IsWindowVisible(Handle)) {
+    LastFocus = control;  // taken when the window is activated
+    return;
+  }
+  ::SetFocus(control);
+  if (SendMessageA(control, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageA(control, EM_SETSEL, 0, -1);
+}
+
+void TForm::MoveDefaultFrame(HWND focus) {
+  TButton* framed = focus && IsChild(Handle, focus) ? dynamic_cast<TButton*>(FromHandle(focus)) : nullptr;
+  if (!framed) framed = DefaultButton;
+  for (TControl* c : Controls)
+    if (auto* b = dynamic_cast<TButton*>(c); b && b->Handle) {
+      const LONG type = GetWindowLongA(b->Handle, GWL_STYLE) & BS_TYPEMASK;
+      const LONG want = b == framed ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+      if (type != want) SendMessageA(b->Handle, BM_SETSTYLE, want, TRUE);
+    }
 }
 
 TControl* TForm::FindControl(const std::string& name) const {
