@@ -40,22 +40,37 @@ void TControl::SetHint(const std::string& hint) {
 
 TRadioButton::TRadioButton(TControl& parent, TTextArg name, TTextArg caption, int x,
                            int y, int w, int h, bool checked) {
-  Create(parent, name, "BUTTON", caption, BS_RADIOBUTTON | WS_TABSTOP, 0, x, y, w, h);
+  // Automatic: a click (also the one an arrow key within its group gives) checks the button
+  // before its BN_CLICKED arrives.
+  Create(parent, name, "BUTTON", caption, BS_AUTORADIOBUTTON | WS_TABSTOP, 0, x, y, w, h);
   SendMessageA(Handle, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  Selected = checked;
 }
 
 void TRadioButton::SetChecked(bool on) {
-  bool was = Checked();
-  if (on)
-    for (HWND s = GetWindow(GetParent(Handle), GW_CHILD); s; s = GetWindow(s, GW_HWNDNEXT))
-      if (s != Handle && dynamic_cast<TRadioButton*>(FromHandle(s)))
-        SendMessageA(s, BM_SETCHECK, BST_UNCHECKED, 0);
-  SendMessageA(Handle, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
-  if (on && !was && OnClick) OnClick();
+  if (on) {
+    Select(Checked());
+    return;
+  }
+  SendMessageA(Handle, BM_SETCHECK, BST_UNCHECKED, 0);
+  Selected = false;
+}
+
+// Checks this one and unchecks the rest of its group; runs the handler unless it was checked.
+void TRadioButton::Select(bool was) {
+  for (HWND s = GetWindow(GetParent(Handle), GW_CHILD); s; s = GetWindow(s, GW_HWNDNEXT))
+    if (auto* r = dynamic_cast<TRadioButton*>(FromHandle(s)); r && r != this) {
+      SendMessageA(s, BM_SETCHECK, BST_UNCHECKED, 0);
+      r->Selected = false;
+    }
+  SendMessageA(Handle, BM_SETCHECK, BST_CHECKED, 0);
+  Selected = true;
+  if (!was && OnClick) OnClick();
 }
 
 void TRadioButton::Command(int code) {
-  if (code == BN_CLICKED) SetChecked(true);
+  // The button has checked itself already: whether the choice changed is what it was before.
+  if (code == BN_CLICKED) Select(Selected);
 }
 
 TBevel::TBevel(TControl& parent, TTextArg name, TBevelShape shape, int x, int y, int w, int h) {

@@ -59,6 +59,9 @@ bool WantsKey(HWND h, MSG& m, LRESULT flags) {
   return (SendMessageA(h, WM_GETDLGCODE, m.wParam, reinterpret_cast<LPARAM>(&m)) & flags) != 0;
 }
 
+// Asked of the window, so that a program without radio buttons links none of their code.
+bool IsRadioButton(HWND h) { return h && (SendMessageA(h, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON); }
+
 // The keys that a form handles as a dialog does; true when the key was taken.
 bool FormKey(HWND root, MSG& m) {
   // Keys typed while no window has the focus arrive as system keys.
@@ -78,6 +81,16 @@ bool FormKey(HWND root, MSG& m) {
     if (!next && back) next = GetNextDlgTabItem(root, GetNextDlgTabItem(root, nullptr, FALSE), TRUE);
     if (next && form) form->FocusControl(next);
     return next != nullptr;
+  }
+  if (m.wParam == VK_LEFT || m.wParam == VK_UP || m.wParam == VK_RIGHT || m.wParam == VK_DOWN) {
+    // Within a group of radio buttons an arrow moves the focus and selects: a click.
+    if (!inside || !IsRadioButton(focus) || WantsKey(m.hwnd, m, DLGC_WANTARROWS)) return false;
+    HWND next = GetNextDlgGroupItem(GetParent(focus), focus, m.wParam == VK_LEFT || m.wParam == VK_UP);
+    if (next != focus && IsRadioButton(next)) {
+      SetFocus(next);
+      if (SendMessageA(next, BM_GETCHECK, 0, 0) != BST_CHECKED) SendMessageA(next, BM_CLICK, 0, 0);
+    }
+    return true;
   }
   if (m.wParam == VK_RETURN) {
     // A control that takes Enter (a dropped-down list, a field with a key handler) keeps it;
@@ -444,6 +457,16 @@ void TControl::Create(TControl& parent, TTextArg name, const char* cls,
   Form = parent.Form;
   Name = name.Str;
   if (!cls) exStyle |= WS_EX_CONTROLPARENT;
+  // A run of radio buttons with one parent is a group: it starts at its first button and ends
+  // at the control after its last (WS_GROUP on both), so that the arrow keys stay inside it.
+  const bool radio = cls && (style & BS_TYPEMASK) == BS_AUTORADIOBUTTON && !lstrcmpiA(cls, "BUTTON");
+  bool afterRadio = false;
+  for (auto c = Form->Controls.rbegin(); c != Form->Controls.rend(); ++c)
+    if ((*c)->Parent == &parent) {
+      afterRadio = IsRadioButton((*c)->Handle);
+      break;
+    }
+  if (radio != afterRadio) style |= WS_GROUP;
   Handle = CreateWindowExA(exStyle, cls ? cls : kLayerClass, text.Str, WS_CHILD | WS_VISIBLE | style,
                            x, y, w, h, parent.Handle, reinterpret_cast<HMENU>(INT_PTR(Form->NextId++)),
                            GetModuleHandleA(nullptr), nullptr);
@@ -620,7 +643,7 @@ void TCheckBox::Command(int code) {
 TGroupBox::TGroupBox(TControl& parent, TTextArg name, TTextArg caption, int x, int y,
                      int w, int h) {
   Create(parent, name, nullptr, caption, 0, 0, x, y, w, h);
-  Frame = CreateWindowExA(0, "BUTTON", caption.Str, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0, w, h,
+  Frame = CreateWindowExA(0, "BUTTON", caption.Str, WS_CHILD | WS_VISIBLE | WS_GROUP | BS_GROUPBOX, 0, 0, w, h,
                           Handle, nullptr, GetModuleHandleA(nullptr), nullptr);
   SetWindowPos(Frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ApplyFont();

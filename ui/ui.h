@@ -17,8 +17,9 @@
 // - Tab order is the order of creation; containers (TPanel, TGroupBox, notebook pages) take
 //   part in keyboard navigation. Control positions are relative to their parent container.
 // - A check box whose state the program changes (SetChecked) runs its OnClick, as a user's
-//   click does; a radio button runs its OnClick when it becomes checked, by the user or by the
-//   program. Radio buttons with the same parent form one group: checking one unchecks the others.
+//   click does; a radio button runs its OnClick when it becomes checked, by the user (a click,
+//   or an arrow key within its group) or by the program. Radio buttons created one after another
+//   with the same parent form one group: checking one unchecks the others.
 // - The keyboard as in a dialog: Tab and Shift+Tab walk the tab order (an edit reached so shows
 //   its text selected); Enter presses the focused push button, however it got the focus, and
 //   elsewhere the window's default button (MakeDefault), if any; the default frame follows the
@@ -190,6 +191,9 @@ public:
   // false: unchecks this one only; no handler runs.
   void SetChecked(bool on);
   void Command(int code) override;
+private:
+  void Select(bool was);
+  bool Selected = false;  // as last set, so that a click can tell whether it changed the choice
 };
 
 class TGroupBox : public TContainer {

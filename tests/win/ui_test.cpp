@@ -562,6 +562,23 @@ TEST(Keyboard, APageChangeFocusesThePageOrTheButtonThatGoesOnOnceItsHandlerHasRu
   f.Hide();
 }
 
+TEST(Keyboard, AnArrowSelectsWithinTheRadioGroupAndRunsTheHandler) {
+  TKeyboardSample f;
+  f.Open();
+  f.Book.SetPageIndex(2);
+  ui::testing::Pump();
+  struct Step { WPARAM key; const char* to; };
+  for (Step s : {Step{VK_DOWN, "B"}, Step{VK_DOWN, "A"}, Step{VK_RIGHT, "B"}, Step{VK_UP, "A"}, Step{VK_LEFT, "B"}}) {
+    f.Pressed.clear();
+    Key(s.key);
+    EXPECT_EQ(f.Focused(), s.to) << "the group ends before Later";
+    EXPECT_EQ(f.A.Checked(), s.to == std::string("A"));
+    EXPECT_EQ(f.B.Checked(), s.to == std::string("B"));
+    EXPECT_EQ(f.Pressed, TNames{s.to});
+  }
+  f.Hide();
+}
+
 TEST(Keyboard, DisablingTheFocusedControlMovesTheFocusOn) {
   TKeyboardSample f;
   f.Open();
