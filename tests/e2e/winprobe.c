@@ -154,6 +154,24 @@ static void repaint(HWND h) {
   Sleep(60);  /* the other process paints; the X server shows it */
 }
 
+/* The ink that control h draws in the screen rectangle r, once repainted when it has just
+   changed. A transparent label draws only its text: its ink is what it changes on the rectangle
+   as it shows without it. */
+static RECT ink_in(HWND h, RECT r, int changed) {
+  DWORD* ground = NULL;
+  if (GetWindowLongA(h, GWL_EXSTYLE) & WS_EX_TRANSPARENT) {
+    ShowWindow(h, SW_HIDE);
+    repaint(GetParent(h));
+    ground = grab(r);
+    ShowWindow(h, SW_SHOWNA);
+    changed = 1;
+  }
+  if (changed) repaint(h);
+  RECT ink = ink_box(r, ground);
+  free(ground);
+  return ink;
+}
+
 /* The size the control's text needs, measured from its ink with room to grow. */
 static SIZE needed(HWND h) {
   RECT w, pc;
@@ -166,32 +184,12 @@ static SIZE needed(HWND h) {
   int wraps = type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT;
   int gw = wraps ? width : pc.right - w.left, gh = wraps ? pc.bottom - w.top : height;
   if (!wraps && gw < width + 40) gw = width + 40; /* a control at the parent's edge still shows */
-  /* A transparent label draws only its text: its ink is what it changes on what lies beneath. */
-  int transparent = (GetWindowLongA(h, GWL_EXSTYLE) & WS_EX_TRANSPARENT) != 0;
-  DWORD* ground = NULL;
-  if (transparent) {
-    ShowWindow(h, SW_HIDE);
-    repaint(parent);
-    ground = grab(w);
-    ShowWindow(h, SW_SHOWNA);
-    repaint(parent);
-  }
-  RECT drawn = ink_box(w, ground);
-  free(ground);
-  ground = NULL;
+  RECT drawn = ink_in(h, w, 0);
   HWND above = GetWindow(h, GW_HWNDPREV);
   RECT grown = {w.left, w.top, w.left + gw, w.top + gh};
   IntersectRect(&grown, &grown, &pc);
   SetWindowPos(h, HWND_TOP, 0, 0, gw, gh, SWP_NOMOVE | SWP_NOACTIVATE);
-  if (transparent) {
-    ShowWindow(h, SW_HIDE);
-    repaint(parent);
-    ground = grab(grown);
-    ShowWindow(h, SW_SHOWNA);
-  }
-  repaint(h);
-  RECT ink = ink_box(grown, ground);
-  free(ground);
+  RECT ink = ink_in(h, grown, 1);
   SetWindowPos(h, above ? above : HWND_TOP, 0, 0, width, height, SWP_NOMOVE | SWP_NOACTIVATE);
   repaint(parent);
   SIZE s = {ink.right, ink.bottom};
