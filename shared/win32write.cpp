@@ -4,26 +4,30 @@ BOOL SystemWriteBytes(HANDLE file, const void* data, DWORD size, DWORD* written)
   return WriteFile(file, data, size, written, nullptr);
 }
 
+bool WriteAll(HANDLE file, const void* data, size_t size, TWriteBytes write, size_t* written) {
+  // In pieces of at most 16 MiB: older systems refuse larger single writes.
+  const auto* p = static_cast<const char*>(data);
+  size_t done = 0;
+  bool ok = true;
+  while (ok && done < size) {
+    const size_t left = size - done;
+    const DWORD piece = left < (1u << 24) ? static_cast<DWORD>(left) : (1u << 24);
+    DWORD put = 0;
+    SetLastError(ERROR_SUCCESS);
+    ok = write(file, p + done, piece, &put) && put == piece;
+    done += put < piece ? put : piece;
+    if (!ok && GetLastError() == ERROR_SUCCESS) SetLastError(put < piece ? ERROR_DISK_FULL : ERROR_WRITE_FAULT);
+  }
+  if (written) *written = done;
+  return ok;
+}
+
 TWriteResult WriteWholeFile(const std::string& path, const void* data, size_t size, DWORD disposition,
                             TWriteBytes write) {
   HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE) return TWriteResult::NotCreated;
-  // In pieces of at most 16 MiB: older systems refuse larger single writes.
-  const auto* p = static_cast<const char*>(data);
-  bool ok = true;
-  DWORD code = 0;
-  while (ok && size > 0) {
-    const DWORD piece = size < (1u << 24) ? static_cast<DWORD>(size) : (1u << 24);
-    DWORD written = 0;
-    SetLastError(ERROR_SUCCESS);
-    if (!write(f, p, piece, &written) || written != piece) {
-      ok = false;
-      code = GetLastError();
-      if (code == ERROR_SUCCESS && written < piece) code = ERROR_DISK_FULL;
-    }
-    p += written;
-    size -= written;
-  }
+  bool ok = WriteAll(f, data, size, write);
+  DWORD code = ok ? 0 : GetLastError();
   // Closing flushes what the system still holds, so its failure is a write error too.
   if (!CloseHandle(f) && ok) {
     ok = false;

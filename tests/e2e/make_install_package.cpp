@@ -1,9 +1,21 @@
-// make_install_package DIR TITLE raw|compressed [bench]: writes a package (setup.dat, data.pak)
-// into DIR with the creator's own writers, from a project as the wizard holds it. The end-to-end
-// run's package: three files (two in subdirectories), registry values of four kinds, a desktop
-// and a programs shortcut, a post-installation command and two pre-uninstallation commands. With
-// bench: 200 files of 500,000 bytes of text-like data and nothing else, and beside the package
-// bench_raw.bin, the files' bytes one after the other.
+// make_install_package DIR TITLE raw|compressed [bench|scale|hold|fill:BYTES]: writes a package
+// (setup.dat, data.pak) into DIR with the creator's own writers, from a project as the wizard holds
+// it. The end-to-end run's package: three files (two in subdirectories), registry values of four
+// kinds, a desktop and a programs shortcut, a post-installation command and two
+// pre-uninstallation commands.
+//   bench: 200 files of 500,000 bytes of text-like data and nothing else, and beside the package
+//          bench_raw.bin, the files' bytes one after the other.
+//   scale: 3,000 files of 1 to 4 KiB of text-like data in 30 folders and nothing else, and beside
+//          the package the same files as a tree in the folder tree, for a plain copy to set beside
+//          the installation.
+//   hold:  the same package, whose post-installation commands first run waitfor.exe (beside
+//          setup.exe) with "<InstallRoot>\waiting" and "<InstallRoot>\go", so the installation's
+//          last step stays open until the test lets it go.
+//   fill:  big.bin of BYTES bytes, then 40 empty files whose names are 186 characters long, and
+//          nothing else: installed into a drive with BYTES + 4096 bytes free, big.bin leaves the
+//          uninstall log its first 4 KiB, and the log lines of the empty files run past them.
+#include <windows.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -50,17 +62,17 @@ bool Save(const std::string& path, const void* data, size_t size) {
 }
 
 // Text-like bytes that compress about four to one.
-std::string BenchBytes(uint32_t& seed) {
+std::string BenchBytes(uint32_t& seed, size_t size = 500000) {
   static const char* const words[] = {"setup", "file", "the", "install", "registry", "value", "of",
                                       "a", "package", "window", "data", "and", "log"};
   std::string bytes;
-  while (bytes.size() < 500000) {
+  while (bytes.size() < size) {
     seed = seed * 134775813u + 1u;
     bytes += words[(seed >> 16) % 13];
     bytes += (seed >> 8) % 11 == 0 ? "\r\n" : " ";
     if ((seed >> 4) % 7 == 0) bytes += std::to_string(seed % 100000);
   }
-  bytes.resize(500000);
+  bytes.resize(size);
   return bytes;
 }
 
@@ -68,12 +80,14 @@ std::string BenchBytes(uint32_t& seed) {
 
 int main(int argc, char** argv) {
   if (argc != 4 && argc != 5) {
-    std::fprintf(stderr, "usage: make_install_package DIR TITLE raw|compressed [bench]\n");
+    std::fprintf(stderr, "usage: make_install_package DIR TITLE raw|compressed [bench|scale|hold|fill:BYTES]\n");
     return 2;
   }
   std::string dir = argv[1];
   if (dir.back() != '\\') dir += '\\';
-  const bool bench = argc == 5 && std::strcmp(argv[4], "bench") == 0;
+  const std::string mode = argc == 5 ? argv[4] : "";
+  const bool bench = mode == "bench";
+  const bool scale = mode == "scale";
 
   BuildProject project;
   project.Info.AppTitle = argv[2];
@@ -84,12 +98,30 @@ int main(int argc, char** argv) {
   project.Info.CompressData = std::strcmp(argv[3], "compressed") == 0;
   project.Packages = {"Required Files"};
   std::vector<std::string> contents;
+  std::vector<std::string> tree;  // scale: each file's path in the tree
   if (bench) {
     uint32_t seed = 1;
     for (int i = 0; i < 200; ++i) {
       contents.push_back(BenchBytes(seed));
       project.Files.push_back({"<InstallRoot>\\part" + std::to_string(i / 50) + "\\file" + std::to_string(i) + ".dat",
                                "file" + std::to_string(i) + ".dat", "Required Files"});
+    }
+  } else if (mode.starts_with("fill:")) {
+    contents = {std::string(std::stoul(mode.substr(5)), 'f')};
+    project.Files = {{"<InstallRoot>\\big.bin", "big.bin", "Required Files"}};
+    for (int i = 10; i < 50; ++i) {
+      contents.push_back("");
+      const std::string name = std::string(180, 'n') + std::to_string(i) + ".txt";
+      project.Files.push_back({"<InstallRoot>\\" + name, name, "Required Files"});
+    }
+  } else if (scale) {
+    uint32_t seed = 1;
+    for (int i = 0; i < 3000; ++i) {
+      seed = seed * 134775813u + 1u;
+      contents.push_back(BenchBytes(seed, 1024 + (seed >> 8) % 3073));
+      const std::string name = "file" + std::to_string(i) + ".txt";
+      tree.push_back("folder" + std::to_string(i / 100) + "\\" + name);
+      project.Files.push_back({"<InstallRoot>\\" + tree.back(), name, "Required Files"});
     }
   } else {
     std::string text;
@@ -107,6 +139,8 @@ int main(int argc, char** argv) {
                          {"<Programs>\\<AppName>", "Read Me", "<InstallRoot>\\readme.txt", "",
                           "<InstallRoot>\\bin\\tool.exe", "2"}};
     project.PIList = {"cmd.exe /c echo done> \"<InstallRoot>\\post.txt\""};
+    if (mode == "hold")
+      project.PIList.insert(project.PIList.begin(), "waitfor.exe \"<InstallRoot>\\waiting\" \"<InstallRoot>\\go\"");
     project.PUIList = {"first <AppName>", "second"};
   }
   for (const std::string& problem : CheckProject(project)) {
@@ -136,6 +170,12 @@ int main(int argc, char** argv) {
     }
     if (!Save(dir + "setup.dat", dat.data(), dat.size()) || !Save(dir + "data.pak", pak.data(), pak.size()))
       return 1;
+    for (size_t i = 0; i < tree.size(); ++i) {
+      const std::string path = dir + "tree\\" + tree[i];
+      CreateDirectoryA((dir + "tree").c_str(), nullptr);
+      CreateDirectoryA(path.substr(0, path.rfind('\\')).c_str(), nullptr);
+      if (!Save(path, contents[i].data(), contents[i].size())) return 1;
+    }
     if (bench) {
       std::string all;
       for (const std::string& c : contents) all += c;

@@ -276,6 +276,7 @@ int main(int argc, char** argv) {
     g_focus = info.hwndFocus;
     if (info.hwndCaret && !IsRectEmpty(&info.rcCaret)) {
       g_caret = info.rcCaret;
+      InflateRect(&g_caret, 1, 1);
       MapWindowPoints(info.hwndCaret, NULL, (POINT*)&g_caret, 2);
     }
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "codec/lzh.h"
+#include "shared/systemdll.h"
 #include "shared/win32files.h"
 #include "tools/extractor/sfx_reader.h"
 
@@ -223,6 +224,9 @@ int TExtractor::Run() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // It runs from a downloads folder, where anything may lie beside it (systemdll.h); setup.exe,
+  // started from the fresh folder it made, narrows its own search too.
+  RestrictDllSearch();
   TExtractor extractor;
   return extractor.Run();
 }
