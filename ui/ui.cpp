@@ -61,61 +61,32 @@ HBRUSH SolidBrush(COLORREF c) {
 
 constexpr UINT WM_CV_FOCUSPAGE = WM_APP + 0x102;  // posted to a notebook by its page change
 
-bool WantsKey(HWND h, MSG& m, LRESULT flags) {
-  return (SendMessageA(h, WM_GETDLGCODE, m.wParam, reinterpret_cast<LPARAM>(&m)) & flags) != 0;
-}
-
-// Asked of the window, so that a program without radio buttons links none of their code.
-bool IsRadioButton(HWND h) { return h && (SendMessageA(h, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON); }
-
-// The keys that a form handles as a dialog does; true when the key was taken.
-bool FormKey(HWND root, MSG& m) {
+// Tab and Shift+Tab, walked by the layer: the dialog manager's own walk moves default frames
+// about as it goes. True when the key was taken. (Enter, Escape and the mnemonics are the dialog
+// manager's: Enter presses the focused button when it has the default frame, which follows the
+// focus, and otherwise the default button that DM_GETDEFID names.)
+bool TabKey(HWND root, MSG& m) {
   // Keys typed while no window has the focus arrive as system keys.
-  if (m.message != WM_KEYDOWN && (m.message != WM_SYSKEYDOWN || (m.lParam & (1 << 29)))) return false;
-  // As the dialog manager does: the control the key is for may keep it; what the key does
-  // depends on where the focus is.
-  TForm* form = dynamic_cast<TForm*>(FromHandle(root));
-  const bool forControl = m.hwnd != root;
+  if (m.wParam != VK_TAB || (m.message != WM_KEYDOWN && (m.message != WM_SYSKEYDOWN || (m.lParam & (1 << 29)))))
+    return false;
+  // A control that takes Tab keeps it. With no control focused (the form itself has the focus,
+  // or the focused control was disabled), Tab enters the form's tab order.
+  if (m.hwnd != root && (SendMessageA(m.hwnd, WM_GETDLGCODE, m.wParam, reinterpret_cast<LPARAM>(&m)) &
+                         (DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)))
+    return false;
   HWND focus = GetFocus();
-  bool inside = focus && focus != root && IsChild(root, focus);
-  if (m.wParam == VK_TAB) {
-    // With no control focused (the form itself has the focus, or the focused control was
-    // disabled), Tab enters the form's tab order. A control that takes Tab keeps it.
-    if (forControl && WantsKey(m.hwnd, m, DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;
-    const bool back = GetKeyState(VK_SHIFT) < 0;
-    HWND next = GetNextDlgTabItem(root, inside ? focus : nullptr, back);
-    if (!next && back) next = GetNextDlgTabItem(root, GetNextDlgTabItem(root, nullptr, FALSE), TRUE);
-    if (next && form) form->FocusControl(next);
-    return next != nullptr;
-  }
-  if (m.wParam == VK_LEFT || m.wParam == VK_UP || m.wParam == VK_RIGHT || m.wParam == VK_DOWN) {
-    // Within a group of radio buttons an arrow moves the focus and selects: a click.
-    if (!inside || !IsRadioButton(focus) || WantsKey(m.hwnd, m, DLGC_WANTARROWS)) return false;
-    HWND next = GetNextDlgGroupItem(GetParent(focus), focus, m.wParam == VK_LEFT || m.wParam == VK_UP);
-    if (next != focus && IsRadioButton(next)) {
-      SetFocus(next);
-      if (SendMessageA(next, BM_GETCHECK, 0, 0) != BST_CHECKED) SendMessageA(next, BM_CLICK, 0, 0);
-    }
-    return true;
-  }
-  if (m.wParam == VK_RETURN) {
-    // A control that takes Enter (a dropped-down list, a field with a key handler) keeps it;
-    // otherwise Enter presses the focused push button, else the window's default button.
-    if (forControl && WantsKey(m.hwnd, m, DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;
-    TButton* press = inside ? dynamic_cast<TButton*>(FromHandle(focus)) : nullptr;
-    if (!press && form) press = form->DefaultButton;
-    if (press && press->Handle && IsWindowVisible(press->Handle) && IsWindowEnabled(press->Handle))
-      SendMessageA(GetParent(press->Handle), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(press->Handle), BN_CLICKED),
-                   reinterpret_cast<LPARAM>(press->Handle));
-    return true;
-  }
-  return false;
+  const bool back = GetKeyState(VK_SHIFT) < 0, inside = focus && focus != root && IsChild(root, focus);
+  HWND next = GetNextDlgTabItem(root, inside ? focus : nullptr, back);
+  auto* form = dynamic_cast<TForm*>(FromHandle(root));
+  if (!next || !form) return false;
+  form->FocusControl(next);
+  return true;
 }
 
 void DispatchOne(MSG& m) {
   HWND root = m.hwnd ? GetAncestor(m.hwnd, GA_ROOT) : nullptr;
   if (root && GetPropA(root, kFormProp)) {
-    if (FormKey(root, m)) return;
+    if (TabKey(root, m)) return;
     if (IsDialogMessageA(root, &m)) return;
   }
   TranslateMessage(&m);
@@ -212,7 +183,7 @@ LRESULT CALLBACK LayerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       }
       HDC dc = reinterpret_cast<HDC>(wp);
       if (c->Font.Color != CLR_INVALID) SetTextColor(dc, c->Font.Color);
-      if (auto* l = dynamic_cast<TLabel*>(c); l && l->Transparent()) {  // the text alone
+      if (GetWindowLongA(c->Handle, GWL_EXSTYLE) & WS_EX_TRANSPARENT) {  // a label's text alone
         SetBkMode(dc, TRANSPARENT);
         return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
       }
@@ -273,9 +244,9 @@ LRESULT CALLBACK LayerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       break;
-    case DM_GETDEFID:  // the window's default button, for the platform's controls that ask
-      if (auto* f = dynamic_cast<TForm*>(self); f && f->DefaultButton && f->DefaultButton->Handle)
-        return MAKELONG(GetDlgCtrlID(f->DefaultButton->Handle), DC_HASDEFID);
+    case DM_GETDEFID:  // what Enter presses while no push button has the focus
+      if (auto* f = dynamic_cast<TForm*>(self); f && f->DefaultButton)
+        return MAKELONG(GetDlgCtrlID(f->DefaultButton), DC_HASDEFID);
       break;
     case WM_SETFOCUS:  // the form itself: no push button has the focus
       if (auto* f = dynamic_cast<TForm*>(self)) f->MoveDefaultFrame(h);
@@ -465,16 +436,6 @@ void TControl::Create(TControl& parent, TTextArg name, const char* cls,
   Form = parent.Form;
   Name = name.Str;
   if (!cls) exStyle |= WS_EX_CONTROLPARENT;
-  // A run of radio buttons with one parent is a group: it starts at its first button and ends
-  // at the control after its last (WS_GROUP on both), so that the arrow keys stay inside it.
-  const bool radio = cls && (style & BS_TYPEMASK) == BS_AUTORADIOBUTTON && !lstrcmpiA(cls, "BUTTON");
-  bool afterRadio = false;
-  for (auto c = Form->Controls.rbegin(); c != Form->Controls.rend(); ++c)
-    if ((*c)->Parent == &parent) {
-      afterRadio = IsRadioButton((*c)->Handle);
-      break;
-    }
-  if (radio != afterRadio) style |= WS_GROUP;
   Handle = CreateWindowExA(exStyle, cls ? cls : kLayerClass, text.Str, WS_CHILD | WS_VISIBLE | style,
                            x, y, w, h, parent.Handle, reinterpret_cast<HMENU>(INT_PTR(Form->NextId++)),
                            GetModuleHandleA(nullptr), nullptr);
@@ -491,10 +452,7 @@ void TControl::Create(TControl& parent, TTextArg name, const char* cls,
 }
 
 void TControl::SetEnabled(bool on) {
-  HWND focus = !on && Form ? Form->FocusedControl() : nullptr;
-  if (focus && (focus == Handle || IsChild(Handle, focus)))
-    if (HWND next = GetNextDlgTabItem(Form->Handle, Handle, FALSE); next && next != Handle)
-      Form->FocusControl(next);
+  if (!on && Form && Form->FocusedControl() == Handle) Form->FocusControl(GetNextDlgTabItem(Form->Handle, Handle, FALSE));
   EnableWindow(Handle, on);
 }
 
@@ -546,11 +504,10 @@ void TLabel::SetText(const std::string& s) {
   RECT before = Bounds();
   TControl::SetText(s);
   Fit();
-  if (!IsTransparent) return;
-  HWND parent = GetParent(Handle);
+  if (!Transparent()) return;
   RECT after = Bounds();
-  for (const RECT* r : {&before, &after})
-    RedrawWindow(parent, r, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  UnionRect(&before, &before, &after);
+  RedrawWindow(GetParent(Handle), &before, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void TLabel::ApplyFont() {
@@ -559,7 +516,6 @@ void TLabel::ApplyFont() {
 }
 
 void TLabel::SetTransparent() {
-  IsTransparent = true;
   // Painted after the windows beneath it, which its own painting leaves as they are.
   SetWindowLongA(Handle, GWL_EXSTYLE, GetWindowLongA(Handle, GWL_EXSTYLE) | WS_EX_TRANSPARENT);
 }
@@ -611,7 +567,7 @@ TButton::TButton(TControl& parent, TTextArg name, TTextArg caption, int x, int y
 
 void TButton::MakeDefault() {
   SetWindowLongPtrA(Handle, GWLP_ID, IDOK);
-  Form->DefaultButton = this;
+  Form->DefaultButton = Handle;
   Form->MoveDefaultFrame(GetFocus());
 }
 
@@ -651,7 +607,7 @@ void TCheckBox::Command(int code) {
 TGroupBox::TGroupBox(TControl& parent, TTextArg name, TTextArg caption, int x, int y,
                      int w, int h) {
   Create(parent, name, nullptr, caption, 0, 0, x, y, w, h);
-  Frame = CreateWindowExA(0, "BUTTON", caption.Str, WS_CHILD | WS_VISIBLE | WS_GROUP | BS_GROUPBOX, 0, 0, w, h,
+  Frame = CreateWindowExA(0, "BUTTON", caption.Str, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0, w, h,
                           Handle, nullptr, GetModuleHandleA(nullptr), nullptr);
   SetWindowPos(Frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ApplyFont();
@@ -796,32 +752,15 @@ void TNotebook::SetPageIndex(int i) {
   if (!FocusPending) FocusPending = PostMessageA(Handle, WM_CV_FOCUSPAGE, 0, 0) != 0;
 }
 
-namespace {
-// Shown and enabled as far as its own flags go, up to the form, so also before the form shows.
-bool Usable(HWND h) {
-  for (; h && (GetWindowLongA(h, GWL_STYLE) & WS_CHILD); h = GetParent(h))
-    if ((GetWindowLongA(h, GWL_STYLE) & (WS_VISIBLE | WS_DISABLED)) != WS_VISIBLE) return false;
-  return h != nullptr;
-}
-
-// The first control of the tab order inside a container, as the dialog manager walks it.
-HWND FirstTabStop(HWND parent) {
-  for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-    const LONG style = GetWindowLongA(c, GWL_STYLE);
-    if ((style & (WS_VISIBLE | WS_DISABLED)) != WS_VISIBLE) continue;
-    if (style & WS_TABSTOP) return c;
-    if (GetWindowLongA(c, GWL_EXSTYLE) & WS_EX_CONTROLPARENT)
-      if (HWND f = FirstTabStop(c)) return f;
-  }
-  return nullptr;
-}
-}  // namespace
-
 void TNotebook::FocusPage() {
   FocusPending = false;
-  HWND target = Usable(Pages[Index]->Handle) ? FirstTabStop(Pages[Index]->Handle) : nullptr;
+  // The page's first tab stop, or the first GoOn control shown and enabled as far as its own
+  // flags go: also while the window is still to be shown.
+  HWND page = Pages[Index]->Handle, target = GetNextDlgTabItem(page, nullptr, FALSE);
+  if (target && !IsChild(page, target)) target = nullptr;
   for (TControl* c : GoOn)
-    if (!target && c->Handle && Usable(c->Handle)) target = c->Handle;
+    if (!target && (GetWindowLongA(c->Handle, GWL_STYLE) & (WS_VISIBLE | WS_DISABLED)) == WS_VISIBLE)
+      target = c->Handle;
   if (target) Form->FocusControl(target);
 }
 
@@ -996,14 +935,14 @@ void TForm::FocusControl(HWND control) {
 }
 
 void TForm::MoveDefaultFrame(HWND focus) {
-  TButton* framed = focus && IsChild(Handle, focus) ? dynamic_cast<TButton*>(FromHandle(focus)) : nullptr;
-  if (!framed) framed = DefaultButton;
-  for (TControl* c : Controls)
-    if (auto* b = dynamic_cast<TButton*>(c); b && b->Handle) {
-      const LONG type = GetWindowLongA(b->Handle, GWL_STYLE) & BS_TYPEMASK;
-      const LONG want = b == framed ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
-      if (type != want) SendMessageA(b->Handle, BM_SETSTYLE, want, TRUE);
-    }
+  // Windows, not the controls: a button on its way out may be losing the focus.
+  const bool push = focus && IsChild(Handle, focus) &&
+                    (SendMessageA(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON));
+  HWND framed = push ? focus : DefaultButton;
+  if (framed == Framed) return;
+  if (Framed) SendMessageA(Framed, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+  if (framed) SendMessageA(framed, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+  Framed = framed;
 }
 
 TControl* TForm::FindControl(const std::string& name) const {

@@ -19,7 +19,8 @@
 // - A check box whose state the program changes (SetChecked) runs its OnClick, as a user's
 //   click does; a radio button runs its OnClick when it becomes checked, by the user (a click,
 //   or an arrow key within its group) or by the program. Radio buttons created one after another
-//   with the same parent form one group: checking one unchecks the others.
+//   with the same parent form one group: checking one unchecks the others, and the arrow keys
+//   move round it.
 // - The keyboard as in a dialog: Tab and Shift+Tab walk the tab order (an edit reached so shows
 //   its text selected); Enter presses the focused push button, however it got the focus, and
 //   elsewhere the window's default button (MakeDefault), if any; the default frame follows the
@@ -137,11 +138,10 @@ public:
   void ApplyFont() override;
   // Draws only its text: what lies beneath it (the parent, or a label below it) shows through.
   void SetTransparent();
-  bool Transparent() const { return IsTransparent; }
+  bool Transparent() const { return GetWindowLongA(Handle, GWL_EXSTYLE) & WS_EX_TRANSPARENT; }
 private:
   void Fit();
   bool AutoSize = false;
-  bool IsTransparent = false;
 };
 
 class TButton : public TControl {
@@ -412,7 +412,7 @@ public:
   // Puts the focus on the control (an edit with its text selected); while the window is not
   // active, the control takes the focus when it is activated.
   void FocusControl(HWND control);
-  TButton* DefaultButton = nullptr;  // pressed by Enter while no push button has the focus
+  HWND DefaultButton = nullptr;  // pressed by Enter while no push button has the focus
   // The default frame on the focused push button, else on DefaultButton (focus: the new focus).
   void MoveDefaultFrame(HWND focus);
   // The control with the focus or, while another window is active, the one that takes it when
@@ -430,6 +430,7 @@ private:
   void Place();
   bool InModal = false;
   TPosition Position;
+  HWND Framed = nullptr;  // the button with the default frame
   HWND LastFocus = nullptr;
 };
 
