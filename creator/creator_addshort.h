@@ -18,9 +18,10 @@ public:
   ui::TEdit Edit1{*this, "Edit1", "", 80, 92, 225, 21, 255};
   ui::TCheckBox CheckBox1{*this, "CheckBox1", "User-Specific Shortcut Icon:", 8, 124, 297};
   ui::TLabel Label5{*this, "Label5", "Icon:", 24, 152};
-  ui::TComboBox ComboBox3{*this, "ComboBox3", ui::TComboStyle::DropDownList, 80, 148, 153};
-  ui::TLabel Label6{*this, "Label6", "#", 241, 152};
-  ui::TSpinEdit SpinEdit1{*this, "SpinEdit1", 253, 148, 52, 21, 0, 65535, 0};
+  ui::TComboBox ComboBox3{*this, "ComboBox3", ui::TComboStyle::DropDownList, 80, 148, 133};
+  ui::TLabel Label6{*this, "Label6", "#", 221, 152};
+  // Wide enough for all five digits of 65535 beside its arrows.
+  ui::TSpinEdit SpinEdit1{*this, "SpinEdit1", 233, 148, 72, 21, 0, 65535, 0};
   ui::TButton Button1{*this, "Button1", "OK", 150, 184, 75, 23};
   ui::TButton Button2{*this, "Button2", "Cancel", 230, 184, 75, 23};
 

@@ -89,6 +89,7 @@ class TWizardBuildHost : public TBuildHost {
     f.Label30.SetVisible(true);
     f.Button1.SetText("&Finish");
     f.Button1.SetEnabled(true);
+    f.FocusControl(f.Button1.Handle);  // Next, which had it, stays disabled: Enter finishes
   }
 
   datasheet::TDatasheet Datasheet() override { return Wizard().Project(); }

@@ -90,6 +90,7 @@ TForm1::TForm1()
   Label30.SetVisible(false);
   Button3.SetEnabled(false);
   ActiveControl = &Button2;
+  Notebook1.GoOn = {&Button2, &Button1};
 
   // Handlers.
   OnShow = [this] { FormShow(); };

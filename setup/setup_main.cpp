@@ -67,15 +67,14 @@ TMainForm::TMainForm() : TForm("", 492, 353, ui::TBorder::Dialog, ui::TPosition:
   StartWorker = [this] { Installer->StartInstall(); };
 
   Panel1.Color = RGB(255, 255, 255);
-  for (ui::TLabel* l : {&Label3, &Label4, &Label1, &Label2}) l->Transparent = true;
+  for (ui::TLabel* l : {&Label3, &Label4, &Label2}) l->SetTransparent();
   Label3.SetFont(FontOf(true));
   Label1.SetFont(FontOf(false, 8, RGB(255, 255, 255)));
   Label2.SetFont(FontOf(false, 8, RGB(128, 128, 128)));
   Label2.Cursor = IDC_HAND;
-  // The grey word lies above its white copy: it takes the clicks, and the copy, which paints
-  // only where the word leaves it room, shows as the engraving's light edge.
+  // The grey word lies above its white copy and takes the clicks; drawn without a ground of its
+  // own after the copy (which has one), it lets the copy's light edge show beside its strokes.
   SetWindowPos(Label2.Handle, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  SetWindowLongA(Label1.Handle, GWL_STYLE, GetWindowLongA(Label1.Handle, GWL_STYLE) | WS_CLIPSIBLINGS);
   Label5.SetFont(FontOf(true, 10));
   Label6.SetFont(FontOf(true, 10));
   for (ui::TLabel* l : {&Label30, &LAppWebsite}) {
@@ -103,6 +102,7 @@ TMainForm::TMainForm() : TForm("", 492, 353, ui::TBorder::Dialog, ui::TPosition:
   LAppWebsite.OnClick = [this] { LAppWebsiteClick(); };
   Label30.OnClick = [this] { Label30Click(); };
   CoThread.OnTimer = [this] { CoThreadTimer(); };
+  Notebook.GoOn = {&Button2, &BEnd};  // a page without controls: Next, else Finish, Close or Cancel
   ShowPage(pgDefault);
 }
 

@@ -14,6 +14,33 @@ std::string ListViewText(HWND h, int row, int column);
 int ListViewInsert(HWND h, const std::string& caption);
 
 namespace {
+WNDPROC g_controlProc = nullptr;  // the layer's, beneath a radio button's own
+
+// A radio button takes the arrow keys: within its group (a run of them with one parent, WS_GROUP
+// on the first) an arrow moves the focus on to the next button, round the group, and clicks it,
+// as Windows does with automatic radio buttons.
+LRESULT CALLBACK RadioProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_GETDLGCODE) return CallWindowProcA(g_controlProc, h, msg, wp, lp) | DLGC_WANTARROWS;
+  if (msg != WM_KEYDOWN || (wp != VK_LEFT && wp != VK_UP && wp != VK_RIGHT && wp != VK_DOWN))
+    return CallWindowProcA(g_controlProc, h, msg, wp, lp);
+  auto radio = [](HWND w) { return w && dynamic_cast<TRadioButton*>(FromHandle(w)) != nullptr; };
+  HWND first = h;
+  for (HWND p; !(GetWindowLongA(first, GWL_STYLE) & WS_GROUP) && radio(p = GetWindow(first, GW_HWNDPREV));) first = p;
+  std::vector<HWND> group{first};
+  for (HWND s; radio(s = GetWindow(group.back(), GW_HWNDNEXT)) && !(GetWindowLongA(s, GWL_STYLE) & WS_GROUP);)
+    group.push_back(s);
+  const int n = static_cast<int>(group.size()), step = wp == VK_LEFT || wp == VK_UP ? n - 1 : 1;
+  int at = static_cast<int>(std::find(group.begin(), group.end(), h) - group.begin());
+  for (int k = 1; k < n; ++k) {
+    HWND next = group[(at + k * step) % n];
+    if (!IsWindowVisible(next) || !IsWindowEnabled(next)) continue;
+    SetFocus(next);
+    if (SendMessageA(next, BM_GETCHECK, 0, 0) != BST_CHECKED) SendMessageA(next, BM_CLICK, 0, 0);
+    break;
+  }
+  return 0;
+}
+
 void ListViewSetText(HWND h, int row, int column, const std::string& s) {
   LVITEMA it{};
   it.iSubItem = column;
@@ -40,22 +67,44 @@ void TControl::SetHint(const std::string& hint) {
 
 TRadioButton::TRadioButton(TControl& parent, TTextArg name, TTextArg caption, int x,
                            int y, int w, int h, bool checked) {
-  Create(parent, name, "BUTTON", caption, BS_RADIOBUTTON | WS_TABSTOP, 0, x, y, w, h);
+  // Automatic: a click (also the one an arrow key gives) checks the button before its BN_CLICKED
+  // arrives. The first of a run of them with one parent starts a group.
+  bool first = true;
+  for (auto c = parent.Form->Controls.rbegin(); c != parent.Form->Controls.rend(); ++c)
+    if ((*c)->Parent == &parent) {
+      first = !dynamic_cast<TRadioButton*>(*c);
+      break;
+    }
+  Create(parent, name, "BUTTON", caption, BS_AUTORADIOBUTTON | WS_TABSTOP | (first ? WS_GROUP : 0), 0, x, y, w, h);
+  g_controlProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(Handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RadioProc)));
   SendMessageA(Handle, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  Selected = checked;
 }
 
 void TRadioButton::SetChecked(bool on) {
-  bool was = Checked();
-  if (on)
-    for (HWND s = GetWindow(GetParent(Handle), GW_CHILD); s; s = GetWindow(s, GW_HWNDNEXT))
-      if (s != Handle && dynamic_cast<TRadioButton*>(FromHandle(s)))
-        SendMessageA(s, BM_SETCHECK, BST_UNCHECKED, 0);
-  SendMessageA(Handle, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
-  if (on && !was && OnClick) OnClick();
+  if (on) {
+    Select(Checked());
+    return;
+  }
+  SendMessageA(Handle, BM_SETCHECK, BST_UNCHECKED, 0);
+  Selected = false;
+}
+
+// Checks this one and unchecks the rest of its group; runs the handler unless it was checked.
+void TRadioButton::Select(bool was) {
+  for (HWND s = GetWindow(GetParent(Handle), GW_CHILD); s; s = GetWindow(s, GW_HWNDNEXT))
+    if (auto* r = dynamic_cast<TRadioButton*>(FromHandle(s)); r && r != this) {
+      SendMessageA(s, BM_SETCHECK, BST_UNCHECKED, 0);
+      r->Selected = false;
+    }
+  SendMessageA(Handle, BM_SETCHECK, BST_CHECKED, 0);
+  Selected = true;
+  if (!was && OnClick) OnClick();
 }
 
 void TRadioButton::Command(int code) {
-  if (code == BN_CLICKED) SetChecked(true);
+  // The button has checked itself already: whether the choice changed is what it was before.
+  if (code == BN_CLICKED) Select(Selected);
 }
 
 TBevel::TBevel(TControl& parent, TTextArg name, TBevelShape shape, int x, int y, int w, int h) {

@@ -12,6 +12,7 @@
 namespace ui {
 
 TApplication Application;
+TControl* FromHandle(HWND h);
 
 namespace {
 
@@ -58,20 +59,34 @@ HBRUSH SolidBrush(COLORREF c) {
 }
 
 
+constexpr UINT WM_CV_FOCUSPAGE = WM_APP + 0x102;  // posted to a notebook by its page change
+
+// Tab and Shift+Tab, walked by the layer: the dialog manager's own walk moves default frames
+// about as it goes. True when the key was taken. (Enter, Escape and the mnemonics are the dialog
+// manager's: Enter presses the focused button when it has the default frame, which follows the
+// focus, and otherwise the default button that DM_GETDEFID names.)
+bool TabKey(HWND root, MSG& m) {
+  // Keys typed while no window has the focus arrive as system keys.
+  if (m.wParam != VK_TAB || (m.message != WM_KEYDOWN && (m.message != WM_SYSKEYDOWN || (m.lParam & (1 << 29)))))
+    return false;
+  // A control that takes Tab keeps it. With no control focused (the form itself has the focus,
+  // or the focused control was disabled), Tab enters the form's tab order.
+  if (m.hwnd != root && (SendMessageA(m.hwnd, WM_GETDLGCODE, m.wParam, reinterpret_cast<LPARAM>(&m)) &
+                         (DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)))
+    return false;
+  HWND focus = GetFocus();
+  const bool back = GetKeyState(VK_SHIFT) < 0, inside = focus && focus != root && IsChild(root, focus);
+  HWND next = GetNextDlgTabItem(root, inside ? focus : nullptr, back);
+  auto* form = dynamic_cast<TForm*>(FromHandle(root));
+  if (!next || !form) return false;
+  form->FocusControl(next);
+  return true;
+}
+
 void DispatchOne(MSG& m) {
   HWND root = m.hwnd ? GetAncestor(m.hwnd, GA_ROOT) : nullptr;
   if (root && GetPropA(root, kFormProp)) {
-    // With no control focused (the form itself has the focus, or the focused control was
-    // disabled), Tab enters the form's tab order, as it does in a dialog. Keys typed while no
-    // window has the focus arrive as system keys.
-    bool tab = (m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN) && m.wParam == VK_TAB &&
-               !(m.lParam & (1 << 29));  // not with Alt
-    if (tab && m.hwnd == root) {
-      if (HWND first = GetNextDlgTabItem(root, nullptr, GetKeyState(VK_SHIFT) < 0)) {
-        SetFocus(first);
-        return;
-      }
-    }
+    if (TabKey(root, m)) return;
     if (IsDialogMessageA(root, &m)) return;
   }
   TranslateMessage(&m);
@@ -168,10 +183,13 @@ LRESULT CALLBACK LayerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       }
       HDC dc = reinterpret_cast<HDC>(wp);
       if (c->Font.Color != CLR_INVALID) SetTextColor(dc, c->Font.Color);
-      COLORREF back = c->Color != CLR_INVALID && !c->Transparent ? c->Color : self->Color;
-      if (c->Transparent) SetBkMode(dc, TRANSPARENT);
+      if (GetWindowLongA(c->Handle, GWL_EXSTYLE) & WS_EX_TRANSPARENT) {  // a label's text alone
+        SetBkMode(dc, TRANSPARENT);
+        return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+      }
+      COLORREF back = c->Color != CLR_INVALID ? c->Color : self->Color;
       if (back == CLR_INVALID) {
-        if (c->Font.Color == CLR_INVALID && !c->Transparent) break;
+        if (c->Font.Color == CLR_INVALID) break;
         back = GetSysColor(COLOR_BTNFACE);
       }
       SetBkColor(dc, back);
@@ -226,14 +244,16 @@ LRESULT CALLBACK LayerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       break;
-    case DM_GETDEFID:  // what Enter presses: in a window with a default button, the focused one
-      if (HWND def = dynamic_cast<TForm*>(self) ? GetDlgItem(h, IDOK) : nullptr) {
-        HWND focus = GetFocus();
-        if (focus && GetParent(focus) == h && dynamic_cast<TButton*>(FromHandle(focus)))
-          def = focus;
-        return MAKELONG(GetDlgCtrlID(def), DC_HASDEFID);
-      }
+    case DM_GETDEFID:  // what Enter presses while no push button has the focus
+      if (auto* f = dynamic_cast<TForm*>(self); f && f->DefaultButton)
+        return MAKELONG(GetDlgCtrlID(f->DefaultButton), DC_HASDEFID);
       break;
+    case WM_SETFOCUS:  // the form itself: no push button has the focus
+      if (auto* f = dynamic_cast<TForm*>(self)) f->MoveDefaultFrame(h);
+      break;
+    case WM_CV_FOCUSPAGE:
+      if (auto* n = dynamic_cast<TNotebook*>(self)) n->FocusPage();
+      return 0;
     case WM_CLOSE:
       if (auto* f = dynamic_cast<TForm*>(self)) {
         f->Close();
@@ -276,6 +296,14 @@ LRESULT CALLBACK ControlProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         return CallWindowProcA(old, h, msg, wp, lp) & ~(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_WANTMESSAGE);
       break;
     }
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      if (self->Form && dynamic_cast<TButton*>(self)) {  // the default frame follows the focus
+        LRESULT r = CallWindowProcA(old, h, msg, wp, lp);
+        self->Form->MoveDefaultFrame(msg == WM_SETFOCUS ? h : reinterpret_cast<HWND>(wp));
+        return r;
+      }
+      break;
     case WM_CHAR:
       if (self->OnKeyPress) {
         char c = static_cast<char>(wp);
@@ -423,6 +451,11 @@ void TControl::Create(TControl& parent, TTextArg name, const char* cls,
   ApplyFont();
 }
 
+void TControl::SetEnabled(bool on) {
+  if (!on && Form && Form->FocusedControl() == Handle) Form->FocusControl(GetNextDlgTabItem(Form->Handle, Handle, FALSE));
+  EnableWindow(Handle, on);
+}
+
 std::string TControl::Text() const {
   std::string s(GetWindowTextLengthA(Handle) + 1, '\0');
   s.resize(GetWindowTextA(Handle, s.data(), static_cast<int>(s.size())));
@@ -467,13 +500,24 @@ TLabel::TLabel(TControl& parent, TTextArg name, TTextArg caption, int x, int y,
 }
 
 void TLabel::SetText(const std::string& s) {
+  // A transparent label clears nothing of its own: its old text goes with the ground beneath it.
+  RECT before = Bounds();
   TControl::SetText(s);
   Fit();
+  if (!Transparent()) return;
+  RECT after = Bounds();
+  UnionRect(&before, &before, &after);
+  RedrawWindow(GetParent(Handle), &before, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void TLabel::ApplyFont() {
   TControl::ApplyFont();
   Fit();
+}
+
+void TLabel::SetTransparent() {
+  // Painted after the windows beneath it, which its own painting leaves as they are.
+  SetWindowLongA(Handle, GWL_EXSTYLE, GetWindowLongA(Handle, GWL_EXSTYLE) | WS_EX_TRANSPARENT);
 }
 
 void TLabel::Fit() {
@@ -523,7 +567,8 @@ TButton::TButton(TControl& parent, TTextArg name, TTextArg caption, int x, int y
 
 void TButton::MakeDefault() {
   SetWindowLongPtrA(Handle, GWLP_ID, IDOK);
-  SendMessageA(Handle, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+  Form->DefaultButton = Handle;
+  Form->MoveDefaultFrame(GetFocus());
 }
 
 TEdit::TEdit(TControl& parent, TTextArg name, TTextArg text, int x, int y, int w,
@@ -703,6 +748,20 @@ void TNotebook::SetPageIndex(int i) {
   for (int k = 0; k < PageCount(); ++k)
     if (k != i) Pages[k]->SetVisible(false);
   Pages[i]->SetVisible(true);
+  // Posted, so that it comes after the rest of the handler, whatever it enables or disables.
+  if (!FocusPending) FocusPending = PostMessageA(Handle, WM_CV_FOCUSPAGE, 0, 0) != 0;
+}
+
+void TNotebook::FocusPage() {
+  FocusPending = false;
+  // The page's first tab stop, or the first GoOn control shown and enabled as far as its own
+  // flags go: also while the window is still to be shown.
+  HWND page = Pages[Index]->Handle, target = GetNextDlgTabItem(page, nullptr, FALSE);
+  if (target && !IsChild(page, target)) target = nullptr;
+  for (TControl* c : GoOn)
+    if (!target && (GetWindowLongA(c->Handle, GWL_STYLE) & (WS_VISIBLE | WS_DISABLED)) == WS_VISIBLE)
+      target = c->Handle;
+  if (target) Form->FocusControl(target);
 }
 
 TProgressBar::TProgressBar(TControl& parent, TTextArg name, int x, int y, int w, int h, bool smooth,
@@ -864,6 +923,26 @@ void TForm::Close() {
   } else {
     Hide();
   }
+}
+
+void TForm::FocusControl(HWND control) {
+  if (GetActiveWindow() != Handle || !IsWindowVisible(Handle)) {
+    LastFocus = control;  // taken when the window is activated
+    return;
+  }
+  ::SetFocus(control);
+  if (SendMessageA(control, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageA(control, EM_SETSEL, 0, -1);
+}
+
+void TForm::MoveDefaultFrame(HWND focus) {
+  // Windows, not the controls: a button on its way out may be losing the focus.
+  const bool push = focus && IsChild(Handle, focus) &&
+                    (SendMessageA(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON));
+  HWND framed = push ? focus : DefaultButton;
+  if (framed == Framed) return;
+  if (Framed) SendMessageA(Framed, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+  if (framed) SendMessageA(framed, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+  Framed = framed;
 }
 
 TControl* TForm::FindControl(const std::string& name) const {

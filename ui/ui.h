@@ -17,8 +17,15 @@
 // - Tab order is the order of creation; containers (TPanel, TGroupBox, notebook pages) take
 //   part in keyboard navigation. Control positions are relative to their parent container.
 // - A check box whose state the program changes (SetChecked) runs its OnClick, as a user's
-//   click does; a radio button runs its OnClick when it becomes checked, by the user or by the
-//   program. Radio buttons with the same parent form one group: checking one unchecks the others.
+//   click does; a radio button runs its OnClick when it becomes checked, by the user (a click,
+//   or an arrow key within its group) or by the program. Radio buttons created one after another
+//   with the same parent form one group: checking one unchecks the others, and the arrow keys
+//   move round it.
+// - The keyboard as in a dialog: Tab and Shift+Tab walk the tab order (an edit reached so shows
+//   its text selected); Enter presses the focused push button, however it got the focus, and
+//   elsewhere the window's default button (MakeDefault), if any; the default frame follows the
+//   focus. A notebook's page change puts the focus on the page's first control, or on the first
+//   usable of the notebook's GoOn buttons when the page has none.
 // - Controls take their form's font (ParentFont) unless given one of their own (SetFont).
 // - Every message box, beep, file dialog, folder browser, input box and pop-up menu goes through
 //   Dialogs(), the one seam that tests replace (ui/testing.h).
@@ -77,7 +84,6 @@ public:
   TFontSpec Font;
   bool ParentFont = true;
   COLORREF Color = CLR_INVALID;  // background; CLR_INVALID: the parent's
-  bool Transparent = false;      // labels: draw on the parent's background
   LPCSTR Cursor = nullptr;       // e.g. IDC_HAND; nullptr: the class cursor
   TControl* Parent = nullptr;
   std::string Hint;
@@ -87,7 +93,8 @@ public:
   std::string Text() const;
   void SetText(const std::string& s) { SetWindowTextA(Handle, s.c_str()); }
   bool Enabled() const { return IsWindowEnabled(Handle) != 0; }
-  void SetEnabled(bool on) { EnableWindow(Handle, on); }
+  // Disabling the control that has the focus first moves the focus on in the tab order.
+  void SetEnabled(bool on);
   // Visible means the control's own visibility flag, whether or not its parent is showing.
   bool Visible() const { return (GetWindowLongA(Handle, GWL_STYLE) & WS_VISIBLE) != 0; }
   void SetVisible(bool on) { ShowWindow(Handle, on ? SW_SHOWNA : SW_HIDE); }
@@ -129,6 +136,9 @@ public:
          int w = 0, int h = 0);  // w == 0: sized to its text
   void SetText(const std::string& s);  // keeps an auto-sized label fitting its text
   void ApplyFont() override;
+  // Draws only its text: what lies beneath it (the parent, or a label below it) shows through.
+  void SetTransparent();
+  bool Transparent() const { return GetWindowLongA(Handle, GWL_EXSTYLE) & WS_EX_TRANSPARENT; }
 private:
   void Fit();
   bool AutoSize = false;
@@ -139,7 +149,8 @@ public:
   TButton(TControl& parent, TTextArg name, TTextArg caption, int x, int y,
           int w, int h, bool flat = false);
   void Click() { if (OnClick) OnClick(); }  // as a press of the button
-  // Enter (MakeDefault) or Escape (MakeCancel) presses this button.
+  // Enter (MakeDefault: while no other push button has the focus) or Escape (MakeCancel)
+  // presses this button.
   void MakeDefault();
   void MakeCancel() { SetWindowLongPtrA(Handle, GWLP_ID, IDCANCEL); }
 };
@@ -180,6 +191,9 @@ public:
   // false: unchecks this one only; no handler runs.
   void SetChecked(bool on);
   void Command(int code) override;
+private:
+  void Select(bool was);
+  bool Selected = false;  // as last set, so that a click can tell whether it changed the choice
 };
 
 class TGroupBox : public TContainer {
@@ -295,10 +309,16 @@ public:
   TPanel& Page(int i) { return *Pages[i]; }
   int PageCount() const { return (int)Pages.size(); }
   int PageIndex() const { return Index; }
-  void SetPageIndex(int i);  // shows page i, hides the others
+  // Shows page i and hides the others. Once the handler that called it has returned (so that
+  // the buttons it enables or disables are as they stay), the focus goes to the page's first
+  // control of the tab order, or to the first visible, enabled GoOn control.
+  void SetPageIndex(int i);
+  std::vector<TControl*> GoOn;  // the buttons that go on from a page without controls: Next, ...
+  void FocusPage();             // the focus as a page change leaves it
 private:
   std::vector<TPanel*> Pages;
   int Index = 0;
+  bool FocusPending = false;
 };
 
 class TProgressBar : public TControl {
@@ -319,7 +339,7 @@ public:
   int MinValue, MaxValue;
   int Value() const;
   void SetValue(int v) { SetText(std::to_string(v)); }
-  void SetEnabled(bool on) { EnableWindow(Handle, on); EnableWindow(UpDown, on); }
+  void SetEnabled(bool on) { TControl::SetEnabled(on); EnableWindow(UpDown, on); }
   void Command(int code) override;
 };
 
@@ -389,6 +409,12 @@ public:
   bool CloseQuery();  // runs OnCloseQuery; true when the window may close
 
   TControl* FindControl(const std::string& name) const;  // by its Name, nullptr when none
+  // Puts the focus on the control (an edit with its text selected); while the window is not
+  // active, the control takes the focus when it is activated.
+  void FocusControl(HWND control);
+  HWND DefaultButton = nullptr;  // pressed by Enter while no push button has the focus
+  // The default frame on the focused push button, else on DefaultButton (focus: the new focus).
+  void MoveDefaultFrame(HWND focus);
   // The control with the focus or, while another window is active, the one that takes it when
   // this window is activated again.
   HWND FocusedControl() const {
@@ -404,6 +430,7 @@ private:
   void Place();
   bool InModal = false;
   TPosition Position;
+  HWND Framed = nullptr;  // the button with the default frame
   HWND LastFocus = nullptr;
 };
 

@@ -6,8 +6,11 @@
 #   the uninstall entry's UninstallString run and answered; nothing of the installation left.
 # On the way every modal box and dialog of both programs is opened and answered with the real
 # Enter, Escape and title-bar close (the table of boxes.sh), every window reached is read off the
-# screen (its labels' text lies inside them, its focus starts on the first of its tab order, the
-# links take a click at their centre), and the About page is opened by a real click; then a
+# screen (its labels' text lies inside them; its focus starts on the first of its tab order, or
+# on a page's first control or the button that goes on, and is on a visible, enabled control
+# after every page change and every box; the default frame follows it; an arrow key selects in
+# every group of radio buttons; the links take a click at their centre), Enter presses a focused
+# button however the focus came there, and the About page is opened by a real click; then a
 # package is installed twice into one folder and the overwrite question answered by key, and the
 # start-up errors of setup are shown.
 # A screenshot of every page and every box goes to the artefact folder.
@@ -26,6 +29,9 @@ if [ -n "${3:-}" ]; then project=$(cd "$(dirname "$3")" && pwd) sheet=$(basename
 demo=0; [ "$project/$sheet" = "$root/examples/demo/Demo.sds" ] && demo=1
 . "$here/desktop.sh"
 . "$here/boxes.sh"
+# What the creator's radio buttons do when they become selected, as the screen shows it.
+radio_effect=([RadioButton1]="EOpenFile disabled" [RadioButton2]="EOpenFile enabled"
+              [RadioButton7]="CheckBox1 disabled" [RadioButton8]="CheckBox1 enabled")
 
 passes=0 failures=0
 check() { # DESCRIPTION COMMAND...
@@ -49,9 +55,12 @@ cd "$c/Demo"
 wine_start 'C:\Creator\creator.exe' "$sheet"
 C="Corvantaine 2 - Setup Creator" M="Corvantaine 2 Setup Creator"  # the wizard; its message boxes
 wait_window "$C" 60 || fatal "the creator's window"
-look creator-01-appinfo -
+look creator-01-appinfo EAppTitle  # the datasheet, loaded as the window opens, moved to page 1
+# Enter presses the focused button, whether the focus came by a mnemonic (Alt+A: "&About...", and
+# then the About box's Close, focused as it opens) or, further on, by Tab and by a click.
 boxes <<EOF
-creator-about         | About Corvantaine 2  | press alt+a        | first | stays | stays | $C |
+creator-about         | About Corvantaine 2  | press alt+a        | first | $C    | stays | $C |
+creator-about-enter   | About Corvantaine 2  | press Return       | first | $C    | -     | -  |
 creator-save-question | $M                   | press alt+c        | first | Save Setup Datasheet>press Escape | $C | $C |
 creator-save-dialog   | Save Setup Datasheet | press alt+c Return | -     | -     | $C    | $C |
 EOF
@@ -60,10 +69,11 @@ command_box() { click "$1" && wait_front "${2:-Post-Installation Command}" 5 && 
 for page in files registry license compatibility destination shortcuts dll commands ready; do
   wait_front "$C" 10 >/dev/null  # the box of the page before has closed
   press alt+n
-  look "creator-$page" -
+  look "creator-$page"  # the page's first control: the notebook comes first in the tab order
   case $page in
     files) boxes <<EOF
-creator-addfile        | Add file to installation... | click Button6 | first | stays | stays | $C |
+# Tab from the list to "Add...", Enter
+creator-addfile        | Add file to installation... | press Tab Return | first | stays | stays | $C |
 creator-addfile-files  | Select Files...   | ensure 'Add file to installation...' 'click Button6'; click Button1; press Down Return | - | - | Add file to installation... | Add file to installation... |
 creator-addfile-folder | Browse for Folder | click Button1; press Down Down Return | - | - | Add file to installation... | Add file to installation... | press alt+F4
 EOF
@@ -80,8 +90,15 @@ EOF
     ;;
     shortcuts) boxes <<EOF
 creator-addshort         | Add Shortcut | click Button14 | first | stays | stays | $C |
-creator-addshort-invalid | $M | ensure 'Add Shortcut' 'click Button14'; click Button1 | first | Add Shortcut | Add Shortcut | Add Shortcut | press alt+F4
+creator-addshort-invalid | $M | ensure 'Add Shortcut' 'click Button14'; click Button1 | first | Add Shortcut | Add Shortcut | Add Shortcut |
 EOF
+    # The icon index takes five digits, all in sight.
+    ensure 'Add Shortcut' 'click Button14'
+    click CheckBox1 && click SpinEdit1 && press Home shift+End && type_text 65535
+    look creator-addshort-index SpinEdit1
+    check "the icon index shows all of 65535" flagged "$work/probe-creator-addshort-index.txt" SpinEdit1 whole
+    click CheckBox1
+    press alt+F4
     ;;
     dll) boxes <<EOF
 creator-adddll        | Add DLL/OCX File | click Button17 | first | stays | stays | $C |
@@ -90,6 +107,8 @@ EOF
     ;;
     commands) boxes <<EOF
 creator-command-post | Post-Installation Command  | command_box SpeedButton1 | first | $C | $C | $C |
+# Enter on "+", focused by the click before
+creator-command-enter | Post-Installation Command | press Return | first | - | $C | - |
 creator-command-pre  | Pre-Uninstallation Command | command_box SpeedButton4 'Pre-Uninstallation Command' | first | - | $C | $C |
 EOF
     ;;
@@ -99,17 +118,17 @@ EOF
     ;;
   esac
 done
-tab_to '^Edit' || fatal "the output folder"
+tab_to '^Edit' || fatal "the output folder"  # round the tab order, past every button
 type_text 'C:\Output'
-shot creator-ready-output
+look creator-ready-output Edit3
 press alt+n
 title=$(sed -n 's/^Name="\(.*\)"\r*$/\1/p' "$c/Demo/$sheet" | head -n 1)
 out=$c/Output/$title
 for _ in $(seq 300); do [ -f "$out/$title.sds" ] && break; sleep 0.2; done
 sleep 1
-look creator-report -
+look creator-report Button1  # "&Finish", the one way on
 if [ $demo = 0 ]; then
-  press alt+f; wait_exit 20
+  press Return; wait_exit 20
   echo "package: $out"; echo "screenshots: $shots"
   test -d "$out/CD-ROM" -o -d "$out/Web"; exit
 fi
@@ -119,8 +138,9 @@ check "the build wrote the web package" test -f "$out/Web/Demo App.exe"
 check "the build saved the datasheet copy" test -f "$out/Demo App.sds"
 check "the staging folder is gone" test ! -e "$out/Temporary"
 check "Enter in the command's input box added the command" grep -q 'cmd.exe /c rem' "$out/$title.sds"
-press alt+f
-wait_exit 20 || fatal "the creator did not close on Finish"
+check "the command's box left by Escape added nothing" test "$(grep -c 'cmd.exe /c rem' "$out/$title.sds")" = 1
+press Return
+check "Enter on \"&Finish\", focused when the build ended, closes the creator" wait_exit 20 || fatal "the creator did not close"
 
 # A creator without a project: the messages of its start and of its first pages.
 creator_quit() { # closes the running creator without saving
@@ -129,6 +149,14 @@ creator_quit() { # closes the running creator without saving
 creator_fresh() { creator_quit; wine_start 'C:\Creator\creator.exe' "$@"; }  # ARGS...
 boxes <<EOF
 creator-missing-sheet | $M | creator_fresh 'C:\Demo\missing.sds' | first | $C@Welcome to the Corvantaine 2 Setup Creator! | $C | $C |
+EOF
+# Next has the focus from the start: Enter presses it.
+settled creator-start Button2
+press Return
+check "Enter on Next, focused since the window opened, goes on" shows "Application Information"
+press alt+b
+look creator-welcome
+boxes <<EOF
 creator-no-such-file  | $M | click RadioButton2; press alt+n | first | $C | $C | $C | click RadioButton1; press alt+n
 creator-fill-out      | $M | press alt+n | first | $C@Application Information | $C | $C |
 EOF
@@ -146,8 +174,27 @@ setup_quit() { # cancels the running setup
   if kill -0 "${wine_pid:-0}" 2>/dev/null; then press alt+c; wait_front Setup 5 && press y; wait_exit 10; fi
 }
 setup_fresh() { setup_quit; setup_up "$@"; }  # [FOLDER]
+# The engraved "Corvantaine" of the navigation bar: the grey word (Label2) lies over its white
+# copy (Label1), one pixel further right and down, and lets it show beside its strokes. On the
+# screen every white pixel of the word's box, one wider and higher, lies one pixel right and down
+# of a grey one, and there are white ones.
+engraved() {
+  local r x y w h
+  r=$(probe -q | awk -F'\t' '$1 == "control" && $2 == "Label2" { print $5; exit }')
+  IFS=, read -r x y w h <<<"$r"
+  import -window root "$work/engraved.png"
+  check "the grey \"Corvantaine\" shows its white copy one pixel right and down" awk '
+    { split($1, p, /[,:]/) }
+    $3 == "#808080" { grey[p[1] "," p[2]] = 1; g++ }
+    $3 == "#FFFFFF" { white[p[1] "," p[2]] = 1; n++ }
+    END { for (k in white) { split(k, q, ","); if (!(((q[1] - 1) "," (q[2] - 1)) in grey)) stray++ }
+          print "  grey " g ", white " n ", white without grey up left " stray + 0
+          exit !(g > 0 && n >= 10 && !stray) }' \
+    <(convert "$work/engraved.png" -crop "$((w + 1))x$((h + 1))+$x+$y" +repage txt:-)
+}
 wait_window "$W" 60 || fatal "the setup window"
-look setup-welcome -
+look setup-welcome Button2  # a page without controls: Next
+engraved
 # The cancel question: Enter answers Yes and ends the program, which then starts again. Wine's
 # message box answers Escape and the close box of a Yes/No question with IDCANCEL, which the
 # programs take as No (Windows greys the close box and ignores Escape: nothing changes either way).
@@ -156,13 +203,17 @@ setup-cancel | Setup | setup_up; wait_front "$W" 30; press alt+c | first | exit 
 EOF
 wait_front "$W" 10 || fatal "the setup window after the cancel question"
 press alt+n
-look setup-licence -
+look setup-licence Memo1
+press alt+b
+settled setup-welcome-again Button2
+press alt+n
+settled setup-licence-again Memo1
 # Next stays disabled until the licence is accepted.
 tab_to 'I accept the terms' || fatal "the licence box"
 press space
 shot setup-licence-accepted
 press alt+n
-look setup-destination -
+look setup-destination EDest
 set_dest() { click EDest && press Home shift+End && type_text "$1"; }
 boxes <<EOF
 setup-invalid-dest | Setup | set_dest 'Q:\Nowhere'; press Return | first | $W@Destination Directory | $W | $W |
@@ -172,23 +223,24 @@ tab_to '^Edit' || fatal "the destination field"
 type_text 'C:\Demo Install'
 shot setup-destination-typed
 press Return
-look setup-components -
+look setup-components PartsList  # not the field left behind
 # The About page, opened by a real click on the word in the navigation bar; its links take a click.
 click Label2
 if check "a click on \"Corvantaine\" opens the About page" shows "You can download Corvantaine 2 from:"; then
-  look setup-about -
+  look setup-about Button1
   reaches Label2 Label30 LAppWebsite
-  click Button1
+  press Return
   check "OK on the About page goes back to the page it came from" shows "Select the components which should be installed."
+  settled setup-components-again PartsList
 fi
 press alt+n
-shot setup-progress
+shot setup-progress  # its commands' console may be in front: the focus is looked at on the next page
 dest=$c/Demo\ Install
 for _ in $(seq 300); do [ -f "$dest/postinstall.log" ] && break; sleep 0.2; done
 sleep 1
-look setup-done -
-press alt+f
-wait_exit 20 || fatal "setup did not close on Finish"
+look setup-done BEnd
+press Return
+check "Enter on \"&Finish\", focused on the last page, ends setup" wait_exit 20 || fatal "setup did not close on Finish"
 
 # --- what was installed ----------------------------------------------------------------------
 reg() { wine_run reg query "$1" /v "$2" | sed -n "s/^ *$2 *\(REG_[A-Z]*\) *\(.*\)$/\1 \2/p"; }
@@ -302,12 +354,13 @@ EOF
 setup_up 'C:\Unsupported'
 if wait_window "$W" 30; then
   check "a Windows version the package does not allow opens the error page" shows "Installation Failed"
-  look setup-error -
+  look setup-error BEnd
   click Label2
   if check "a click on \"Corvantaine\" opens the About page over the error page" shows "You can download Corvantaine 2 from:"; then
-    look setup-about-error -
+    look setup-about-error Button1
     click Label2
     check "a second click goes back to the error page" shows "Reason:"
+    settled setup-error-again BEnd
   fi
   press alt+c
   check "Close on the error page ends setup" wait_exit 10

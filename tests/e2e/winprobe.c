@@ -2,13 +2,20 @@
    real-display tests to compare:
 
      window  TITLE  CLASS  x,y,w,h
+     focus   NAME  CLASS  STATE
      control NAME  CLASS  TEXT  x,y,w,h  FLAGS
 
    NAME is the control's name as the program gave it (the window property "CvName"), else "#id".
+   The focus line names the window that has the keyboard focus; STATE is "usable" when it is
+   shown and enabled, else "hidden" or "disabled"; "none" (and NAME "-") when no window or the
+   window itself has it.
    The rectangle is in screen pixels. FLAGS, separated by commas:
      focus     the control (or a child of it, as a combo box's edit) has the keyboard focus
      first     the first control of the tab order (visible, enabled, WS_TABSTOP, z-order)
      tabstop, disabled
+     push, default   a push button; one with the default frame
+     radio, checked   a radio button; a radio button or check box that is checked
+     whole / scrolled   an edit with text: its first character shows / has scrolled out of sight
      hit       a click at the control's centre reaches the control itself; otherwise
                covered:NAME names the window that takes it
      fits / clipped:WxH   static text only: the ink the control draws, measured on the screen
@@ -16,7 +23,8 @@
                keeps clear of its last column / needs W x H pixels
    The ink is measured by growing the control for a moment (text that wraps, downwards; a single
    line, to the right), repainting it and reading its pixels back from the screen; the control
-   gets its size and place in the z-order back afterwards.
+   gets its size and place in the z-order back afterwards. The blinking caret of the focused
+   field, which may lie in the grown rectangle, is not ink.
 
      winprobe [-q] [TITLE]   the window of that title, else the foreground window; -q: no ink
      winprobe -close [TITLE] asks the window to close as its title bar's close box does
@@ -28,6 +36,7 @@
 #include <windows.h>
 
 static HWND g_root, g_focus, g_first;
+static RECT g_caret; /* screen rectangle of the caret, empty when none */
 static int g_ink = 1;
 
 static void name_of(HWND h, char* out, size_t n) {
@@ -35,11 +44,13 @@ static void name_of(HWND h, char* out, size_t n) {
   if (!a || !GlobalGetAtomNameA(a, out, (int)n)) snprintf(out, n, "#%d", GetDlgCtrlID(h));
 }
 
-/* The text on one line: CR, LF and TAB written as \r, \n and \t. */
+/* The text on one line: CR, LF and TAB written as \r, \n and \t. Asked of the control itself
+   (GetWindowText gives another process's controls only the text they were created with). */
 static void text_of(HWND h, char* out, size_t n) {
   char raw[1024] = "";
   size_t k = 0;
-  GetWindowTextA(h, raw, sizeof raw);
+  DWORD_PTR got;
+  SendMessageTimeoutA(h, WM_GETTEXT, sizeof raw, (LPARAM)raw, SMTO_ABORTIFHUNG, 5000, &got);
   for (const char* p = raw; *p && k + 3 < n; ++p) {
     char c = *p == '\r' ? 'r' : *p == '\n' ? 'n' : *p == '\t' ? 't' : 0;
     if (c) { out[k++] = '\\'; out[k++] = c; } else out[k++] = *p;
@@ -88,26 +99,11 @@ static int text_static(HWND h) {
          type == SS_LEFTNOWORDWRAP;
 }
 
-/* The caret of the thread that owns h, in screen coordinates (empty when it has none): it blinks,
-   and where a grown label reaches over the field that has it, it is no ink of the label's. */
-static RECT caret_of(HWND h) {
-  RECT caret = {0, 0, 0, 0};
-  GUITHREADINFO gui = {sizeof gui};
-  if (GetGUIThreadInfo(GetWindowThreadProcessId(h, NULL), &gui) && gui.hwndCaret) {
-    caret = gui.rcCaret;
-    InflateRect(&caret, 1, 1);
-    MapWindowPoints(gui.hwndCaret, NULL, (POINT*)&caret, 2);
-  }
-  return caret;
-}
-
-/* The box around every pixel of the screen rectangle r that differs from the colour of its
-   top-left pixel (the control's ground) and lies outside the screen rectangle skip; right and
-   bottom exclusive, relative to r. */
-static RECT ink_box(RECT r, RECT skip) {
-  RECT box = {0, 0, 0, 0};
+/* The pixels of the screen rectangle r, row by row (free them). */
+static DWORD* grab(RECT r) {
   int w = r.right - r.left, hgt = r.bottom - r.top;
-  if (w <= 0 || hgt <= 0) return box;
+  DWORD* copy = malloc(sizeof(DWORD) * (w > 0 && hgt > 0 ? w * hgt : 1));
+  if (w <= 0 || hgt <= 0) return copy;
   HDC screen = GetDC(NULL), mem = CreateCompatibleDC(screen);
   BITMAPINFO bi = {{sizeof bi.bmiHeader, w, -hgt, 1, 32, BI_RGB}};
   DWORD* px = NULL;
@@ -115,32 +111,65 @@ static RECT ink_box(RECT r, RECT skip) {
   HGDIOBJ old = SelectObject(mem, bmp);
   BitBlt(mem, 0, 0, w, hgt, screen, r.left, r.top, SRCCOPY);
   GdiFlush();
-  DWORD ground = px[0] & 0xFFFFFF;
+  memcpy(copy, px, sizeof(DWORD) * w * hgt);
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(NULL, screen);
+  return copy;
+}
+
+static int differs(DWORD p, DWORD q) {
+  int d = abs((int)(p & 0xFF) - (int)(q & 0xFF)) + abs((int)((p >> 8) & 0xFF) - (int)((q >> 8) & 0xFF)) +
+          abs((int)((p >> 16) & 0xFF) - (int)((q >> 16) & 0xFF));
+  return d >= 48;
+}
+
+/* The box around every pixel of the screen rectangle r that differs from the ground: the same
+   pixel of ground (the rectangle without the control), or with ground NULL the colour of its
+   top-left pixel (an opaque control's own ground); right and bottom exclusive, relative to r. */
+static RECT ink_box(RECT r, const DWORD* ground) {
+  RECT box = {0, 0, 0, 0};
+  int w = r.right - r.left, hgt = r.bottom - r.top;
+  if (w <= 0 || hgt <= 0) return box;
+  DWORD* px = grab(r);
   int found = 0;
   for (int y = 0; y < hgt; ++y)
     for (int x = 0; x < w; ++x) {
-      DWORD p = px[y * w + x] & 0xFFFFFF;
-      int d = abs((int)(p & 0xFF) - (int)(ground & 0xFF)) + abs((int)((p >> 8) & 0xFF) - (int)((ground >> 8) & 0xFF)) +
-              abs((int)(p >> 16) - (int)(ground >> 16));
-      if (d < 48) continue;
       POINT at = {r.left + x, r.top + y};
-      if (PtInRect(&skip, at)) continue;
+      if (PtInRect(&g_caret, at)) continue;
+      if (!differs(px[y * w + x], ground ? ground[y * w + x] : px[0])) continue;
       if (!found || x < box.left) box.left = x;
       if (!found || y < box.top) box.top = y;
       if (!found || x + 1 > box.right) box.right = x + 1;
       if (!found || y + 1 > box.bottom) box.bottom = y + 1;
       found = 1;
     }
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(NULL, screen);
+  free(px);
   return box;
 }
 
 static void repaint(HWND h) {
   RedrawWindow(h, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   Sleep(60);  /* the other process paints; the X server shows it */
+}
+
+/* The ink that control h draws in the screen rectangle r, once repainted when it has just
+   changed. A transparent label draws only its text: its ink is what it changes on the rectangle
+   as it shows without it. */
+static RECT ink_in(HWND h, RECT r, int changed) {
+  DWORD* ground = NULL;
+  if (GetWindowLongA(h, GWL_EXSTYLE) & WS_EX_TRANSPARENT) {
+    ShowWindow(h, SW_HIDE);
+    repaint(GetParent(h));
+    ground = grab(r);
+    ShowWindow(h, SW_SHOWNA);
+    changed = 1;
+  }
+  if (changed) repaint(h);
+  RECT ink = ink_box(r, ground);
+  free(ground);
+  return ink;
 }
 
 /* The size the control's text needs, measured from its ink with room to grow. */
@@ -155,14 +184,12 @@ static SIZE needed(HWND h) {
   int wraps = type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT;
   int gw = wraps ? width : pc.right - w.left, gh = wraps ? pc.bottom - w.top : height;
   if (!wraps && gw < width + 40) gw = width + 40; /* a control at the parent's edge still shows */
-  const RECT caret = caret_of(h);
-  RECT drawn = ink_box(w, caret);
+  RECT drawn = ink_in(h, w, 0);
   HWND above = GetWindow(h, GW_HWNDPREV);
-  SetWindowPos(h, HWND_TOP, 0, 0, gw, gh, SWP_NOMOVE | SWP_NOACTIVATE);
-  repaint(h);
   RECT grown = {w.left, w.top, w.left + gw, w.top + gh};
   IntersectRect(&grown, &grown, &pc);
-  RECT ink = ink_box(grown, caret);
+  SetWindowPos(h, HWND_TOP, 0, 0, gw, gh, SWP_NOMOVE | SWP_NOACTIVATE);
+  RECT ink = ink_in(h, grown, 1);
   SetWindowPos(h, above ? above : HWND_TOP, 0, 0, width, height, SWP_NOMOVE | SWP_NOACTIVATE);
   repaint(parent);
   SIZE s = {ink.right, ink.bottom};
@@ -188,6 +215,21 @@ static BOOL CALLBACK describe(HWND h, LPARAM unused) {
   if (h == g_first) FLAG("first,");
   if (style & WS_TABSTOP) FLAG("tabstop,");
   if (!IsWindowEnabled(h)) FLAG("disabled,");
+  if (!lstrcmpiA(cls, "Button")) {
+    DWORD type = style & BS_TYPEMASK;
+    if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) FLAG("push,");
+    if (type == BS_DEFPUSHBUTTON) FLAG("default,");
+    if (type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON) FLAG("radio,");
+    if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON && type != BS_GROUPBOX &&
+        SendMessageA(h, BM_GETCHECK, 0, 0) == BST_CHECKED)
+      FLAG("checked,");
+  }
+  if (!lstrcmpiA(cls, "Edit") && text[0]) {
+    RECT fr;
+    SendMessageA(h, EM_GETRECT, 0, (LPARAM)&fr);
+    LRESULT at = SendMessageA(h, EM_POSFROMCHAR, 0, 0);
+    FLAG(at != -1 && (short)LOWORD(at) >= fr.left ? "whole," : "scrolled,");
+  }
   POINT centre = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
   HWND at = window_at(g_root, centre);
   if (at == h) FLAG("hit,");
@@ -230,7 +272,14 @@ int main(int argc, char** argv) {
     return 0;
   }
   GUITHREADINFO info = {sizeof info};
-  if (GetGUIThreadInfo(GetWindowThreadProcessId(g_root, NULL), &info)) g_focus = info.hwndFocus;
+  if (GetGUIThreadInfo(GetWindowThreadProcessId(g_root, NULL), &info)) {
+    g_focus = info.hwndFocus;
+    if (info.hwndCaret && !IsRectEmpty(&info.rcCaret)) {
+      g_caret = info.rcCaret;
+      InflateRect(&g_caret, 1, 1);
+      MapWindowPoints(info.hwndCaret, NULL, (POINT*)&g_caret, 2);
+    }
+  }
   g_first = first_tabstop(g_root);
   char title[256] = "", cls[64] = "";
   GetWindowTextA(g_root, title, sizeof title);
@@ -238,6 +287,15 @@ int main(int argc, char** argv) {
   RECT r;
   GetWindowRect(g_root, &r);
   printf("window\t%s\t%s\t%ld,%ld,%ld,%ld\n", title, cls, r.left, r.top, r.right - r.left, r.bottom - r.top);
+  if (g_focus && g_focus != g_root && IsChild(g_root, g_focus)) {
+    char name[128], fcls[64] = "";
+    name_of(g_focus, name, sizeof name);
+    GetClassNameA(g_focus, fcls, sizeof fcls);
+    printf("focus\t%s\t%s\t%s\n", name, fcls,
+           !IsWindowVisible(g_focus) ? "hidden" : !IsWindowEnabled(g_focus) ? "disabled" : "usable");
+  } else {
+    printf("focus\t-\t-\tnone\n");
+  }
   EnumChildWindows(g_root, describe, 0);
   return 0;
 }

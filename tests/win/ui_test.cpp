@@ -456,6 +456,140 @@ TEST(Modal, CloseQueryDecidesAndTheMainWindowEndsTheLoop) {
   EXPECT_TRUE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the loop would end";
 }
 
+// ---- the keyboard --------------------------------------------------------------------------------
+// A wizard of three pages (one without controls, one with a field, one with a radio group) and
+// the buttons beneath them.
+class TKeyboardSample : public TForm {
+public:
+  TKeyboardSample() : TForm("Keys", 300, 220) {
+    Book.GoOn = {&Next, &Done};
+    for (TButton* b : {&Back, &Next, &Done}) b->OnClick = [this, b] { Pressed.push_back(b->Name); };
+    A.OnClick = [this] { Pressed.push_back("A"); };
+    B.OnClick = [this] { Pressed.push_back("B"); };
+  }
+  TNotebook Book{*this, "Book", {"Words", "Field", "Choice"}, 0, 0, 300, 180};
+  TLabel Words{Book.Page(0), "Words", "Nothing to type here", 8, 8};
+  TEdit Field{Book.Page(1), "Field", "typed", 8, 8, 200};
+  TRadioButton A{Book.Page(2), "A", "A", 8, 8, 100, 17, true};
+  TRadioButton B{Book.Page(2), "B", "B", 8, 30, 100, 17};
+  TButton Later{Book.Page(2), "Later", "Later", 8, 60, 75, 22};  // after the group
+  TButton Back{*this, "Back", "&Back", 60, 190, 75, 22};
+  TButton Next{*this, "Next", "&Next", 140, 190, 75, 22};
+  TButton Done{*this, "Done", "&Done", 220, 190, 75, 22};
+  std::vector<std::string> Pressed;
+
+  void Open() {
+    Book.SetPageIndex(0);  // as the window is made
+    Show();
+    ASSERT_TRUE(ui::testing::PumpUntil([this] { return GetActiveWindow() == Handle; }));
+    ui::testing::Pump();  // the first page's focus
+  }
+  std::string Focused() const {
+    TControl* c = nullptr;
+    for (TControl* k : Controls) if (k->Handle == GetFocus()) c = k;
+    return c ? c->Name : "-";
+  }
+  std::vector<std::string> Framed() const {  // the buttons with the default frame
+    std::vector<std::string> v;
+    for (TControl* c : Controls)
+      if (dynamic_cast<TButton*>(c) && (GetWindowLongA(c->Handle, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+        v.push_back(c->Name);
+    return v;
+  }
+};
+
+void Key(WPARAM key) {
+  PostMessageA(GetFocus(), WM_KEYDOWN, key, 1);
+  PostMessageA(GetFocus(), WM_KEYUP, key, 0xC0000001);
+  ui::testing::Pump();
+}
+
+using TNames = std::vector<std::string>;
+
+TEST(Keyboard, EnterPressesTheFocusedButtonHoweverTheFocusCameAndTheDefaultFrameFollows) {
+  TKeyboardSample f;
+  f.Open();
+  EXPECT_EQ(f.Focused(), "Next") << "a page without controls: the first button that goes on";
+  struct Case { const char* how; std::function<void()> focus; const char* button; TNames pressed; };
+  for (const Case& c : {Case{"the page change", [] {}, "Next", {"Next"}},
+                        Case{"the program", [&] { f.Back.SetFocus(); }, "Back", {"Back"}},
+                        Case{"Tab", [&] { f.Back.SetFocus(); Key(VK_TAB); }, "Next", {"Next"}},
+                        Case{"a click", [&] { SendMessageA(f.Done.Handle, BM_CLICK, 0, 0); }, "Done", {"Done", "Done"}}}) {
+    SCOPED_TRACE(c.how);
+    f.Book.SetPageIndex(0);
+    ui::testing::Pump();
+    f.Pressed.clear();
+    c.focus();
+    EXPECT_EQ(f.Focused(), c.button);
+    EXPECT_EQ(f.Framed(), TNames{c.button});
+    Key(VK_RETURN);
+    EXPECT_EQ(f.Pressed, c.pressed);
+  }
+  f.Field.SetFocus();  // no push button focused, and no default button: no frame, Enter presses nothing
+  EXPECT_EQ(f.Framed(), TNames{});
+  f.Pressed.clear();
+  Key(VK_RETURN);
+  EXPECT_EQ(f.Pressed, TNames{});
+  f.Done.MakeDefault();  // a default button: framed while no other push button has the focus
+  EXPECT_EQ(f.Framed(), TNames{"Done"});
+  Key(VK_RETURN);
+  EXPECT_EQ(f.Pressed, TNames{"Done"});
+  f.Back.SetFocus();
+  EXPECT_EQ(f.Framed(), TNames{"Back"});
+  f.Hide();
+}
+
+TEST(Keyboard, APageChangeFocusesThePageOrTheButtonThatGoesOnOnceItsHandlerHasRun) {
+  TKeyboardSample f;
+  f.Open();
+  f.Field.SetFocus();
+  f.Book.SetPageIndex(0);
+  EXPECT_EQ(f.Focused(), "Field") << "not before the handler that changes the page has returned";
+  f.Next.SetEnabled(false);  // as a handler does after the page change
+  ui::testing::Pump();
+  EXPECT_EQ(f.Focused(), "Done") << "Next is disabled: the next button that goes on";
+  f.Next.SetEnabled(true);
+  f.Book.SetPageIndex(1);
+  ui::testing::Pump();
+  EXPECT_EQ(f.Focused(), "Field");
+  DWORD from = 0, to = 0;
+  SendMessageA(f.Field.Handle, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+  EXPECT_EQ(from, 0u);
+  EXPECT_EQ(to, 5u) << "its text selected, to be typed over";
+  f.Book.SetPageIndex(2);
+  ui::testing::Pump();
+  EXPECT_EQ(f.Focused(), "A") << "the checked button of the group";
+  f.Hide();
+}
+
+TEST(Keyboard, AnArrowSelectsWithinTheRadioGroupAndRunsTheHandler) {
+  TKeyboardSample f;
+  f.Open();
+  f.Book.SetPageIndex(2);
+  ui::testing::Pump();
+  struct Step { WPARAM key; const char* to; };
+  for (Step s : {Step{VK_DOWN, "B"}, Step{VK_DOWN, "A"}, Step{VK_RIGHT, "B"}, Step{VK_UP, "A"}, Step{VK_LEFT, "B"}}) {
+    f.Pressed.clear();
+    Key(s.key);
+    EXPECT_EQ(f.Focused(), s.to) << "the group ends before Later";
+    EXPECT_EQ(f.A.Checked(), s.to == std::string("A"));
+    EXPECT_EQ(f.B.Checked(), s.to == std::string("B"));
+    EXPECT_EQ(f.Pressed, TNames{s.to});
+  }
+  f.Hide();
+}
+
+TEST(Keyboard, DisablingTheFocusedControlMovesTheFocusOn) {
+  TKeyboardSample f;
+  f.Open();
+  ASSERT_EQ(f.Focused(), "Next");
+  f.Next.SetEnabled(false);
+  EXPECT_EQ(f.Focused(), "Done");
+  f.Back.SetEnabled(false);  // not focused: the focus stays
+  EXPECT_EQ(f.Focused(), "Done");
+  f.Hide();
+}
+
 // ---- threads -----------------------------------------------------------------------------------
 class TWorker : public TThread {
 public:
