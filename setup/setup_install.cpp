@@ -116,9 +116,11 @@ class TPackedFileCopy : public TLzhPieces {
   TPackedFileCopy(HANDLE pak, uint32_t size, TFileWriter& out) : Pak(pak), Left(size), Out(out) {}
   // The next n bytes, all of them or false.
   bool ReadExactly(void* buffer, DWORD n) {
-    DWORD got = 0;
-    if (!ReadFile(Pak, buffer, n, &got, nullptr)) ReadError = GetLastError();
-    ReadFailed = got != n;
+    auto* p = static_cast<char*>(buffer);
+    for (DWORD got = 0; n > 0 && !ReadFailed; p += got, n -= got) {
+      if (!ReadFile(Pak, p, n, &got, nullptr)) ReadError = GetLastError();
+      ReadFailed = ReadError != 0 || got == 0;
+    }
     return !ReadFailed;
   }
   bool Seek(int64_t to) {

@@ -85,8 +85,10 @@ class TPackageFile : public TSfxSource {
   }
   // The next size bytes (less than 4 GiB), all of them or false.
   bool ReadNext(void* buffer, size_t size) {
-    DWORD got = 0;
-    return ReadFile(FFile, buffer, DWORD(size), &got, nullptr) && got == size;
+    auto* p = static_cast<char*>(buffer);
+    for (DWORD got; size > 0; p += got, size -= got)
+      if (!ReadFile(FFile, p, DWORD(size), &got, nullptr) || got == 0) return false;
+    return true;
   }
   bool ReadAt(uint64_t offset, void* buffer, size_t size) override { return Seek(offset) && ReadNext(buffer, size); }
 
