@@ -394,6 +394,31 @@ TEST(Lzh, CompressesTheKnownVectors) {
   }
 }
 
+// A stream the encoder never writes: matches from the far end of the ring before any byte has
+// reached it. Positions 4,036..4,095 read as zeros, 0..4,035 as the blank fill, in both decoders.
+TEST(Lzh, MatchesIntoTheUnreachedRingReadZerosAndBlanks) {
+  Bytes stream;
+  {
+    TLzhTables tables = LzhAllocTables();
+    TLzhState& st = *tables;
+    LzhHuffInit(st);
+    auto write = [&stream](const uint8_t* b, uint16_t, uint16_t& done) { stream.push_back(*b), done = 1; };
+    LzhEncodeSymbol(st, write, 60 + 253);  // 60 bytes from 4,096 back: ring positions 4,036..4,095
+    LzhEncodeOffset(st, write, 4095);
+    LzhEncodeSymbol(st, write, 10 + 253);  // 10 bytes from 4,096 back: the first 10 bytes of the blank fill
+    LzhEncodeOffset(st, write, 4095);
+    LzhFlushBits(st, write);
+  }
+  const Bytes block = WithTrailer(stream, 70);
+  Bytes want(70, ' ');
+  std::fill_n(want.begin(), 60, uint8_t(0));
+  Bytes whole;
+  ASSERT_TRUE(Decompress(block, whole));
+  EXPECT_EQ(whole, want);
+  EXPECT_EQ(DecodeInPieces(block), want);
+  EXPECT_EQ(DecodeInPieces(block, {1}), want);
+}
+
 TEST(Lzh, DecompressesShortAndOddBlocks) {
   const Bytes abc = {0xF6, 0xFB, 0xBD, 0xE0};
   struct Case {
