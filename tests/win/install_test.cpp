@@ -288,6 +288,7 @@ TEST_P(InstallRawAndCompressed, FilesArriveByteForByte) {
   ExpectCompleted();
   EXPECT_TRUE(fixture::ReadFile(Dest + "\\big.bin") == big);
   EXPECT_TRUE(fixture::ReadFile(Dest + "\\huge.bin") == huge);
+  for (const std::string& path : {Dest + "\\huge.bin", Source + "data.pak"}) DeleteFileA(path.c_str());
   EXPECT_TRUE(fixture::ReadFile(Dest + "\\text.txt") == std::string(5000, 'z') + "end");
   EXPECT_TRUE(fixture::Exists(Dest + "\\empty.txt"));
   EXPECT_EQ(fixture::ReadFile(Dest + "\\empty.txt"), "");
@@ -941,6 +942,7 @@ TEST_F(Install, AFullDiskRemovesTheHalfWrittenFileKeepsTheLogAndSaysSo) {
     EXPECT_FALSE(fixture::Exists(Dest + "\\b.txt")) << "the half-written file is gone";
     EXPECT_FALSE(fixture::Exists(Dest + "\\c.txt"));
   }
+  DeleteFileA((Source + "data.pak").c_str());
 }
 
 // ---- the wizard around the worker ---------------------------------------------------------------
