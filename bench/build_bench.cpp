@@ -1,10 +1,12 @@
-// build_bench TOOLS SOURCES OUT: times the build of one CD-ROM package of every file in SOURCES,
-// raw and then compressed, with cv2uinst.exe, extractor.exe and setup.exe taken from TOOLS and the
+// build_bench TOOLS SOURCES OUT [raw|compressed|both [cd|web|both]]: times the build of a package of
+// every file in SOURCES, raw and then compressed (or the one method named), as a CD-ROM folder
+// (or the media named), with cv2uinst.exe, extractor.exe and setup.exe taken from TOOLS and the
 // packages written below OUT. Prints one line per method.
 #include "creator/creator_compiler.h"
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -12,6 +14,7 @@ namespace {
 struct BenchHost : TBuildHost {
   std::string Tools, Out;
   BuildProject Project;
+  bool CdRomOn = true, WebOn = false;
   int Lines = 0;
   bool Failed = false;
 
@@ -19,8 +22,8 @@ struct BenchHost : TBuildHost {
   std::string OutputDir() override { return Out; }
   std::string AppTitle() override { return "Bench"; }
   std::string LicenseFile() override { return ""; }
-  bool CdRom() override { return true; }
-  bool Web() override { return false; }
+  bool CdRom() override { return CdRomOn; }
+  bool Web() override { return WebOn; }
   bool Compress() override { return Project.Info.CompressData; }
   BuildProject::AppInfo AppInfo() override { return Project.Info; }
   std::vector<std::string> Packages() override { return Project.Packages; }
@@ -39,14 +42,28 @@ struct BenchHost : TBuildHost {
   void SaveDatasheet(const std::string&) override {}
 };
 
+long long SizeOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) return std::fprintf(stderr, "usage: build_bench TOOLS SOURCES OUT\n"), 2;
+  const char* method = argc > 4 ? argv[4] : "both";
+  const char* media = argc > 5 ? argv[5] : "cd";
+  const auto oneOf = [](const char* s, const char* a, const char* b) {
+    return !std::strcmp(s, a) || !std::strcmp(s, b) || !std::strcmp(s, "both");
+  };
+  if (argc < 4 || argc > 6 || !oneOf(method, "raw", "compressed") || !oneOf(media, "cd", "web"))
+    return std::fprintf(stderr, "usage: build_bench TOOLS SOURCES OUT [raw|compressed|both [cd|web|both]]\n"), 2;
   ui::Init();
   BenchHost host;
   host.Tools = WithBackslash(argv[1]);
   host.Out = argv[3];
+  host.CdRomOn = std::strcmp(media, "web") != 0;
+  host.WebOn = std::strcmp(media, "cd") != 0;
   host.Project.Info.AppTitle = "Bench";
   host.Project.Packages = {"Required Files"};
   const std::string sources = WithBackslash(argv[2]);
@@ -62,6 +79,7 @@ int main(int argc, char** argv) {
   FindClose(find);
 
   for (bool compress : {false, true}) {
+    if (std::strcmp(method, "both") && compress != !std::strcmp(method, "compressed")) continue;
     host.Project.Info.CompressData = compress;
     auto start = std::chrono::steady_clock::now();
     auto* compiler = new TCompiler(host);
@@ -72,13 +90,12 @@ int main(int argc, char** argv) {
     ui::WaitServing(thread);
     CloseHandle(thread);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    WIN32_FILE_ATTRIBUTE_DATA pak;
-    std::string pakPath = BaseDirectory(host.Out, "Bench") + "CD-ROM\\data.pak";
-    GetFileAttributesExA(pakPath.c_str(), GetFileExInfoStandard, &pak);
-    std::printf("%-10s %4zu files %11lld bytes  data.pak %11lld bytes  %7.2f s  %7.1f MB/s\n",
-                compress ? "compressed" : "raw", host.Project.Files.size(), static_cast<long long>(bytes),
-                (static_cast<long long>(pak.nFileSizeHigh) << 32) | pak.nFileSizeLow, seconds,
-                static_cast<double>(bytes) / 1e6 / seconds);
+    const std::string base = BaseDirectory(host.Out, "Bench");
+    std::printf("%-10s %4zu files %11lld bytes", compress ? "compressed" : "raw", host.Project.Files.size(),
+                static_cast<long long>(bytes));
+    if (host.CdRomOn) std::printf("  data.pak %11lld bytes", SizeOf(base + "CD-ROM\\data.pak"));
+    if (host.WebOn) std::printf("  Bench.exe %11lld bytes", SizeOf(base + "Web\\Bench.exe"));
+    std::printf("  %7.2f s  %7.1f MB/s\n", seconds, static_cast<double>(bytes) / 1e6 / seconds);
     if (host.Failed) return 1;
   }
   return 0;

@@ -10,8 +10,10 @@
 #include "creator/creator_addreg.h"
 #include "creator/creator_addshort.h"
 #include "creator/creator_main.h"
+#include "shared/systemdll.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
+  RestrictDllSearch();  // before anything loads a DLL (systemdll.h)
   ui::Application.Title = "Corvantaine 2 Setup Creator";
   ui::UseFullDialogs();  // the creator asks for files, commands and menu choices
   new TForm1;  // sets Form1 as it is created: the first window, so the main one

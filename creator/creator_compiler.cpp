@@ -66,6 +66,29 @@ class TCompiler::TFile : public ByteReader, public ByteWriter {
   static std::unique_ptr<TFile> Create(const std::string& path) {
     return std::unique_ptr<TFile>(new TFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS));
   }
+  // Creates a new file in dir (ending with "\") under a name that no entry there has: "~" and four
+  // hex digits. Five characters are no more than any package's name takes ("x.exe"), so a folder
+  // with room for the package has room for it too.
+  static std::unique_ptr<TFile> CreateUnique(const std::string& dir) {
+    static constexpr char Hex[] = "0123456789abcdef";
+    const DWORD first = GetCurrentProcessId() * 40503u + GetTickCount();
+    for (DWORD i = 0; i < 0x10000; ++i) {
+      const DWORD n = (first + i) & 0xFFFF;
+      const std::string path = dir + '~' + Hex[n >> 12] + Hex[(n >> 8) & 15] + Hex[(n >> 4) & 15] + Hex[n & 15];
+      const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+      if (h != INVALID_HANDLE_VALUE) return std::unique_ptr<TFile>(new TFile(path, h));
+      const DWORD error = GetLastError();
+      // Taken: by a file, or by a folder or a file on its way out, which deny access.
+      if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&
+          !(error == ERROR_ACCESS_DENIED && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)) {
+        SetLastError(error);
+        Fail(Quoted(path) + " cannot be created");
+      }
+    }
+    SetLastError(ERROR_FILE_EXISTS);
+    Fail("No temporary file can be created in " + Quoted(dir));
+  }
   ~TFile() override { if (FHandle != INVALID_HANDLE_VALUE) CloseHandle(FHandle); }
 
   int64_t Size() const {
@@ -91,6 +114,20 @@ class TCompiler::TFile : public ByteReader, public ByteWriter {
       p += put, size -= put;
     }
   }
+  // Where the next byte goes, and a write over bytes already written there, after which writing
+  // goes on at the end.
+  int64_t Position() const {
+    LARGE_INTEGER zero{}, at;
+    if (!SetFilePointerEx(FHandle, zero, &at, FILE_CURRENT)) Fail(Quoted(FPath) + " cannot be written");
+    return at.QuadPart;
+  }
+  void WriteAt(int64_t position, const void* data, size_t size) {
+    LARGE_INTEGER at, zero{};
+    at.QuadPart = position;
+    if (!SetFilePointerEx(FHandle, at, nullptr, FILE_BEGIN)) Fail(Quoted(FPath) + " cannot be written");
+    Write(data, size);
+    if (!SetFilePointerEx(FHandle, zero, nullptr, FILE_END)) Fail(Quoted(FPath) + " cannot be written");
+  }
   // Closing flushes what the system still holds, so its failure is a write error too.
   void Close() {
     HANDLE h = FHandle;
@@ -106,6 +143,7 @@ class TCompiler::TFile : public ByteReader, public ByteWriter {
     if (FHandle == INVALID_HANDLE_VALUE)
       Fail(Quoted(path) + (access == GENERIC_READ ? " cannot be opened" : " cannot be created"));
   }
+  TFile(const std::string& path, HANDLE handle) : FPath(path), FHandle(handle) {}
   std::string FPath;
   HANDLE FHandle = INVALID_HANDLE_VALUE;
 };
@@ -293,38 +331,33 @@ void TCompiler::CopyToCdRom(const std::string& staging, const std::string& targe
   for (const std::string& name : ListEntries(staging)) CopyStaged(staging + name, target + name);
 }
 
-// The self-extracting package (creator_sfx.h): the stub's bytes, every staged file, the tail. It is
-// written under a temporary name beside the package and takes the package's place only when it is
-// whole; one that cannot be finished is removed, and the package of an earlier build stays as it was.
+// The self-extracting package (creator_sfx.h): the stub's bytes, every staged file, the tail, each
+// streamed from its file. It is written under a short temporary name beside the package and takes
+// the package's place only when it is whole; one that cannot be finished is removed, and the
+// package of an earlier build stays as it was.
 void TCompiler::BuildSelfExtractor(const std::string& staging, const std::string& packagePath) {
   Report("Creating Data for Media: Self-Extracting Package...");
-  ForceDirectoriesOrFail(std::string(DirectoryPart(packagePath)));
-  const std::string partial = packagePath + ".tmp";
-  std::unique_ptr<TFile> package = TFile::Create(partial);
+  const std::string folder(DirectoryPart(packagePath));
+  ForceDirectoriesOrFail(folder);
+  std::unique_ptr<TFile> package = TFile::CreateUnique(folder);
+  const std::string partial = package->Path();
   class TPackageOutput : public TSfxOutput {
    public:
     explicit TPackageOutput(TFile& file) : FFile(file) {}
     void Write(const void* data, size_t size) override { FFile.Write(data, size); }
+    int64_t Position() override { return FFile.Position(); }
+    void WriteAt(int64_t position, const void* data, size_t size) override { FFile.WriteAt(position, data, size); }
 
    private:
     TFile& FFile;
   } out(*package);
-  // Each file whole in memory, one at a time.
-  const auto load = [](const std::string& path) {
-    std::unique_ptr<TFile> file = TFile::Open(path);
-    const int64_t size = file->Size();
-    if (size > INT32_MAX) throw EBuildError(Quoted(path) + " is larger than a self-extracting package can hold");
-    TMemoryStream bytes(static_cast<size_t>(size));
-    for (size_t at = 0; at < bytes.size();) {
-      const size_t got = file->Read(bytes.data() + at, bytes.size() - at);
-      if (got == 0) throw EBuildError(Quoted(path) + " changed while it was read");
-      at += got;
-    }
-    return bytes;
-  };
   try {
-    CopyExtractorStub(out, load(FProgramDir + "extractor.exe"));
-    AppendPayload(out, ListEntries(staging), [&](const std::string& name) { return load(staging + name); });
+    CopyExtractorStub(out, *TFile::Open(FProgramDir + "extractor.exe"));
+    AppendPayload(out, ListEntries(staging), [&](const std::string& name) {
+      std::unique_ptr<TFile> file = TFile::Open(staging + name);
+      const int64_t size = file->Size();
+      return TSfxSource{std::move(file), size};
+    });
     WriteSfxMagic(out);
     package->Close();
     if (!MoveFileExA(partial.c_str(), packagePath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))

@@ -70,24 +70,67 @@ std::string LowerAZ(std::string_view s) {
   return r;
 }
 
-// Reads a quoted text from s[0] == '"': a backslash makes the next character literal when it is a
-// backslash or a double quote (others are kept as written). Sets end past the closing quote.
-bool ReadQuoted(std::string_view s, bool keepUnknownEscapes, std::string& text, size_t& end) {
-  text.clear();
+// Reads a quoted text from s[0] == '"' up to the first double quote that no backslash escapes:
+// text is what stands between the quotes, escapes as written (without a closing quote, the rest of
+// s); end is past the closing quote.
+bool ReadQuoted(std::string_view s, std::string& text, size_t& end) {
   for (size_t i = 1; i < s.size(); ++i) {
-    const char c = s[i];
-    if (c == '\\' && i + 1 < s.size()) {
-      const char next = s[++i];
-      if (keepUnknownEscapes && next != '\\' && next != '"') text.push_back(c);
-      text.push_back(next);
-    } else if (c == '"') {
+    if (s[i] == '\\' && i + 1 < s.size()) {
+      ++i;
+    } else if (s[i] == '"') {
+      text = s.substr(1, i - 1);
       end = i + 1;
       return true;
-    } else {
-      text.push_back(c);
     }
   }
+  text = s.substr(std::min<size_t>(1, s.size()));
   return false;
+}
+
+// The setup runtime expands every value name and string at installation, and that collapses each
+// pair of backslashes into one (a run of n gives n / 2 + n % 2). The export writes a backslash as
+// two, a double quote as \" and a line break as \n or \r; after a backslash any other character
+// stands for both, as the registry editor reads them back. So that what installs is what was
+// exported, a row holds:
+
+// for string data, the text as the export wrote it, with its pairs of backslashes for the runtime
+// to collapse, and \" undone into the quote. False for a line break, which a datasheet cannot hold.
+bool StringData(std::string_view written, std::string& data) {
+  data.clear();
+  for (size_t i = 0; i < written.size(); ++i) {
+    if (written[i] == '\\' && i + 1 < written.size()) {
+      const char next = written[++i];
+      if (next == 'n' || next == 'r') return false;
+      if (next != '"') data.push_back('\\');
+      data.push_back(next);
+    } else {
+      data.push_back(written[i]);
+    }
+  }
+  return true;
+}
+
+// for a value name, the character after each backslash of an escape, so that one backslash stays
+// one; but a run of two or more is doubled, for the collapse to give it back. False for a line break.
+bool ValueName(std::string_view written, std::string& name) {
+  name.clear();
+  size_t run = 0;  // the backslashes that name ends in
+  for (size_t i = 0; i < written.size(); ++i) {
+    char c = written[i];
+    if (c == '\\' && i + 1 < written.size()) {
+      c = written[++i];
+      if (c == 'n' || c == 'r') return false;
+    }
+    if (c != '\\') {
+      run = 0;
+      name.push_back(c);
+      continue;
+    }
+    // From the second backslash of a run on, each goes in twice, the second with the first's double.
+    ++run;
+    name.append(run == 1 ? 1 : run == 2 ? 3 : 2, '\\');
+  }
+  return true;
 }
 
 // "01,ab,FF" (blanks around the bytes allowed) into "hex:01,ab,ff"; when it is no byte list, an
@@ -168,15 +211,20 @@ class TRegParser {
     if (FContinued) l.remove_suffix(1);
 
     size_t end = 0;
-    if (!ReadQuoted(l, false, FName, end)) return Malformed("name without a closing quote");
+    std::string written;
+    if (!ReadQuoted(l, written, end) || !ValueName(written, FName)) {
+      FName = written;
+      return Malformed(end ? "name with a line break, which a datasheet cannot hold" : "name without a closing quote");
+    }
     if (end >= l.size() || l[end] != '=') return Malformed("no equals sign after the name");
     const std::string_view data = l.substr(end + 1);
     if (data.empty()) return Malformed("no data after the equals sign");
     if (data.front() == '"') {
       if (FContinued) return Malformed("string ending in a backslash");
       size_t close = 0;
-      if (!ReadQuoted(data, true, FData, close)) return Malformed("string without a closing quote");
+      if (!ReadQuoted(data, written, close)) return Malformed("string without a closing quote");
       if (close != data.size()) return Malformed("text after the closing quote of the string");
+      if (!StringData(written, FData)) return Malformed("string with a line break, which a datasheet cannot hold");
       FType = "String";
       return;
     }

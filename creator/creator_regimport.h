@@ -9,14 +9,18 @@
 // together with their continuation lines.
 //
 // Each value becomes one row (Path, Key, Value, Type), added at the line that completes it:
-//   "name"="text"        Value text with the export's escapes undone (\\ gives \, \" gives "), "String"
+//   "name"="text"        Value the text as the export wrote it, but with \" as ", "String"
 //   "name"=hex:01,AB,ff  Value "hex:01,ab,ff" (the bytes, two lower-case digits each), "Binary Data"
 //   "name"=dword:0000002a  Value "$0000002a", "Integer"
+// The Key is the name with the backslash of each escape dropped, but a run of two or more
+// backslashes doubled. The setup runtime collapses each pair of backslashes in names and strings
+// into one, so the string's doubled backslashes, and the name's, install as the exported ones.
 // An empty string or byte list makes no row. A value that the setup data cannot carry (a text longer
 // than 255 characters, so binary data of more than 84 bytes, or, in a UTF-16 export, a character
 // the ANSI code page lacks) makes no row either and is listed among those not imported, and so is
-// a malformed value line (a string without its closing quote, a dword of other than hexadecimal
-// digits, a byte list with a gap, ...) and a value that the end of the file cuts off.
+// a name or a string with a line break (\n or \r), which a datasheet cannot hold, a malformed value
+// line (a string without its closing quote, a dword of other than hexadecimal digits, a byte list
+// with a gap, ...) and a value that the end of the file cuts off.
 #pragma once
 
 #include <cstdint>

@@ -6,20 +6,31 @@
 
 namespace {
 
-void WriteInt32(TSfxOutput& out, int32_t value) {
+void Int32Bytes(int32_t value, uint8_t (&bytes)[4]) {
   const uint32_t v = static_cast<uint32_t>(value);
-  const uint8_t bytes[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
-                            static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
+  bytes[0] = static_cast<uint8_t>(v), bytes[1] = static_cast<uint8_t>(v >> 8);
+  bytes[2] = static_cast<uint8_t>(v >> 16), bytes[3] = static_cast<uint8_t>(v >> 24);
+}
+
+void WriteInt32(TSfxOutput& out, int32_t value) {
+  uint8_t bytes[4];
+  Int32Bytes(value, bytes);
   out.Write(bytes, 4);
 }
 
 constexpr int64_t MaxLength = std::numeric_limits<int32_t>::max();
+
+std::string Quoted(const std::string& name) { return "'" + name + "'"; }
 
 }  // namespace
 
 void TSfxMemoryOutput::Write(const void* data, size_t size) {
   const auto* p = static_cast<const uint8_t*>(data);
   FTarget.insert(FTarget.end(), p, p + size);
+}
+
+void TSfxMemoryOutput::WriteAt(int64_t position, const void* data, size_t size) {
+  std::memcpy(FTarget.data() + position, data, size);
 }
 
 bool IsStoredSfxEntry(const std::string& name) {
@@ -33,48 +44,57 @@ bool IsStoredSfxEntry(const std::string& name) {
   return true;
 }
 
-bool LzhCompressBlock(const TMemoryStream& bytes, TMemoryStream& block) {
-  TCustom_lzh lzh;
-  lzh.InBuffer = bytes.data();
-  lzh.InSize = static_cast<int32_t>(bytes.size());
-  lzh.OutStream = &block;
-  return lzh.Compress();
-}
+int64_t CopyExtractorStub(TSfxOutput& out, ByteReader& stub) { return CopyStream(stub, out); }
 
 int64_t CopyExtractorStub(TSfxOutput& out, const TMemoryStream& stub) {
   out.Write(stub.data(), stub.size());
   return static_cast<int64_t>(stub.size());
 }
 
-int32_t AppendPayload(TSfxOutput& out, const std::vector<std::string>& names, const TSfxLoadFile& load,
+int32_t AppendPayload(TSfxOutput& out, const std::vector<std::string>& names, const TSfxOpenFile& open,
                       TSfxCompress compress) {
   if (names.size() > static_cast<size_t>(MaxLength))
     throw ESfxError("Too many files for a self-extracting package");
   WriteInt32(out, static_cast<int32_t>(names.size()));
   int64_t payload = 4;
   for (const std::string& name : names) {
-    TMemoryStream bytes = load(name);
-    TMemoryStream block;
+    const TSfxSource source = open(name);
     const bool stored = IsStoredSfxEntry(name);
-    if (!stored) {
-      // An entry that is not a block would unpack to nothing: refuse rather than ship it.
-      if (bytes.size() > static_cast<size_t>(MaxLength) || !compress(bytes, block) || block.size() < 5)
-        throw ESfxError("Unable to compress '" + name + "' for the self-extracting package");
-      bytes.clear();
-      bytes.shrink_to_fit();
-    }
-    const TMemoryStream& data = stored ? bytes : block;
-    const int64_t entry = 8 + static_cast<int64_t>(name.size()) + static_cast<int64_t>(data.size());
-    if (payload + entry > MaxLength)
-      throw ESfxError("The self-extracting package would pass 2 GiB at '" + name + "'");
-    WriteInt32(out, static_cast<int32_t>(data.size()));
+    const int64_t head = 8 + static_cast<int64_t>(name.size());
+    const auto tooLarge = [&] { throw ESfxError("The self-extracting package would pass 2 GiB at " + Quoted(name)); };
+    const int64_t room = MaxLength - payload - head;  // for the entry's data
+    if (room < 0 || source.Size > MaxLength || (stored && source.Size > room)) tooLarge();
+    // S: a stored entry's is its size; a block's is written over this once the block is.
+    const int64_t lengthAt = out.Position();
+    WriteInt32(out, stored ? static_cast<int32_t>(source.Size) : 0);
     WriteInt32(out, static_cast<int32_t>(name.size()));
     out.Write(name.data(), name.size());
-    out.Write(data.data(), data.size());
-    payload += entry;
+    TLimitedReader exact(*source.Reader, source.Size);
+    TCountingWriter data(out, room, [&](int64_t) { tooLarge(); });
+    if (stored) {
+      CopyStream(exact, data);
+    } else if (!compress(exact, data) || data.Count() < 5) {
+      // An entry that is not a block would unpack to nothing: refuse rather than ship it.
+      throw ESfxError("Unable to compress " + Quoted(name) + " for the self-extracting package");
+    }
+    if (!exact.Exact()) throw ESfxError(Quoted(name) + " changed its size while it was being packaged");
+    if (!stored) {
+      uint8_t length[4];
+      Int32Bytes(static_cast<int32_t>(data.Count()), length);
+      out.WriteAt(lengthAt, length, sizeof length);
+    }
+    payload += head + data.Count();
   }
   WriteInt32(out, static_cast<int32_t>(payload));
   return static_cast<int32_t>(payload);
+}
+
+int32_t AppendPayload(TSfxOutput& out, const std::vector<std::string>& names, const TSfxLoadFile& load) {
+  return AppendPayload(out, names, [&](const std::string& name) {
+    TMemoryStream bytes = load(name);
+    const auto size = static_cast<int64_t>(bytes.size());
+    return TSfxSource{std::make_unique<TMemoryReader>(std::move(bytes)), size};
+  });
 }
 
 void WriteSfxMagic(TSfxOutput& out) {

@@ -1,11 +1,13 @@
 // Arbitrary templates and values through ExpandPlaceholders: it ends, asks each source only for
-// what it needs, and its result is no longer than the template with every token and reference
+// what it needs, and its result is no longer than kMaxExpanded, nor, when no value holds a "%"
+// (and so none can make or finish a reference), than the template with every token and reference
 // replaced by the longest value (a value inserted early may hold tokens of later steps, so the
-// bound is taken step by step), nor than kMaxExpanded.
+// bound is taken step by step).
 //
 // Input: the template, then the values, separated by zero bytes: title, version, company,
 // homepage, display name, destination, WINDIR, other variables, registry values, folders. The
 // first byte's low bit ticks "Make Shortcuts Visible To All Users".
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -41,7 +43,7 @@ size_t Longest(std::initializer_list<size_t> sizes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // Each distinct reference "<%" name "%>" walks the whole text once more: a few kilobytes of
+  // Each reference "<%" name "%>" replaced walks the whole text once more: a few kilobytes of
   // input hold every case, and more only cost time.
   if (size > 2048) return -1;
   std::vector<std::string> v;
@@ -60,15 +62,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string& templ = v[0];
   const std::string out = ExpandPlaceholders(templ, {&info, v[kDisplay], v[kDest]}, src);
 
+  if (out.size() > kMaxExpanded) __builtin_trap();
   // Every token (nine characters at least) becomes at most the longest value plus the fixed
-  // texts; every reference (three at least, "<%>") the longest variable. Each step may multiply.
+  // texts. Each step may multiply. Then each reference replaced spends a "%" of the template, and
+  // a value without one brings no new "%", so at most that many become the longest variable.
+  bool percent = false;
+  for (size_t i = 1; i < v.size(); ++i) percent = percent || v[i].find('%') != std::string::npos;
   const size_t value = Longest({info.AppTitle.Len, info.AppVersion.Len, info.Company.Len, info.Homepage.Len,
                                 v[kDisplay].size(), v[kDest].size() + 13, v[kWindir].size() + 22,
                                 v[kRegistry].size() + 41, v[kFolder].size()});
   double bound = double(templ.size());
   for (int step = 0; step < 16 && bound < double(kMaxExpanded); ++step) bound += bound / 9 * double(value);
-  bound += bound / 3 * double(Longest({v[kWindir].size(), v[kEnv].size()}));
-  if (double(out.size()) > bound || out.size() > kMaxExpanded) __builtin_trap();
+  const auto percents = std::count(templ.begin(), templ.end(), '%');
+  bound += double(percents) * double(Longest({v[kWindir].size(), v[kEnv].size()}));
+  if (!percent && double(out.size()) > bound) __builtin_trap();
   // Without a "<" nothing is a token or a reference; only backslash pairs change.
   if (templ.find('<') == std::string::npos && out != ReplaceAll(templ, "\\\\", "\\")) __builtin_trap();
   return 0;

@@ -1,11 +1,13 @@
 // Any text as setup.exe's command line: SplitCommandLine, ParseSetupArgs and the "|" lists end,
-// lose no character but the blanks and quotes that delimit arguments, and give back only what the
-// text holds. The first byte also picks a separator for NormalizeList on the rest.
+// lose no character but the blanks and quotes that delimit arguments, give back only what the
+// text holds, and give what the list rules as written give. The first byte also picks a separator
+// for NormalizeList on the rest.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "setup/setup_core.h"
+#include "tests/native/list_rules.h"
 
 namespace {
 
@@ -25,6 +27,7 @@ std::string Blanks() {
 
 void CheckList(const std::string& s, char sep) {
   const std::string n = NormalizeList(s, sep);
+  if (n != rules::NormalizeList(s, sep)) __builtin_trap();
   // Every item followed by one separator, none empty, unless the list has no items.
   if (n.empty() || n.back() != sep || n.size() > s.size() + 1) __builtin_trap();
   if (n.size() > 1 && n.front() == sep) __builtin_trap();
@@ -50,8 +53,8 @@ void CheckList(const std::string& s, char sep) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // A command line is short, and the list rules show in a few hundred bytes; every item of a
-  // "/p:" list normalises the whole list again, so long lists only cost time.
+  // A command line is short, and the list rules show in a few hundred bytes; the rules as written
+  // normalise the whole list again for every item of a "/p:" list, so long lists only cost time.
   if (size > 512) return -1;
   const std::string text(reinterpret_cast<const char*>(data), size);
   const std::string line = text.substr(0, text.find('\0'));  // the command line ends at its zero
@@ -67,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TSetupCommandLine cl = ParseSetupArgs(args);
   bool unattended = false, dest = false, parts = false;
   std::string lastDest;
-  size_t names = 0;
+  TStringList names;
   for (const std::string& a : args) {
     if (LowerAZ(a) == "/u") {
       unattended = true;
@@ -76,11 +79,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       lastDest = a.substr(3);
     } else if (a.starts_with("/p:")) {
       parts = true;
-      names += size_t(CountListItems(a.substr(3), '|'));
+      for (const std::string& name : rules::ListNames(a.substr(3))) names.push_back(name);
     }
   }
   if (cl.Unattended != unattended || cl.HasDest != dest || cl.Dest != lastDest || cl.HasParts != parts ||
-      cl.Parts.size() != names)
+      cl.Parts != names)
     __builtin_trap();
   size_t partChars = 0;
   for (const std::string& p : cl.Parts) {

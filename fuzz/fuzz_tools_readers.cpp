@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Every read of the directory lies inside the file, and so does every entry.
-  struct TFile : TSfxSource {
+  struct TFile : TSfxBytes {
     const uint8_t* Data;
     size_t Size;
     bool ReadAt(uint64_t offset, void* buffer, size_t n) override {

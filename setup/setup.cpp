@@ -3,8 +3,11 @@
 #include <objbase.h>
 
 #include "setup/setup_main.h"
+#include "shared/systemdll.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // Before anything loads a DLL: beside a package may lie anything (systemdll.h).
+  RestrictDllSearch();
   const HRESULT com = CoInitialize(nullptr);  // the shell links are made on this thread
   ui::Application.Title = "Setup";
   auto* form = new TMainForm;

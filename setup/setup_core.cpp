@@ -87,15 +87,56 @@ std::string BuildDisplayName(const TAppInfoRec& info) {
 
 // ---- placeholders ----
 
-// ReplaceAll that stops once the result holds limit characters, the result cut there.
+const std::string* TCachedSources::Kept(const std::string& key) const {
+  for (size_t i = 0; i < Values.size(); i += 2)
+    if (Values[i] == key) return &Values[i + 1];
+  return nullptr;
+}
+
+std::string TCachedSources::Keep(const std::string& key, const std::string& value) {
+  Values.push_back(key);
+  Values.push_back(value);
+  return value;
+}
+
+std::string TCachedSources::EnvVar(const std::string& name) {
+  const std::string key = 'e' + name;
+  const std::string* kept = Kept(key);
+  return kept ? *kept : Keep(key, From->EnvVar(name));
+}
+
+std::string TCachedSources::RegistryText(uint32_t root, const char* key, const char* value) {
+  std::string k = "r";
+  k.append(reinterpret_cast<const char*>(&root), sizeof root);
+  k.append(key).append(1, '\n').append(value);
+  const std::string* kept = Kept(k);
+  return kept ? *kept : Keep(k, From->RegistryText(root, key, value));
+}
+
+std::string TCachedSources::SpecialFolder(int csidl) {
+  const std::string key = {'f', static_cast<char>(csidl)};
+  const std::string* kept = Kept(key);
+  return kept ? *kept : Keep(key, From->SpecialFolder(csidl));
+}
+
+bool TCachedSources::CommonShortcuts() {
+  if (Common < 0) Common = From->CommonShortcuts();
+  return Common != 0;
+}
+
+// ReplaceAll that stops once the result holds limit characters, the result cut there; count, when
+// given, is how many occurrences it replaced.
 static std::string ReplaceUpTo(const std::string& Text, const std::string& OldPattern,
-                               const std::string& NewPattern, size_t limit) {
+                               const std::string& NewPattern, size_t limit, size_t* count = nullptr) {
+  if (count) *count = 0;
   if (OldPattern.empty()) return Text.substr(0, limit);
   std::string out;
   size_t from = 0;
   for (size_t at; out.size() < limit && (at = Text.find(OldPattern, from)) != std::string::npos;
-       from = at + OldPattern.size())
+       from = at + OldPattern.size()) {
     out.append(Text, from, at - from).append(NewPattern);
+    if (count) ++*count;
+  }
   if (out.size() < limit) out.append(Text, from, std::string::npos);
   if (out.size() > limit) out.resize(limit);
   return out;
@@ -115,55 +156,29 @@ static const char kCurrentVersion[] = "Software\\Microsoft\\Windows\\CurrentVers
 static const char kShellFolders[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-// Environment references "<%" name "%>": each reference, found from the left, is replaced
-// everywhere by the variable's value. Inserted values are never searched again, so the step ends
-// whatever the values hold; a "%>" before the first "<%" ends it, as does a reference that would
-// reach into an inserted value, or a text grown to kMaxExpanded characters.
-static std::string ExpandEnvRefs(const std::string& s, TPlaceholderSources& src) {
-  struct Piece {
-    std::string text;
-    bool inserted;
-  };
-  std::vector<Piece> pieces{{s, false}};
-  for (;;) {
-    size_t pa = 0, a = std::string::npos, pe = 0, e = std::string::npos;
-    for (size_t i = 0; i < pieces.size(); ++i) {
-      if (pieces[i].inserted) continue;
-      if (a == std::string::npos && (a = pieces[i].text.find("<%")) != std::string::npos) pa = i;
-      if (e == std::string::npos && (e = pieces[i].text.find("%>")) != std::string::npos) pe = i;
-    }
-    if (a == std::string::npos || e == std::string::npos || pe != pa || e < a) break;
-    const std::string& t = pieces[pa].text;
-    const std::string name = e > a + 2 ? t.substr(a + 2, e - a - 2) : std::string();
-    const std::string ref = t.substr(a, e + 2 - a);
-    const std::string value = src.EnvVar(name);
-    std::vector<Piece> next;
-    size_t total = 0;
-    auto add = [&](std::string text, bool inserted) {
-      if (total + text.size() > kMaxExpanded) text.resize(kMaxExpanded - total);
-      total += text.size();
-      next.push_back({std::move(text), inserted});
-    };
-    for (size_t i = 0; i < pieces.size() && total < kMaxExpanded; ++i) {
-      if (i < pa || pieces[i].inserted) {
-        add(std::move(pieces[i].text), pieces[i].inserted);
-        continue;
-      }
-      const std::string& text = pieces[i].text;
-      size_t from = 0;
-      for (size_t at; total < kMaxExpanded && (at = text.find(ref, from)) != std::string::npos;
-           from = at + ref.size()) {
-        add(text.substr(from, at - from), false);
-        add(value, true);
-      }
-      if (total < kMaxExpanded) add(text.substr(from), false);
-    }
-    pieces = std::move(next);
-    if (total >= kMaxExpanded) break;
+// Environment references "<%" name "%>": as long as the text holds a "<%" before its first "%>",
+// the first reference is replaced everywhere by the variable's value, and the whole text, values
+// and all, is searched again. A value that is its own reference changes nothing and ends the step
+// at once; one that holds its reference among more (A = "a<%A%>"), or one that leads back to it
+// (A = "<%B%>", B = "<%A%>"), would keep it going for ever. So it ends, as it does once the text has
+// grown to kMaxExpanded characters, once the values put in add up to that many, or once its rounds,
+// each a walk over the whole text, have walked 16 times that many.
+static std::string ExpandEnvRefs(std::string s, TPlaceholderSources& src) {
+  constexpr size_t kMaxWalked = 16 * kMaxExpanded;
+  size_t inserted = 0, walked = 0;
+  while (s.size() < kMaxExpanded && inserted < kMaxExpanded && walked < kMaxWalked) {
+    const size_t a = s.find("<%"), e = s.find("%>");
+    if (a == std::string::npos || e == std::string::npos || e < a) break;
+    // In "<%>" the two overlap and the name is empty.
+    const std::string name = e > a + 2 ? s.substr(a + 2, e - a - 2) : std::string();
+    const std::string ref = s.substr(a, e + 2 - a), value = src.EnvVar(name);
+    if (value == ref) break;
+    size_t count = 0;
+    walked += s.size();
+    s = ReplaceUpTo(s, ref, value, kMaxExpanded, &count);
+    inserted += count * value.size();
   }
-  std::string out;
-  for (const Piece& p : pieces) out += p.text;
-  return out;
+  return s;
 }
 
 // The placeholders in the order they are replaced; PlaceholderValue(i) is the value of the i-th.
@@ -217,15 +232,36 @@ std::string ExpandPlaceholders(const std::string& Template, const TPlaceholderVa
 
 // ---- lists and the command line ----
 
+uint64_t ListCharsScanned = 0;
+
+// Each step is one pass. Step 1 works as the text is copied: whenever the copy ends in CR LF,
+// the pair becomes Sep, which, when Sep is itself CR or LF, may complete another pair, replaced in
+// turn. Every character is copied once and removed at most once, and the copy ends as replacing
+// the first pair again and again until none is left would leave it.
 std::string NormalizeList(const std::string& S, char Sep) {
-  std::string s = S;
-  for (size_t at; (at = s.find("\r\n")) != std::string::npos;) s.replace(at, 2, 1, Sep);
+  std::string t;
+  t.reserve(S.size());
+  for (char c : S) {
+    t += c;
+    while (t.size() >= 2 && t[t.size() - 2] == '\r' && t.back() == '\n') {
+      t.resize(t.size() - 2);
+      t += Sep;
+    }
+  }
+  // Runs of Sep become one; those at the ends go; one Sep ends the list.
   std::string out;
-  for (char c : s)
-    if (c != Sep || out.empty() || out.back() != Sep) out += c;
-  const size_t first = out.find_first_not_of(Sep);
-  if (first == std::string::npos) return std::string(1, Sep);
-  out = out.substr(first, out.find_last_not_of(Sep) - first + 1);
+  out.reserve(t.size() + 1);
+  bool gap = false;
+  for (char c : t) {
+    if (c == Sep) {
+      gap = true;
+      continue;
+    }
+    if (gap && !out.empty()) out += Sep;
+    gap = false;
+    out += c;
+  }
+  ListCharsScanned += S.size() + t.size();
   return out += Sep;
 }
 
@@ -237,7 +273,9 @@ int32_t CountListItems(const std::string& S, char Sep) {
 
 std::string GetListItem(const std::string& S, int32_t Index, char Sep) {
   const std::string N = NormalizeList(S, Sep);
-  if (Index < 1 || Index > CountListItems(S, Sep)) return {};
+  int32_t count = 0;
+  for (char c : N) count += c == Sep;
+  if (Index < 1 || Index > count) return {};
   size_t start = 0;
   for (int32_t k = 1; k < Index; ++k) start = N.find(Sep, start) + 1;
   return N.substr(start, N.find(Sep, start) - start);
@@ -268,16 +306,18 @@ TStringList SplitCommandLine(const char* p) {
 TSetupCommandLine ParseSetupArgs(const TStringList& args) {
   TSetupCommandLine cl;
   for (const std::string& arg : args) {
-    if (LowerAZ(arg) == "/u") {
+    if (arg.size() == 2 && LowerAZ(arg) == "/u") {
       cl.Unattended = true;
     } else if (arg.starts_with("/d:")) {
       cl.HasDest = true;
       cl.Dest = arg.substr(3);
     } else if (arg.starts_with("/p:")) {
+      // The items of the list, as GetListItem gives them one by one, from one normalised copy.
       cl.HasParts = true;
-      const std::string list = arg.substr(3);
-      const int32_t n = CountListItems(list, '|');
-      for (int32_t k = 1; k <= n; ++k) cl.Parts.push_back(GetListItem(list, k, '|'));
+      const std::string list = NormalizeList(arg.substr(3), '|');
+      for (size_t from = 0, at; (at = list.find('|', from)) != std::string::npos; from = at + 1)
+        cl.Parts.push_back(list.substr(from, at - from));
+      ListCharsScanned += list.size();
     }
   }
   return cl;
@@ -286,7 +326,7 @@ TSetupCommandLine ParseSetupArgs(const TStringList& args) {
 bool PartNamed(const TSetupCommandLine& cl, const std::string& caption) {
   const std::string c = LowerAZ(caption);
   for (const std::string& name : cl.Parts)
-    if (LowerAZ(name) == c) return true;
+    if (name.size() == c.size() && LowerAZ(name) == c) return true;
   return false;
 }
 

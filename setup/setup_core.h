@@ -56,10 +56,15 @@ bool ReadSetupSections(TByteReader& r, const TSetupSections& s);
 // A new list with its expiry timer switched off at once.
 std::unique_ptr<TLHPointerList> NewRecordList();
 
-// Frees the records of a list (each a block of type Rec), then the list.
+// Frees the records of a list (each a block of type Rec), from the first to the last, then the
+// list. The cursor walks it: a lookup by position would walk from the head for each record.
 template <class Rec> void FreeRecordList(std::unique_ptr<TLHPointerList>& list) {
   if (!list) return;
-  for (int32_t i = 1; i <= list->Count(); ++i) delete static_cast<Rec*>(list->GetItem(i));
+  if (list->Count() > 0) {
+    list->First();
+    do delete static_cast<Rec*>(list->Current());
+    while (list->Next());
+  }
   list.reset();
 }
 
@@ -80,6 +85,32 @@ struct TPlaceholderSources {
   virtual bool CommonShortcuts() = 0;                // "Make Shortcuts Visible To All Users"
 };
 
+// The sources of one installation: each value is asked of From the first time it is wanted and
+// kept from then on, so that the records of a package cost one lookup for each value they name,
+// not one each. Not for two threads at once.
+class TCachedSources : public TPlaceholderSources {
+ public:
+  explicit TCachedSources(TPlaceholderSources& from) : From(&from) {}
+  void Reset(TPlaceholderSources& from) {  // forgets what was kept
+    From = &from;
+    Values.clear();
+    Common = -1;
+  }
+  std::string EnvVar(const std::string& name) override;
+  std::string RegistryText(uint32_t root, const char* key, const char* value) override;
+  std::string SpecialFolder(int csidl) override;
+  bool CommonShortcuts() override;
+
+ private:
+  TPlaceholderSources* From;
+  // Each value after its key: a letter for the kind of source, then what names the value there.
+  // A run asks for a handful of values.
+  std::vector<std::string> Values;
+  int Common = -1;  // -1 until asked
+  const std::string* Kept(const std::string& key) const;  // null when not asked yet
+  std::string Keep(const std::string& key, const std::string& value);
+};
+
 struct TPlaceholderValues {
   const TAppInfoRec* AppInfo;
   std::string DisplayName;
@@ -98,7 +129,10 @@ std::string ExpandPlaceholders(const std::string& Template, const TPlaceholderVa
 
 // ---- lists separated by one character, and the command line ----
 
+// Each does work in proportion to the length of its text: ListCharsScanned grows by the
+// characters that NormalizeList and ParseSetupArgs go over, for the tests of that bound.
 std::string NormalizeList(const std::string& S, char Sep);
+extern uint64_t ListCharsScanned;
 int32_t CountListItems(const std::string& S, char Sep);
 std::string GetListItem(const std::string& S, int32_t Index, char Sep);
 

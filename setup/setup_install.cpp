@@ -24,8 +24,6 @@ namespace {
   throw EInstallError(what + ": " + SystemReason(code));
 }
 
-bool DiskFullCode(DWORD code) { return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL; }
-
 // Removes the incomplete file that a failure left; the words for the message say whether it is
 // gone.
 std::string RemoveIncomplete(const std::string& path) {
@@ -109,6 +107,18 @@ void RunAndWait(const std::string& commandLine) {
 
 template <class Rec> Rec* At(TLHPointerList& list) { return static_cast<Rec*>(list.Current()); }
 
+// The folder of the last file written, once it exists: the files of a package come folder by
+// folder, so the folder is asked of the system only when it changes (and, when it is missing,
+// once more after it is made). Cleared as each file step begins.
+std::string LastFileFolder;
+
+bool FileFolderExists(const std::string& dir) {
+  if (dir == LastFileFolder) return true;
+  if (!DirectoryExists(dir)) return false;
+  LastFileFolder = dir;
+  return true;
+}
+
 // The stored bytes of one file, read from data.pak a piece at a time, and the installed file
 // they go to. A failed read is kept for the message: its code, or 0 when data.pak ended early.
 class TPackedFileCopy : public TLzhPieces {
@@ -177,7 +187,7 @@ void WritePackedFile(HANDLE pak, int64_t pakSize, const std::string& pakName, co
   std::string removed;  // what became of the file, when a read failed while it was written
   if (!copy.ReadFailed && copy.Seek(at)) {
     std::string dir = ExtractFilePath(dest);
-    if (!DirectoryExists(dir)) {
+    if (!FileFolderExists(dir)) {
       ForceDirectories(dir);
       log.Write(TagCreateDir, dir);
     }
@@ -225,6 +235,7 @@ EInstallError FileWriteError(const std::string& path, TWriteResult result) {
 // ---- the worker's start ---------------------------------------------------------------------------
 
 void TInstaller::StartInstall() {
+  BeginRun();
   // Running from here on, not only from the worker's first statement: a close question that
   // comes before the worker is scheduled must hold and stop it too.
   ThreadRunning = true;
@@ -238,7 +249,7 @@ void TInstaller::StartInstall() {
 // The cancel question's hold on the worker: the state lives outside the worker object, so these
 // are safe whether or not the worker still runs.
 void TInstaller::HoldWorker() { TInstallThread::Hold(); }
-void TInstaller::ReleaseWorker(bool stop) { TInstallThread::Release(stop); }
+bool TInstaller::ReleaseWorker(bool stop) { return TInstallThread::Release(stop); }
 void TInstaller::WaitForWorker() { TInstallThread::WaitForEnd(); }
 
 // ---- free space ---------------------------------------------------------------------------------
@@ -288,6 +299,7 @@ void TInstaller::InstallFiles() {
                         ecPackageDamaged);
 
   bool replaceAll = false, keepAll = false;
+  LastFileFolder.clear();
   TLHPointerList& files = *Files;
   int n = files.Count();
   if (n == 0) return;
@@ -297,7 +309,8 @@ void TInstaller::InstallFiles() {
     bool replace = replaceAll;
     if (IsPackageSelected(rec->PackageName.Str())) {
       CurrentFile = ExpandPlaceholders(rec->DestPath.Str());
-      if (!replaceAll && !keepAll && FileExists(CurrentFile)) {
+      const bool exists = FileExists(CurrentFile);
+      if (!replaceAll && !keepAll && exists) {
         ui::TThread::Synchronize([this] { AskOverwrite(); });
         switch (OverwriteAnswer) {
           case IDYES: replace = true; break;
@@ -306,7 +319,7 @@ void TInstaller::InstallFiles() {
           default: replace = false; break;                    // No, or the box closed
         }
       }
-      if (replace || !FileExists(CurrentFile)) {
+      if (replace || !exists) {
         WritePackedFile(pak, pakSize.QuadPart, pakName, *rec, CurrentFile, AppInfo.CompressData != 0,
                         UninstallLog);
         UninstallLog.Write(TagCreateFile, CurrentFile);
@@ -337,15 +350,23 @@ void TInstaller::WriteRegistry() {
   ShowProgressLabel("Updating Windows Registry...");
   ShowProgress(96);
   char separator = DecimalSeparator();
+  // The key of the last value, which exists by then: the values of a key come one after the
+  // other, so whether the key exists is asked only when it changes.
+  uint32_t lastRoot = 0;
+  std::string lastKey;
   values.First();
   for (int i = 1;; ++i) {
     const TRegValueRec* rec = At<TRegValueRec>(values);
     HKEY root = RootHandle(rec->RootKey);
     std::string key = ExpandPlaceholders(rec->KeyPath.Str());
     std::string name = ExpandPlaceholders(rec->ValueName.Str());
-    if (!RegKeyExists(root, key)) {
-      RegCreate(root, key);
-      UninstallLog.Write(TagCreateRegKey, RegKeyText(rec->RootKey, key));
+    if (i == 1 || rec->RootKey != lastRoot || key != lastKey) {
+      if (!RegKeyExists(root, key)) {
+        RegCreate(root, key);
+        UninstallLog.Write(TagCreateRegKey, RegKeyText(rec->RootKey, key));
+      }
+      lastRoot = rec->RootKey;
+      lastKey = key;
     }
     std::string item = RegValueText(rec->RootKey, key, name);
     {

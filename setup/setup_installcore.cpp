@@ -1,6 +1,5 @@
 #include "setup/setup_installcore.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 
@@ -9,50 +8,6 @@ std::string LogLine(std::string_view tag, std::string_view text) {
   line.reserve(tag.size() + text.size() + 2);
   line.append(tag).append(text).append("\r\n");
   return line;
-}
-
-TUninstallLog::~TUninstallLog() {
-  if (File) std::fclose(File);
-}
-
-void TUninstallLog::Fail(const char* what) {
-  // A write that the system took only in part, without an error code, is a full disk too.
-  if (errno == ENOSPC || (errno == 0 && std::strcmp(what, "written") == 0))
-    throw EInstallError(std::string(DiskSpaceText) + "\r\nThe disk is full: the uninstall log " + FileName +
-                            " could not be " + what + ".",
-                        ecDiskSpace);
-  std::string reason = std::strerror(errno);
-  throw EInstallError("The uninstall log " + FileName + " could not be " + what + ": " + reason);
-}
-
-void TUninstallLog::Open(const std::string& path) {
-  Close();
-  FileName = path;
-  errno = 0;
-  File = std::fopen(path.c_str(), "wb");
-  if (!File) Fail("created");
-}
-
-void TUninstallLog::Write(std::string_view tag, std::string_view text) {
-  if (!File) {
-    errno = EBADF;
-    Fail("written");
-  }
-  std::string line = LogLine(tag, text);
-  errno = 0;
-  // Flushed line by line: what was logged is in the file even when the run fails later.
-  if (std::fwrite(line.data(), 1, line.size(), File) != line.size() || std::fflush(File) != 0)
-    Fail("written");
-}
-
-void TUninstallLog::Close() {
-  if (!File) return;
-  std::FILE* f = File;
-  File = nullptr;
-  errno = 0;
-  bool flushed = std::fflush(f) == 0;
-  bool closed = std::fclose(f) == 0;
-  if (!flushed || !closed) Fail("written");
 }
 
 std::vector<std::string> ExecLogOrder(const std::vector<std::string>& commands) {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -56,29 +55,6 @@ inline constexpr const char* UninstallLogName = "cv2uinst.dat";
 
 // One log line: the tag, the text, CR LF.
 std::string LogLine(std::string_view tag, std::string_view text);
-
-// The open log: 8-bit text, created anew (emptied) when opened. Each line is handed to the system
-// as it is written, so a failure later in the run (a full disk, a file that cannot be written)
-// finds every earlier line in the file. Every failure to create, write or close it raises
-// EInstallError naming the file (a full disk as ecDiskSpace).
-class TUninstallLog {
- public:
-  TUninstallLog() = default;
-  TUninstallLog(const TUninstallLog&) = delete;
-  TUninstallLog& operator=(const TUninstallLog&) = delete;
-  ~TUninstallLog();
-
-  void Open(const std::string& path);
-  void Write(std::string_view tag, std::string_view text);
-  void Close();  // does nothing when not open
-  bool IsOpen() const { return File != nullptr; }
-  const std::string& Path() const { return FileName; }
-
- private:
-  [[noreturn]] void Fail(const char* what);
-  std::FILE* File = nullptr;
-  std::string FileName;
-};
 
 // The pre-uninstall commands are logged from the last to the first.
 std::vector<std::string> ExecLogOrder(const std::vector<std::string>& commands);

@@ -10,6 +10,7 @@
 
 #include "setup/setup_installthread.h"
 #include "setup/setup_main.h"
+#include "shared/systemdll.h"
 
 const char* const kMissingFilesText =
     "Could not find all required files!\r\nYour Setup Package seems to be corrupt or "
@@ -200,7 +201,7 @@ std::string TInstaller::ReplaceAll(const std::string& Text, const std::string& O
   return ::ReplaceAll(Text, OldPattern, NewPattern);
 }
 
-std::string TInstaller::GetEnvVar(const std::string& Name) {
+static std::string EnvironmentValue(const std::string& Name) {
   std::vector<char> buf(251);
   for (;;) {
     const DWORD n = GetEnvironmentVariableA(Name.c_str(), buf.data(), 250);
@@ -212,6 +213,8 @@ std::string TInstaller::GetEnvVar(const std::string& Name) {
     if (m <= n) return std::string(buf.data());
   }
 }
+
+std::string TInstaller::GetEnvVar(const std::string& Name) { return EnvironmentValue(Name); }
 
 // Full access is asked first, as the sources are specified; a key that grants only reading (a
 // user without administrator rights under HKEY_LOCAL_MACHINE) is still read.
@@ -248,19 +251,32 @@ bool CommonShortcutsChecked();  // the window's "Make Shortcuts Visible To All U
 
 namespace {
 struct TMachineSources : TPlaceholderSources {
-  TInstaller& installer;
-  explicit TMachineSources(TInstaller& i) : installer(i) {}
-  std::string EnvVar(const std::string& name) override { return installer.GetEnvVar(name); }
+  std::string EnvVar(const std::string& name) override { return EnvironmentValue(name); }
   std::string RegistryText(uint32_t root, const char* key, const char* value) override {
     return ::RegistryText(root, key, value);
   }
   std::string SpecialFolder(int csidl) override { return SpecialFolderPath(csidl); }
   bool CommonShortcuts() override { return CommonShortcutsChecked(); }
-};
+} Machine;
 }  // namespace
 
+TPlaceholderSources* MachineSources = &Machine;
+
+// The worker would reach the window for every check mark and for CommonSC; they are read here,
+// on the window's own thread, once.
+void TInstaller::BeginRun() {
+  RunTicked.clear();
+  if (MainForm) {
+    ui::TCheckListBox& parts = MainForm->PartsList;
+    for (int i = 0, n = parts.Count(); i < n; ++i)
+      if (parts.Checked(i)) RunTicked.push_back(parts.Item(i));
+  }
+  RunSources.Reset(*MachineSources);
+  RunSources.CommonShortcuts();
+}
+
 std::string TInstaller::ExpandPlaceholders(const std::string& Template) {
-  TMachineSources sources(*this);
+  TPlaceholderSources& sources = ThreadRunning ? RunSources : *MachineSources;
   return ::ExpandPlaceholders(Template, {&AppInfo, DisplayName, DestDir}, sources);
 }
 
@@ -281,15 +297,21 @@ bool TInstaller::ValidateDestDir(const std::string& Path) {
 
 int32_t TInstaller::GetFileVersionNumber(const std::string& FileName) {
   if (!FileExists(FileName)) return 0;
+  // The version functions are the system folder's version.dll, loaded when first wanted
+  // (systemdll.h); without them no file has a version.
+  const HMODULE version = LoadSystemLibrary("version.dll");
+  auto sizeOf = SystemFunction<decltype(&GetFileVersionInfoSizeA)>(version, "GetFileVersionInfoSizeA");
+  auto read = SystemFunction<decltype(&GetFileVersionInfoA)>(version, "GetFileVersionInfoA");
+  auto query = SystemFunction<decltype(&VerQueryValueA)>(version, "VerQueryValueA");
+  if (!sizeOf || !read || !query) return 0;
   DWORD handle = 0;
-  const DWORD size = GetFileVersionInfoSizeA(FileName.c_str(), &handle);
+  const DWORD size = sizeOf(FileName.c_str(), &handle);
   if (size == 0) return 0;
   std::vector<uint8_t> block(size);
-  if (!GetFileVersionInfoA(FileName.c_str(), 0, size, block.data())) return 0;
+  if (!read(FileName.c_str(), 0, size, block.data())) return 0;
   VS_FIXEDFILEINFO* info = nullptr;
   UINT len = 0;
-  if (!VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&info), &len) || !info ||
-      len < sizeof *info)
+  if (!query(block.data(), "\\", reinterpret_cast<void**>(&info), &len) || !info || len < sizeof *info)
     return 0;
   return VersionNumber(info->dwFileVersionMS, info->dwFileVersionLS);
 }
@@ -322,8 +344,12 @@ void TInstaller::FillPartsList() {
   for (int i = 0; i < parts.Count(); ++i) parts.SetChecked(i, true);
 }
 
-// Runs on the worker; the list no longer changes once the installation has started.
 bool TInstaller::IsPackageSelected(const std::string& Name) {
+  if (ThreadRunning) {
+    for (const std::string& caption : RunTicked)
+      if (caption == Name) return true;
+    return false;
+  }
   if (!MainForm) return false;
   ui::TCheckListBox& parts = MainForm->PartsList;
   for (int i = 0, n = parts.Count(); i < n; ++i)

@@ -17,10 +17,15 @@
 #include "setup/PointerList.h"
 #include "setup/setup_core.h"
 #include "setup/setup_installcore.h"
+#include "setup/setup_uninstalllog.h"
 #include "shared/sharedtypes.h"
 #include "shared/win32files.h"
 
 class TInstallThread;
+
+// Where placeholder expansion takes the machine's values from (the environment, the registry,
+// the shell's folders, CommonSC); tests put one that counts its queries in its place.
+extern TPlaceholderSources* MachineSources;
 
 class TInstaller {
  public:
@@ -38,7 +43,8 @@ class TInstaller {
   bool CreateTempDir();   // sets TempDir and creates it; false when that is impossible
   void FillPartsList();   // rebuilds the window's component list
   void StartInstall();    // creates and starts the worker, returns at once
-  bool IsPackageSelected(const std::string& Name);  // a ticked PartsList item of this caption
+  // A ticked PartsList item of this caption. While an installation runs, the ticks as it began.
+  bool IsPackageSelected(const std::string& Name);
 
   // ---- placeholders ----
   std::string ExpandPlaceholders(const std::string& Template);
@@ -67,7 +73,8 @@ class TInstaller {
 
   // ---- the cancel question's hold on the worker (user-interface thread; with the worker) ----
   void HoldWorker();                // the worker waits at its next stop-request test
-  void ReleaseWorker(bool stop);    // lets it go on; with stop, its stop request is set first
+  bool ReleaseWorker(bool stop);    // lets it go on; with stop, its stop request is set first,
+                                    // false when the worker had come to its result before
   void WaitForWorker();             // until the worker has ended, serving its hand-overs meanwhile
 
   // ---- fields ----
@@ -91,6 +98,13 @@ class TInstaller {
   int32_t OverwriteAnswer = 0;
 
  private:
+  // What an installation reads again and again, taken once as it starts (BeginRun, on the
+  // user-interface thread): the captions of the ticked components, and the placeholders'
+  // sources, each value looked up the first time it is wanted. They serve while ThreadRunning,
+  // when only the worker and the calls it hands to the user-interface thread expand placeholders.
+  TStringList RunTicked;
+  TCachedSources RunSources{*MachineSources};
+  void BeginRun();
   void ShowLoadError(const char* text, TSetupExitCode code);
   void RemoveTempDir();
 };

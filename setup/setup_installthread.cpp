@@ -16,7 +16,17 @@ namespace {
 // when it ends, so the wizard may hold, stop and wait for the worker at any moment.
 HANDLE GoEvent;        // manual reset; reset while the worker is held
 HANDLE EndEvent;       // manual reset; set when Execute has ended (or before any worker ran)
-volatile LONG Stop;    // the stop request
+// The stop request and the worker's result in one word, so that of a stop and the end of the run
+// only the first counts: kRunning while the worker runs, then kStopped once a stop is requested
+// or kResult once the worker has come to its result.
+enum : LONG { kRunning, kStopped, kResult };
+volatile LONG Stop;
+// Set while GoEvent is reset: the worker's test after each item waits on the event only then, as
+// each wait is a call to the system (under Wine, to its server).
+volatile LONG Held;
+// The progress bar's position as this run last sent it; -1 before the first. The worker waits for
+// each call that reaches the window, so a position is sent only when it changes.
+int SentPosition = -1;
 
 void EnsureEvents() {
   if (!GoEvent) GoEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
@@ -49,19 +59,23 @@ TWriteBytes TInstallThread::WriteBytes = SystemWriteBytes;
 
 TInstallThread::TInstallThread() {
   EnsureEvents();
-  InterlockedExchange(&Stop, 0);
+  InterlockedExchange(&Stop, kRunning);
   ResetEvent(EndEvent);
+  SentPosition = -1;
 }
 
 void TInstallThread::Hold() {
   EnsureEvents();
   ResetEvent(GoEvent);
+  InterlockedExchange(&Held, 1);
 }
 
-void TInstallThread::Release(bool stop) {
+bool TInstallThread::Release(bool stop) {
   EnsureEvents();
-  if (stop) InterlockedExchange(&Stop, 1);
+  const bool inTime = !stop || InterlockedCompareExchange(&Stop, kStopped, kRunning) != kResult;
+  InterlockedExchange(&Held, 0);
   SetEvent(GoEvent);
+  return inTime;
 }
 
 void TInstallThread::WaitForEnd() {
@@ -71,8 +85,8 @@ void TInstallThread::WaitForEnd() {
 
 bool TInstallThread::StopRequested() {
   EnsureEvents();
-  if (!OnUiThread()) WaitForSingleObject(GoEvent, INFINITE);
-  return Stop != 0;
+  if (Held && !OnUiThread()) WaitForSingleObject(GoEvent, INFINITE);
+  return Stop == kStopped;
 }
 
 void ShowProgressLabel(const std::string& text) {
@@ -80,6 +94,8 @@ void ShowProgressLabel(const std::string& text) {
 }
 
 void ShowProgress(int position) {
+  if (position == SentPosition) return;
+  SentPosition = position;
   OnForm([position] {
     MainForm->ProgressBar.SetPosition(position);
     if (TInstallThread::OnProgress) TInstallThread::OnProgress(position);
@@ -90,8 +106,9 @@ void TInstallThread::Execute() {
   TInstaller& installer = *MainForm->Installer;
   installer.ThreadRunning = true;
   HRESULT com = CoInitialize(nullptr);
-  // The result, with the exit code the program will end with.
+  // The result, with the exit code the program will end with; none after a stop request.
   auto finish = [&installer](const std::string& reason, TSetupExitCode code) {
+    if (InterlockedCompareExchange(&Stop, kResult, kRunning) != kRunning) return;
     OnForm([&installer, &reason, code] {
       if (code != ecCompleted) {
         MainForm->LError.SetText(reason);
@@ -114,7 +131,7 @@ void TInstallThread::Execute() {
       installer.UninstallLog.Close();
     } catch (const std::exception&) {
     }
-    if (!Stop) finish(reason, code);
+    finish(reason, code);
   };
   try {
     if (!installer.CheckFreeSpace()) {
@@ -124,7 +141,7 @@ void TInstallThread::Execute() {
       bool created = !DirectoryExists(root);
       if (created) ForceDirectories(root);
       std::string logName = root + "\\" + UninstallLogName;
-      installer.UninstallLog.Open(logName);
+      installer.UninstallLog.Open(logName, WriteBytes);
       if (created) installer.UninstallLog.Write(TagCreateDir, root);
       installer.UninstallLog.Write(TagCreateFile, logName);
 
@@ -135,7 +152,7 @@ void TInstallThread::Execute() {
       installer.RegisterDlls();
       installer.RunPostInstall();
       installer.UninstallLog.Close();
-      if (!Stop) finish("", ecCompleted);
+      finish("", ecCompleted);
     }
   } catch (const EInstallError& e) {
     failed(e.what(), e.ExitCode());

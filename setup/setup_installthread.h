@@ -22,11 +22,14 @@ class TInstallThread : public ui::TThread {
   //   ... ask ...
   //   No:  TInstallThread::Release(false);           the worker goes on
   //   Yes: TInstallThread::Release(true); TInstallThread::WaitForEnd();   then close
-  // and the worker then skips its result (no header, no status, no timer).
+  // and the worker then skips its result (no header, no status, no timer). A worker that has
+  // passed its last stop-request test may come to its result while the question is open: then
+  // the stop comes too late, Release(true) says so, and the result stands.
   // Hold: the worker stops at its next stop-request test until Release.
   static void Hold();
-  // Release: lets a held worker go on; with stop, its stop request is set first.
-  static void Release(bool stop);
+  // Release: lets a held worker go on; with stop, its stop request is set first. False when the
+  // stop came too late: the worker had already come to its result (completed or failed).
+  static bool Release(bool stop);
   // WaitForEnd: returns once Execute has ended (at once when no worker runs), serving the
   // worker's calls to the user-interface thread meanwhile. Never touches the worker object.
   static void WaitForEnd();
@@ -35,8 +38,8 @@ class TInstallThread : public ui::TThread {
   // stop was requested. On the user-interface thread it only answers.
   static bool StopRequested();
 
-  // Every position the install steps give the progress bar, on the user-interface thread, in
-  // order; for tests.
+  // Every position the install steps send the progress bar (each a change), on the
+  // user-interface thread, in order; for tests.
   static std::function<void(int)> OnProgress;
 
   // Where the free-space check asks for the bytes available to the user on a drive (1 = A: ..
@@ -44,8 +47,8 @@ class TInstallThread : public ui::TThread {
   static int64_t (*DiskFree)(int drive);
 
   // Where setup hands the bytes of the files it writes to the system (SystemWriteBytes): the
-  // installed files, and the uninstaller copied into its temporary directory at load time; tests
-  // replace it to play a disk that fills up.
+  // installed files, the uninstall log, and the uninstaller copied into its temporary directory
+  // at load time; tests replace it to play a disk that fills up.
   static TWriteBytes WriteBytes;
 
  protected:
@@ -59,6 +62,7 @@ bool PartsItemChecked(const char* caption);
 bool ShortcutWanted(const std::string& Location);
 
 // The worker's changes of the progress controls, run on the user-interface thread in the order
-// they are made (at once when called there).
+// they are made (at once when called there). A position equal to the one last sent in this run
+// is not sent again.
 void ShowProgressLabel(const std::string& text);
 void ShowProgress(int position);

@@ -316,6 +316,9 @@ void TMainForm::Label30Click() { Installer->OpenURL(kMakerWebAddress); }
 
 void TMainForm::CoThreadTimer() {
   CoThread.SetEnabled(false);
+  // A result that comes while the cancel question is open waits for the answer (FormCloseQuery
+  // starts the timer again).
+  if (AskingCancel) return;
   const bool unattended = Installer->AppInfo.Unattended == 1;
   switch (Installer->InstallStatus) {
     case 2:
@@ -353,15 +356,21 @@ void TMainForm::FormCloseQuery(bool& CanClose) {
   if (BEnd.Text() != "&Cancel") return;
   const bool held = Installer && Installer->ThreadRunning;
   if (held) Installer->HoldWorker();
-  if (ui::BeepMsgBox(Handle, "Are you sure you want to cancel installation?", MB_YESNO | MB_ICONWARNING) !=
-      IDYES) {
-    CanClose = false;
-    if (held) Installer->ReleaseWorker(false);
+  AskingCancel = true;
+  const bool yes =
+      ui::BeepMsgBox(Handle, "Are you sure you want to cancel installation?", MB_YESNO | MB_ICONWARNING) == IDYES;
+  AskingCancel = false;
+  if (yes && (!held || Installer->ReleaseWorker(true))) {
+    ExitCode = ecCancelled;
+    if (held) Installer->WaitForWorker();
     return;
   }
-  ExitCode = ecCancelled;
+  // No, or a Yes that came after the worker's result: the run goes on, or ended as that result
+  // says, and the window shows it as it would have without the question.
+  CanClose = false;
   if (held) {
-    Installer->ReleaseWorker(true);
-    Installer->WaitForWorker();
+    if (yes) Installer->WaitForWorker();  // its result reaches the window
+    else Installer->ReleaseWorker(false);
   }
+  if (Installer && Installer->InstallStatus != 0) CoThread.SetEnabled(true);
 }

@@ -150,6 +150,7 @@ class TMainForm : public ui::TForm {
 
  private:
   TSetupCommandLine Args;  // what ParseCommandLine found
+  bool AskingCancel = false;  // the cancel question is open
   void ShowPage(TSetupPage page) { Notebook.SetPageIndex(page); }
   TSetupPage Page() const { return static_cast<TSetupPage>(Notebook.PageIndex()); }
   void EnterDestination();

@@ -25,15 +25,24 @@ bool ForceDirectories(const std::string& dir, std::string* failed = nullptr);
 using TWriteBytes = BOOL (*)(HANDLE file, const void* data, DWORD size, DWORD* written);
 BOOL SystemWriteBytes(HANDLE file, const void* data, DWORD size, DWORD* written);
 
-// Writes size bytes to the file at path, created by disposition (CREATE_ALWAYS replaces a file,
-// CREATE_NEW fails on one), each piece through write. Anything but Written leaves the reason in
-// GetLastError(); a write that takes fewer bytes than given, without a reason of its own, is a
-// full disk (ERROR_DISK_FULL).
-enum class TWriteResult { Written, NotCreated, NotWritten };
-TWriteResult WriteWholeFile(const std::string& path, const void* data, size_t size, DWORD disposition,
-                            TWriteBytes write = SystemWriteBytes);
+// Writes size bytes to the open file at its position, each piece through write. False when not
+// all of them went, with the reason in GetLastError(): a write that takes fewer bytes than given,
+// without a reason of its own, is a full disk (ERROR_DISK_FULL). written (if given) says how many
+// went.
+bool WriteAll(HANDLE file, const void* data, size_t size, TWriteBytes write = SystemWriteBytes,
+              size_t* written = nullptr);
 
-// The same for a file whose bytes come a piece at a time:
+// Whether a reason of the system's means that the disk is full.
+inline bool DiskFullCode(DWORD code) { return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL; }
+
+// Writes size bytes to the file at path, created by disposition (CREATE_ALWAYS replaces a file,
+// CREATE_NEW fails on one), through WriteAll. Anything but Written leaves the reason in
+// GetLastError().
+enum class TWriteResult { Written, NotCreated, NotWritten };
+inline TWriteResult WriteWholeFile(const std::string& path, const void* data, size_t size, DWORD disposition,
+                                   TWriteBytes write = SystemWriteBytes);
+
+// The same for a file whose bytes come a piece at a time, each through WriteAll:
 //   TFileWriter out(write);
 //   if (!out.Create(path, disposition)) ...          NotCreated, the reason in GetLastError()
 //   while (...) if (!out.Write(piece, size)) break;  the first failure ends the file
@@ -56,6 +65,14 @@ class TFileWriter {
   HANDLE FFile = INVALID_HANDLE_VALUE;
   DWORD FError = 0;  // the first failure's reason
 };
+
+inline TWriteResult WriteWholeFile(const std::string& path, const void* data, size_t size, DWORD disposition,
+                                   TWriteBytes write) {
+  TFileWriter out(write);
+  if (!out.Create(path, disposition)) return TWriteResult::NotCreated;
+  out.Write(data, size);
+  return out.Close();
+}
 
 // The system's text for an error code without the line break and blanks it ends with; empty when
 // the system has none.

@@ -4,6 +4,24 @@ BOOL SystemWriteBytes(HANDLE file, const void* data, DWORD size, DWORD* written)
   return WriteFile(file, data, size, written, nullptr);
 }
 
+bool WriteAll(HANDLE file, const void* data, size_t size, TWriteBytes write, size_t* written) {
+  // In pieces of at most 16 MiB: older systems refuse larger single writes.
+  const auto* p = static_cast<const char*>(data);
+  size_t done = 0;
+  bool ok = true;
+  while (ok && done < size) {
+    const size_t left = size - done;
+    const DWORD piece = left < (1u << 24) ? static_cast<DWORD>(left) : (1u << 24);
+    DWORD put = 0;
+    SetLastError(ERROR_SUCCESS);
+    ok = write(file, p + done, piece, &put) && put == piece;
+    done += put < piece ? put : piece;
+    if (!ok && GetLastError() == ERROR_SUCCESS) SetLastError(put < piece ? ERROR_DISK_FULL : ERROR_WRITE_FAULT);
+  }
+  if (written) *written = done;
+  return ok;
+}
+
 TFileWriter::~TFileWriter() {
   if (FFile != INVALID_HANDLE_VALUE) CloseHandle(FFile);
 }
@@ -15,19 +33,7 @@ bool TFileWriter::Create(const std::string& path, DWORD disposition) {
 }
 
 bool TFileWriter::Write(const void* data, size_t size) {
-  // In pieces of at most 16 MiB: older systems refuse larger single writes.
-  const auto* p = static_cast<const char*>(data);
-  while (FError == 0 && size > 0) {
-    const DWORD piece = size < (1u << 24) ? static_cast<DWORD>(size) : (1u << 24);
-    DWORD written = 0;
-    SetLastError(ERROR_SUCCESS);
-    if (!FWrite(FFile, p, piece, &written) || written != piece) {
-      FError = GetLastError();
-      if (FError == ERROR_SUCCESS) FError = written < piece ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
-    }
-    p += written;
-    size -= written;
-  }
+  if (FError == 0 && !WriteAll(FFile, data, size, FWrite)) FError = GetLastError();
   return FError == 0;
 }
 
@@ -38,12 +44,4 @@ TWriteResult TFileWriter::Close() {
   if (FError == 0) return TWriteResult::Written;
   SetLastError(FError);
   return TWriteResult::NotWritten;
-}
-
-TWriteResult WriteWholeFile(const std::string& path, const void* data, size_t size, DWORD disposition,
-                            TWriteBytes write) {
-  TFileWriter out(write);
-  if (!out.Create(path, disposition)) return TWriteResult::NotCreated;
-  out.Write(data, size);
-  return out.Close();
 }

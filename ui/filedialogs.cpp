@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+#include "shared/systemdll.h"
+
 namespace ui {
 namespace {
 
@@ -51,7 +53,10 @@ bool FileDialog(HWND owner, TFileDialog& d, bool save) {
   ofn.lpstrDefExt = d.DefaultExt.empty() ? nullptr : d.DefaultExt.c_str();
   ofn.Flags = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER | OFN_NOCHANGEDIR |
               (d.MultiSelect ? OFN_ALLOWMULTISELECT : 0);
-  if (!(save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn))) return false;
+  // comdlg32 comes from the system folder, loaded when a dialog is first wanted (systemdll.h).
+  static HMODULE dialogs = LoadSystemLibrary("comdlg32.dll");
+  auto show = SystemFunction<decltype(&GetOpenFileNameA)>(dialogs, save ? "GetSaveFileNameA" : "GetOpenFileNameA");
+  if (!show || !show(&ofn)) return false;
   d.Files.clear();
   std::string first = buf.data();
   const char* p = buf.data() + first.size() + 1;

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "shared/systemdll.h"
+
 namespace ui {
 
 TApplication Application;
@@ -31,6 +33,10 @@ struct SyncCall {
 };
 
 HCURSOR g_overrideCursor = nullptr;
+// The system's comctl32.dll, loaded by Init: its list views, progress bars, up-down and status
+// controls. Loading it registers their window classes; InitCommonControlsEx, where its version
+// has the function, makes sure.
+HMODULE g_commonControls = nullptr;
 std::vector<TTimer*> g_timers;
 // Caches of the user-interface thread, kept for the life of the process. At namespace scope they
 // are built before WinMain and need no guard of a first use. A program has a handful of brushes
@@ -302,9 +308,11 @@ LRESULT CALLBACK ControlProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 void Init() {
   if (Application.ThreadId) return;
   Application.ThreadId = GetCurrentThreadId();
+  g_commonControls = LoadSystemLibrary("comctl32.dll");
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_UPDOWN_CLASS |
                                            ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&icc);
+  if (auto init = SystemFunction<decltype(&InitCommonControlsEx)>(g_commonControls, "InitCommonControlsEx"))
+    init(&icc);
   WNDCLASSA wc{};
   wc.style = CS_HREDRAW | CS_VREDRAW;
   wc.lpfnWndProc = LayerProc;
@@ -667,8 +675,9 @@ TCheckListBox::TCheckListBox(TControl& parent, TTextArg name, int x, int y, int 
   c.mask = LVCF_WIDTH;
   c.cx = w - GetSystemMetrics(SM_CXVSCROLL) - 4;
   SendMessageA(Handle, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&c));
-  if (itemHeight > 0)  // a list view's rows are as high as its small images
-    ListView_SetImageList(Handle, ImageList_Create(1, itemHeight, ILC_COLOR, 1, 1), LVSIL_SMALL);
+  auto imageList = SystemFunction<decltype(&ImageList_Create)>(g_commonControls, "ImageList_Create");
+  if (itemHeight > 0 && imageList)  // a list view's rows are as high as its small images
+    ListView_SetImageList(Handle, imageList(1, itemHeight, ILC_COLOR, 1, 1), LVSIL_SMALL);
 }
 
 int TCheckListBox::Add(const std::string& s) { return ListViewInsert(Handle, s); }

@@ -122,6 +122,7 @@ TChildRun RunChild(const std::string& commandLine, std::vector<int> answers, DWO
         if (!search.Found) continue;  // not built up yet
         answered.push_back(wnd);
         run.Boxes.push_back({form.Caption, search.Texts});
+        if (form.Look) form.Look(wnd);
         PostMessageA(search.Found, BM_CLICK, 0, 0);
       }
     }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,11 @@ struct TChildRun {
 };
 
 // A window of the program's own making (not a message box) that asks something: when one with
-// this caption shows, its button with this text is pressed.
+// this caption shows, its button with this text is pressed; Look, if given, sees the window
+// first, as it stands.
 struct TFormAnswer {
   std::string Caption, Button;
+  std::function<void(HWND)> Look = nullptr;
 };
 
 // Runs commandLine and waits for it. Each message box of the child gets the next button of

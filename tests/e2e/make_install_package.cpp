@@ -1,22 +1,35 @@
-// make_install_package DIR TITLE raw|compressed [bench | big MIB]: writes a package (setup.dat,
-// data.pak) into DIR with the creator's own writers, from a project as the wizard holds it. The
-// end-to-end run's package: three files (two in subdirectories), registry values of four kinds, a
-// desktop and a programs shortcut, a post-installation command and two pre-uninstallation
-// commands. With bench: 200 files of 500,000 bytes of text-like data and nothing else, and beside
-// the package bench_raw.bin, the files' bytes one after the other. With big: one file of MIB MiB,
-// <InstallRoot>\big.bin, and beside the package big.bin, its bytes; it is never held whole, nor
-// is data.pak.
+// make_install_package DIR TITLE raw|compressed [bench|scale|hold|fill:BYTES|big MIB]: writes a
+// package (setup.dat, data.pak) into DIR with the creator's own writers, from a project as the
+// wizard holds it. The end-to-end run's package: three files (two in subdirectories), registry
+// values of four kinds, a desktop and a programs shortcut, a post-installation command and two
+// pre-uninstallation commands.
+//   bench: 200 files of 500,000 bytes of text-like data and nothing else, and beside the package
+//          bench_raw.bin, the files' bytes one after the other.
+//   scale: 3,000 files of 1 to 4 KiB of text-like data in 30 folders and nothing else, and beside
+//          the package the same files as a tree in the folder tree, for a plain copy to set beside
+//          the installation.
+//   hold:  the same package, whose post-installation commands first run waitfor.exe (beside
+//          setup.exe) with "<InstallRoot>\waiting" and "<InstallRoot>\go", so the installation's
+//          last step stays open until the test lets it go.
+//   fill:  big.bin of BYTES bytes, then 40 empty files whose names are 186 characters long, and
+//          nothing else: installed into a drive with BYTES + 4096 bytes free, big.bin leaves the
+//          uninstall log its first 4 KiB, and the log lines of the empty files run past them.
+//   big:   one file of MIB MiB, <InstallRoot>\big.bin, and beside the package big.bin, its bytes;
+//          neither it nor data.pak is ever held whole.
 // make_install_package web PACKAGE STUB FILE...: writes the self-extracting package PACKAGE from
 // the stub and the files as the layout has it (data.pak stored, every other file as an LZH
 // block), data.pak a piece at a time.
+#include <windows.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "codec/lzh_pieces.h"
+#include "creator/creator_sfx.h"
 #include "creator/datapak.h"
 #include "creator/setupdat.h"
 
@@ -57,27 +70,29 @@ bool Save(const std::string& path, const void* data, size_t size) {
 }
 
 // Text-like bytes that compress about four to one.
-std::string BenchBytes(uint32_t& seed) {
+std::string BenchBytes(uint32_t& seed, size_t size = 500000) {
   static const char* const words[] = {"setup", "file", "the", "install", "registry", "value", "of",
                                       "a", "package", "window", "data", "and", "log"};
   std::string bytes;
-  while (bytes.size() < 500000) {
+  while (bytes.size() < size) {
     seed = seed * 134775813u + 1u;
     bytes += words[(seed >> 16) % 13];
     bytes += (seed >> 8) % 11 == 0 ? "\r\n" : " ";
     if ((seed >> 4) % 7 == 0) bytes += std::to_string(seed % 100000);
   }
-  bytes.resize(500000);
+  bytes.resize(size);
   return bytes;
 }
 
-// The bytes of the big file, text-like and a little random, that compress about three to one.
-class TBigSource {
+// The bytes of the big file, text-like and a little random, that compress about three to one;
+// each piece read is also written into copy.
+class TBigSource : public ByteReader {
  public:
-  explicit TBigSource(int64_t size) : Left(size) {}
-  size_t Read(uint8_t* buffer, size_t size) {
+  TBigSource(int64_t size, FILE* copy) : Left(size), Copy(copy) {}
+  size_t Read(void* buffer, size_t size) override {
     static const char* const words[] = {"setup ", "file ", "the ", "install ", "registry ", "value ", "of ",
                                         "a ", "package ", "window ", "data ", "and ", "log\r\n"};
+    auto* out = static_cast<uint8_t*>(buffer);
     size_t n = 0;
     while (n < size && Left > 0) {
       if (Word.empty()) {
@@ -86,139 +101,133 @@ class TBigSource {
         if ((Seed >> 4) % 5 == 0) Word += std::to_string(Seed % 1000003);
       }
       const size_t k = std::min({size - n, Word.size(), static_cast<size_t>(Left)});
-      std::memcpy(buffer + n, Word.data(), k);
+      std::memcpy(out + n, Word.data(), k);
       Word.erase(0, k);
       n += k;
       Left -= static_cast<int64_t>(k);
     }
+    if (std::fwrite(out, 1, n, Copy) != n) throw EBuildError("big.bin cannot be written");
     return n;
   }
 
  private:
   int64_t Left;
+  FILE* Copy;
   uint32_t Seed = 7;
   std::string Word;
 };
 
-// The big file from its source into data.pak, raw or as one LZH block, and into big.bin beside
-// it; answers the stored size.
-struct TBigPieces : TLzhPieces {
-  TBigSource& Source;
-  FILE* Pak;
-  FILE* Copy;
-  TBigPieces(TBigSource& source, FILE* pak, FILE* copy) : Source(source), Pak(pak), Copy(copy) {}
-  bool Read(uint8_t* buffer, size_t size, size_t& got) override {
-    got = Source.Read(buffer, size);
-    return std::fwrite(buffer, 1, got, Copy) == got;
+// A file read or written a piece at a time, for the creator's writers.
+class TFileIn : public ByteReader {
+ public:
+  explicit TFileIn(const std::string& path) : F(std::fopen(path.c_str(), "rb")) {
+    if (!F) throw EBuildError(path + " cannot be opened");
   }
-  bool Write(const uint8_t* data, size_t size) override { return std::fwrite(data, 1, size, Pak) == size; }
+  ~TFileIn() override { std::fclose(F); }
+  size_t Read(void* buffer, size_t size) override { return std::fread(buffer, 1, size, F); }
+  int64_t Size() {
+    _fseeki64(F, 0, SEEK_END);
+    const int64_t size = _ftelli64(F);
+    _fseeki64(F, 0, SEEK_SET);
+    return size;
+  }
+
+ private:
+  FILE* F;
 };
 
-int64_t WriteBig(TBigPieces& pieces, bool compress) {
-  if (compress) return LzhEncodePieces(pieces) < 0 ? -1 : std::ftell(pieces.Pak);
-  std::vector<uint8_t> buffer(1 << 20);
-  for (size_t got; pieces.Read(buffer.data(), buffer.size(), got) && got > 0;)
-    if (!pieces.Write(buffer.data(), got)) return -1;
-  return std::ftell(pieces.Pak);
-}
-
-// The big package: its setup.dat in memory, data.pak and big.bin a piece at a time.
-int MakeBig(const std::string& dir, const BuildProject& project, const Bytes& head, int64_t size) {
-  const std::string uninstaller = "MZ uninstaller stand-in";
-  FILE* pak = std::fopen((dir + "data.pak").c_str(), "wb");
-  FILE* copy = std::fopen((dir + "big.bin").c_str(), "wb");
-  if (!pak || !copy) return 1;
-  std::fwrite(uninstaller.data(), 1, uninstaller.size(), pak);
-  TBigSource source(size);
-  TBigPieces pieces(source, pak, copy);
-  const int64_t end = WriteBig(pieces, project.Info.CompressData);
-  const bool ok = std::fclose(pak) == 0 && std::fclose(copy) == 0 && end > 0;
-  if (!ok || end > 0x7FFFFFFF) return 1;
-  TPackedFileRec rec;
-  ClearRec(rec);
-  rec.DestPath.Set(project.Files[0].Destination);
-  rec.PackageName.Set(project.Files[0].Package);
-  rec.DataOffset = static_cast<int32_t>(uninstaller.size()) + 1;
-  rec.StoredSize = static_cast<int32_t>(end - static_cast<int64_t>(uninstaller.size()));
-  rec.OriginalSize = static_cast<int32_t>(size);
-  Bytes dat = head;
-  AppendRecord(dat, rec);
-  return Save(dir + "setup.dat", dat.data(), dat.size()) ? 0 : 1;
-}
-
-std::string BaseName(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
-
-void Put32(FILE* f, int64_t v) {
-  const uint32_t u = static_cast<uint32_t>(v);
-  const uint8_t b[4] = {uint8_t(u), uint8_t(u >> 8), uint8_t(u >> 16), uint8_t(u >> 24)};
-  std::fwrite(b, 1, 4, f);
-}
-
-// Copies the file at path into out a piece at a time; answers its size, or -1.
-int64_t CopyInto(FILE* out, const std::string& path) {
-  FILE* in = std::fopen(path.c_str(), "rb");
-  if (!in) return -1;
-  std::vector<uint8_t> buffer(1 << 20);
-  int64_t total = 0;
-  for (size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0; total += static_cast<int64_t>(n))
-    std::fwrite(buffer.data(), 1, n, out);
-  std::fclose(in);
-  return total;
-}
-
-int MakeWeb(const std::string& package, const std::string& stub, const std::vector<std::string>& files) {
-  FILE* out = std::fopen(package.c_str(), "wb");
-  if (!out) return 1;
-  const int64_t stubSize = CopyInto(out, stub);
-  if (stubSize < 0) return 1;
-  Put32(out, static_cast<int64_t>(files.size()));
-  for (const std::string& path : files) {
-    const std::string name = BaseName(path);
-    std::string lower = name;
-    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    if (lower == "data.pak") {
-      FILE* in = std::fopen(path.c_str(), "rb");
-      if (!in || std::fseek(in, 0, SEEK_END) != 0) return 1;
-      Put32(out, std::ftell(in));
-      std::fclose(in);
-      Put32(out, static_cast<int64_t>(name.size()));
-      std::fwrite(name.data(), 1, name.size(), out);
-      if (CopyInto(out, path) < 0) return 1;
-    } else {
-      Bytes bytes, block;
-      FILE* in = std::fopen(path.c_str(), "rb");
-      if (!in) return 1;
-      uint8_t buffer[65536];
-      for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) bytes.insert(bytes.end(), buffer, buffer + n);
-      std::fclose(in);
-      if (!CompressBlock(bytes.data(), bytes.size(), block)) return 1;
-      Put32(out, static_cast<int64_t>(block.size()));
-      Put32(out, static_cast<int64_t>(name.size()));
-      std::fwrite(name.data(), 1, name.size(), out);
-      std::fwrite(block.data(), 1, block.size(), out);
-    }
+class TFileOut : public TSfxOutput {
+ public:
+  explicit TFileOut(const std::string& path) : F(std::fopen(path.c_str(), "wb")) {
+    if (!F) throw EBuildError(path + " cannot be created");
   }
-  Put32(out, std::ftell(out) - stubSize);
-  const uint8_t magic[4] = {0x2E, 0x22, 0x6B, 0x3D};
-  std::fwrite(magic, 1, 4, out);
-  return std::fclose(out) == 0 ? 0 : 1;
+  ~TFileOut() override {
+    if (F) std::fclose(F);
+  }
+  void Write(const void* data, size_t size) override {
+    if (std::fwrite(data, 1, size, F) != size) throw EBuildError("a file cannot be written");
+  }
+  int64_t Position() override { return _ftelli64(F); }
+  void WriteAt(int64_t position, const void* data, size_t size) override {
+    const int64_t end = Position();
+    _fseeki64(F, position, SEEK_SET);
+    Write(data, size);
+    _fseeki64(F, end, SEEK_SET);
+  }
+  void Close() {
+    const bool ok = std::fclose(F) == 0;
+    F = nullptr;
+    if (!ok) throw EBuildError("a file cannot be closed");
+  }
+
+ private:
+  FILE* F;
+};
+
+// The big package: setup.dat in memory, data.pak and big.bin a piece at a time through the
+// creator's packager.
+void MakeBig(const std::string& dir, const BuildProject& project, Bytes dat, int64_t size) {
+  const std::string uninstaller = "MZ uninstaller stand-in";
+  TFileOut pak(dir + "data.pak");
+  FILE* copy = std::fopen((dir + "big.bin").c_str(), "wb");
+  if (!copy) throw EBuildError("big.bin cannot be created");
+  DataPackager packager(project.Info.CompressData);
+  TMemReader head(uninstaller);
+  packager.AddUninstaller(head, static_cast<int64_t>(uninstaller.size()), "cv2uinst.exe", pak);
+  TBigSource source(size, copy);
+  TMemWriter datOut(dat);
+  packager.AddFile(project.Files[0], source, size, datOut, pak);
+  pak.Close();
+  if (std::fclose(copy) != 0 || !Save(dir + "setup.dat", dat.data(), dat.size()))
+    throw EBuildError("the package cannot be saved");
+}
+
+// The web package through the creator's writer, every file streamed from its place.
+void MakeWeb(const std::string& package, const std::string& stub, const std::vector<std::string>& files) {
+  TFileOut out(package);
+  {
+    TFileIn stubIn(stub);
+    CopyExtractorStub(out, stubIn);
+  }
+  std::vector<std::string> names;
+  for (const std::string& path : files) names.push_back(path.substr(path.find_last_of("\\/") + 1));
+  AppendPayload(out, names, [&](const std::string& name) {
+    for (const std::string& path : files)
+      if (path.ends_with(name)) {
+        auto file = std::make_unique<TFileIn>(path);
+        const int64_t size = file->Size();
+        return TSfxSource{std::move(file), size};
+      }
+    throw EBuildError(name + " is not among the files");
+  });
+  WriteSfxMagic(out);
+  out.Close();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 5 && std::strcmp(argv[1], "web") == 0)
-    return MakeWeb(argv[2], argv[3], std::vector<std::string>(argv + 4, argv + argc));
-  const bool bench = argc == 5 && std::strcmp(argv[4], "bench") == 0;
+  if (argc >= 5 && std::strcmp(argv[1], "web") == 0) {
+    try {
+      MakeWeb(argv[2], argv[3], std::vector<std::string>(argv + 4, argv + argc));
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "%s\n", e.what());
+      return 1;
+    }
+    return 0;
+  }
   const bool big = argc == 6 && std::strcmp(argv[4], "big") == 0;
-  if (argc != 4 && !bench && !big) {
+  if (argc != 4 && argc != 5 && !big) {
     std::fprintf(stderr,
-                 "usage: make_install_package DIR TITLE raw|compressed [bench | big MIB]\n"
+                 "usage: make_install_package DIR TITLE raw|compressed [bench|scale|hold|fill:BYTES|big MIB]\n"
                  "       make_install_package web PACKAGE STUB FILE...\n");
     return 2;
   }
   std::string dir = argv[1];
   if (dir.back() != '\\') dir += '\\';
+  const std::string mode = argc == 5 ? argv[4] : "";
+  const bool bench = mode == "bench";
+  const bool scale = mode == "scale";
 
   BuildProject project;
   project.Info.AppTitle = argv[2];
@@ -229,6 +238,7 @@ int main(int argc, char** argv) {
   project.Info.CompressData = std::strcmp(argv[3], "compressed") == 0;
   project.Packages = {"Required Files"};
   std::vector<std::string> contents;
+  std::vector<std::string> tree;  // scale: each file's path in the tree
   if (big) {
     project.Files = {{"<InstallRoot>\\big.bin", "big.bin", "Required Files"}};
   } else if (bench) {
@@ -237,6 +247,23 @@ int main(int argc, char** argv) {
       contents.push_back(BenchBytes(seed));
       project.Files.push_back({"<InstallRoot>\\part" + std::to_string(i / 50) + "\\file" + std::to_string(i) + ".dat",
                                "file" + std::to_string(i) + ".dat", "Required Files"});
+    }
+  } else if (mode.starts_with("fill:")) {
+    contents = {std::string(std::stoul(mode.substr(5)), 'f')};
+    project.Files = {{"<InstallRoot>\\big.bin", "big.bin", "Required Files"}};
+    for (int i = 10; i < 50; ++i) {
+      contents.push_back("");
+      const std::string name = std::string(180, 'n') + std::to_string(i) + ".txt";
+      project.Files.push_back({"<InstallRoot>\\" + name, name, "Required Files"});
+    }
+  } else if (scale) {
+    uint32_t seed = 1;
+    for (int i = 0; i < 3000; ++i) {
+      seed = seed * 134775813u + 1u;
+      contents.push_back(BenchBytes(seed, 1024 + (seed >> 8) % 3073));
+      const std::string name = "file" + std::to_string(i) + ".txt";
+      tree.push_back("folder" + std::to_string(i / 100) + "\\" + name);
+      project.Files.push_back({"<InstallRoot>\\" + tree.back(), name, "Required Files"});
     }
   } else {
     std::string text;
@@ -254,6 +281,8 @@ int main(int argc, char** argv) {
                          {"<Programs>\\<AppName>", "Read Me", "<InstallRoot>\\readme.txt", "",
                           "<InstallRoot>\\bin\\tool.exe", "2"}};
     project.PIList = {"cmd.exe /c echo done> \"<InstallRoot>\\post.txt\""};
+    if (mode == "hold")
+      project.PIList.insert(project.PIList.begin(), "waitfor.exe \"<InstallRoot>\\waiting\" \"<InstallRoot>\\go\"");
     project.PUIList = {"first <AppName>", "second"};
   }
   for (const std::string& problem : CheckProject(project)) {
@@ -272,7 +301,10 @@ int main(int argc, char** argv) {
     AppendCommandLists(dat, project.PIList, project.PUIList);
     const int32_t count = static_cast<int32_t>(project.Files.size());
     AppendRecord(dat, count);
-    if (big) return MakeBig(dir, project, dat, static_cast<int64_t>(std::atoi(argv[5])) << 20);
+    if (big) {
+      MakeBig(dir, project, dat, static_cast<int64_t>(std::atoi(argv[5])) << 20);
+      return 0;
+    }
 
     TMemWriter datOut(dat), pakOut(pak);
     DataPackager packager(project.Info.CompressData);
@@ -284,6 +316,12 @@ int main(int argc, char** argv) {
     }
     if (!Save(dir + "setup.dat", dat.data(), dat.size()) || !Save(dir + "data.pak", pak.data(), pak.size()))
       return 1;
+    for (size_t i = 0; i < tree.size(); ++i) {
+      const std::string path = dir + "tree\\" + tree[i];
+      CreateDirectoryA((dir + "tree").c_str(), nullptr);
+      CreateDirectoryA(path.substr(0, path.rfind('\\')).c_str(), nullptr);
+      if (!Save(path, contents[i].data(), contents[i].size())) return 1;
+    }
     if (bench) {
       std::string all;
       for (const std::string& c : contents) all += c;

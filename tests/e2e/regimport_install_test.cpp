@@ -1,6 +1,7 @@
-// The road of a registry export: values exported by the registry editor, imported into rows,
-// built by the creator into a package, and installed by setup.exe unattended. The registry then
-// holds the exported values, byte for byte.
+// The road of a registry export: values set with the platform's reg tool, exported by its registry
+// editor (UTF-16, and the same export in 8-bit characters), imported into rows, built by the creator
+// into a package, and installed by setup.exe unattended. The registry then holds the exported
+// values, as reg query shows them and byte for byte.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -21,12 +22,15 @@ struct TValue {
   std::string Name;
   DWORD Type;
   std::string Bytes;
+  bool operator==(const TValue&) const = default;
 };
 
-std::vector<TValue> Values(const char* key) {
+void PrintTo(const TValue& v, std::ostream* os) { *os << "{" << v.Name << " | " << v.Type << " | " << v.Bytes << "}"; }
+
+std::vector<TValue> Values(const std::string& key) {
   std::vector<TValue> values;
   HKEY k;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &k) != ERROR_SUCCESS) return values;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return values;
   for (DWORD i = 0;; ++i) {
     char name[256];
     BYTE data[1024];
@@ -39,7 +43,65 @@ std::vector<TValue> Values(const char* key) {
   return values;
 }
 
-using testsupport::RemoveTree;
+// One argument of a command line, as the runtime library's parser takes it apart again.
+std::string Arg(const std::string& s) {
+  std::string out = "\"";
+  size_t slashes = 0;
+  for (char c : s) {
+    if (c == '\\') {
+      ++slashes;
+      continue;
+    }
+    out.append(c == '"' ? slashes * 2 + 1 : slashes, '\\');
+    slashes = 0;
+    out.push_back(c);
+  }
+  return out.append(slashes * 2, '\\') + "\"";
+}
+
+// Runs commandLine with its standard output into a file; its exit code, -1 when it did not start.
+int RunTool(const std::string& commandLine, const std::string& outputFile, std::string* output = nullptr) {
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+  HANDLE out = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return -1;
+  STARTUPINFOA si{sizeof si};
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = INVALID_HANDLE_VALUE;
+  si.hStdOutput = si.hStdError = out;
+  PROCESS_INFORMATION pi{};
+  std::string cmd = commandLine;
+  const bool started = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  CloseHandle(out);
+  if (!started) return -1;
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = ~0u;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  if (output) *output = testsupport::ReadAll(outputFile);
+  return static_cast<int>(code);
+}
+
+// The value lines of reg query's listing of a key: name, type and data as the tool shows them.
+std::vector<std::string> Query(const std::string& key, const std::string& outputFile) {
+  std::string text;
+  EXPECT_EQ(RunTool("reg.exe query " + Arg("HKEY_CURRENT_USER\\" + key), outputFile, &text), 0) << text;
+  std::vector<std::string> lines;
+  size_t from = 0;
+  for (size_t end; (end = text.find('\n', from)) != std::string::npos; from = end + 1) {
+    std::string line = text.substr(from, end - from);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind("    ", 0) == 0) lines.push_back(line);
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+void DeleteKey(const std::string& key) {
+  RegDeleteKeyA(HKEY_CURRENT_USER, (key + "\\utf16").c_str());
+  RegDeleteKeyA(HKEY_CURRENT_USER, (key + "\\8-bit").c_str());
+  RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+}
 
 // The uninstall entries whose key names hold the title.
 void RemoveUninstallEntries(const std::string& title) {
@@ -63,50 +125,81 @@ struct Host : testsupport::TPlainBuildHost {
   void SaveDatasheet(const std::string&) override {}
 };
 
+// The registry editor's 8-bit form of a UTF-16 export: the same lines in the ANSI code page under
+// its own header, as the editor writes them when asked for that form (its command line only
+// writes UTF-16).
+std::vector<uint8_t> EightBit(const std::vector<uint8_t>& utf16) {
+  std::u16string wide;
+  for (size_t i = 2; i + 1 < utf16.size(); i += 2) wide.push_back(static_cast<char16_t>(utf16[i] | utf16[i + 1] << 8));
+  std::string ansi;
+  EXPECT_TRUE(AnsiFromWide(wide, ansi));
+  const std::string header = "Windows Registry Editor Version 5.00";
+  EXPECT_EQ(ansi.rfind(header, 0), 0u);
+  ansi.replace(0, header.size(), "REGEDIT4");
+  return {ansi.begin(), ansi.end()};
+}
+
 }  // namespace
 
 TEST(ImportedValues, InstallAsTheyWereExported) {
   const std::string root = testsupport::FreshTestDir("road");
-  RegDeleteKeyA(HKEY_CURRENT_USER, Source);
-  RegDeleteKeyA(HKEY_CURRENT_USER, Installed);
+  const std::string out = root + "reg-output.txt";
+  DeleteKey(Source);
+  DeleteKey(Installed);
 
-  // Every byte value, in chunks that fit; the whole double-word range; strings with the characters
-  // the export escapes.
-  HKEY k;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, Source, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
-            ERROR_SUCCESS);
+  // Strings with every run of backslashes and the quotes the export escapes, as data and as names;
+  // every byte value, in chunks that fit; the whole double-word range.
+  const std::string strings[] = {
+      "\\\\server\\share\\dir", "a\\\\b", "one\\two", "two\\\\x", "three\\\\\\x", "four\\\\\\\\x",
+      "C:\\Program Files\\App\\", "C:\\dir\\\\", "\\", "say \"hi\"", "\"", "\\\"\\\\\"",
+      "caf\xE9", "50% <x> %TEMP%",
+  };
+  std::vector<TValue> wanted;
+  const std::string source = std::string("HKEY_CURRENT_USER\\") + Source;
+  auto add = [&](const std::string& name, const char* type, const std::string& data) {
+    SCOPED_TRACE(name);
+    std::string text;
+    EXPECT_EQ(RunTool("reg.exe add " + Arg(source) + " /v " + Arg(name) + " /t " + type + " /d " + Arg(data) + " /f", out,
+                  &text),
+              0)
+        << text;
+  };
+  int n = 0;
+  for (const std::string& s : strings) {
+    const std::string name = "S" + std::to_string(10 + n++) + " " + s;
+    add(name, "REG_SZ", s);
+    wanted.push_back({name, REG_SZ, s + '\0'});
+  }
   for (int start = 0; start < 256; start += 84) {
-    std::string chunk;
-    for (int b = start; b < 256 && b < start + 84; ++b) chunk.push_back(static_cast<char>(b));
+    std::string hex, bytes;
+    for (int b = start; b < 256 && b < start + 84; ++b) {
+      char x[3];
+      snprintf(x, sizeof x, "%02X", b);
+      hex += x;
+      bytes.push_back(static_cast<char>(b));
+    }
     const std::string name = "Bytes" + std::to_string(1000 + start);
-    RegSetValueExA(k, name.c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE*>(chunk.data()),
-                   static_cast<DWORD>(chunk.size()));
+    add(name, "REG_BINARY", hex);
+    wanted.push_back({name, REG_BINARY, bytes});
   }
   for (DWORD v : {0xFFFFFFFFu, 0x80000000u, 42u}) {
     const std::string name = "Number" + std::to_string(v);
-    RegSetValueExA(k, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4);
+    add(name, "REG_DWORD", std::to_string(v));
+    wanted.push_back({name, REG_DWORD, std::string(reinterpret_cast<const char*>(&v), 4)});
   }
-  for (const char* s : {"C:\\Program Files\\App\\", "say \"hi\"", "caf\xE9"}) {
-    const std::string name = std::string("Text ") + s;
-    RegSetValueExA(k, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(s), static_cast<DWORD>(strlen(s) + 1));
-  }
-  RegCloseKey(k);
-  const std::vector<TValue> exported = Values(Source);
-  ASSERT_EQ(exported.size(), 10u);
+  std::sort(wanted.begin(), wanted.end(), [](const TValue& a, const TValue& b) { return a.Name < b.Name; });
+  ASSERT_EQ(Values(Source), wanted);  // the reg tool took them as meant
 
-  // The registry editor's export, imported.
+  // The registry editor's export, and its 8-bit form, imported.
   const std::string reg = root + "source.reg";
-  std::string cmd = "regedit.exe /e \"" + reg + "\" \"HKEY_CURRENT_USER\\" + Source + "\"";
-  TChildRun edit = RunChild(cmd);
-  ASSERT_TRUE(edit.Started);
-  std::vector<uint8_t> bytes;
+  ASSERT_EQ(RunTool("regedit.exe /e " + Arg(reg) + " " + Arg(source), out), 0);
+  std::vector<uint8_t> utf16;
   std::string error;
-  ASSERT_TRUE(ReadRegExportFile(reg, bytes, error)) << error;
-  const TRegImportResult imported = ParseRegExport(bytes, AnsiFromWide);
-  EXPECT_TRUE(imported.NotImported.empty());
-  ASSERT_EQ(imported.Rows.size(), exported.size());
+  ASSERT_TRUE(ReadRegExportFile(reg, utf16, error)) << error;
+  ASSERT_GE(utf16.size(), 2u);
+  ASSERT_EQ(utf16[0], 0xFF);
 
-  // Built into a package, under another key.
+  // Built into one package, each form under a key of its own.
   ui::Init();
   Host host;
   host.Dir = ProgramDir() + "..\\..\\dist\\";
@@ -115,34 +208,41 @@ TEST(ImportedValues, InstallAsTheyWereExported) {
   host.Project.Info.AppVersion = "1.0";
   host.Project.Packages = {"Required Files"};
   const std::string file = root + "readme.txt";
-  HANDLE f = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  CloseHandle(f);
+  testsupport::WriteAll(file, "");
   host.Project.Files.push_back({"<InstallRoot>\\readme.txt", file, "Required Files"});
-  const std::string from = std::string("HKEY_CURRENT_USER\\") + Source;
-  for (const TRegImportRow& row : imported.Rows) {
-    ASSERT_EQ(row.Path, from);
-    host.Project.Registry.push_back({std::string("HKEY_CURRENT_USER\\") + Installed, row.Key, row.Value, row.Type});
+  const std::string forms[] = {"utf16", "8-bit"};
+  for (const std::string& form : forms) {
+    SCOPED_TRACE(form);
+    const TRegImportResult imported = ParseRegExport(form == "utf16" ? utf16 : EightBit(utf16), AnsiFromWide);
+    EXPECT_TRUE(imported.NotImported.empty()) << RegImportNotice(imported);
+    ASSERT_EQ(imported.Rows.size(), wanted.size());
+    for (const TRegImportRow& row : imported.Rows) {
+      ASSERT_EQ(row.Path, source);
+      host.Project.Registry.push_back(
+          {std::string("HKEY_CURRENT_USER\\") + Installed + "\\" + form, row.Key, row.Value, row.Type});
+    }
   }
   ASSERT_TRUE(testsupport::RunBuild(host));
   ASSERT_EQ(host.Report.back(), "Compiling done, everything seems to be alright") << host.Report.back();
 
-  // Installed unattended.
+  // Installed unattended; then each form's key holds what the source key holds.
   const std::string cd = root + "out\\CvRoad\\CD-ROM\\";
   TChildRun setup = RunChild("\"" + cd + "setup.exe\" /u \"/d:" + root + "installed\"", {}, 30000);
   ASSERT_TRUE(setup.Started);
   EXPECT_FALSE(setup.TimedOut);
+  EXPECT_EQ(setup.ExitCode, 0u);
   EXPECT_TRUE(setup.Boxes.empty()) << setup.Boxes[0].Text;
-  const std::vector<TValue> installed = Values(Installed);
-  ASSERT_EQ(installed.size(), exported.size());
-  for (size_t i = 0; i < exported.size(); ++i) {
-    SCOPED_TRACE(exported[i].Name);
-    EXPECT_EQ(installed[i].Name, exported[i].Name);
-    EXPECT_EQ(installed[i].Type, exported[i].Type);
-    EXPECT_EQ(installed[i].Bytes, exported[i].Bytes);
+  const std::vector<std::string> shown = Query(Source, out);
+  ASSERT_EQ(shown.size(), wanted.size());
+  for (const std::string& form : forms) {
+    SCOPED_TRACE(form);
+    const std::string key = std::string(Installed) + "\\" + form;
+    EXPECT_EQ(Query(key, out), shown);
+    EXPECT_EQ(Values(key), wanted);
   }
 
-  RegDeleteKeyA(HKEY_CURRENT_USER, Source);
-  RegDeleteKeyA(HKEY_CURRENT_USER, Installed);
+  DeleteKey(Source);
+  DeleteKey(Installed);
   RemoveUninstallEntries("CvRoad");
-  RemoveTree(root);
+  testsupport::RemoveTree(root);
 }

@@ -62,10 +62,17 @@ TEST(RegImport, ValueLines) {
   };
   const Case cases[] = {
       {R"("S"="Data")", "S", "Data", "String", nullptr},
-      {R"("S"="C:\\Program Files\\App\\")", "S", R"(C:\Program Files\App\)", "String", nullptr},
+      // Strings keep the export's doubled backslashes, which the runtime collapses again; only the
+      // escaped quote is undone.
+      {R"("S"="C:\\Program Files\\App\\")", "S", R"(C:\\Program Files\\App\\)", "String", nullptr},
+      {R"("S"="\\\\server\\share\\dir")", "S", R"(\\\\server\\share\\dir)", "String", nullptr},
       {R"("S"="say \"hi\" = ok")", "S", R"(say "hi" = ok)", "String", nullptr},
+      {R"("S"="\\\"q\\\"")", "S", R"(\\"q\\")", "String", nullptr},
       {R"("S"="a\tb")", "S", R"(a\tb)", "String", nullptr},  // no other escapes: kept as written
-      {R"("S"="<InstallRoot>\\x.exe")", "S", R"(<InstallRoot>\x.exe)", "String", nullptr},
+      {R"("S"="\\\tb\t\\")", "S", R"(\\\tb\t\\)", "String", nullptr},
+      {R"("S"="<InstallRoot>\\x.exe")", "S", R"(<InstallRoot>\\x.exe)", "String", nullptr},
+      {R"("S"="two\nlines")", nullptr, "", "", "string with a line break, which a datasheet cannot hold"},
+      {R"("S"="a\rb")", nullptr, "", "", "string with a line break, which a datasheet cannot hold"},
       {R"("S"="")", nullptr, "", "", nullptr},
       {R"("S"="unterminated)", nullptr, "", "", "string without a closing quote"},
       {R"("S"="ends in \")", nullptr, "", "", "string without a closing quote"},
@@ -100,6 +107,9 @@ TEST(RegImport, ValueLines) {
       {R"("no closing quote)", nullptr, "", "", "name without a closing quote"},
       {R"("a\"b"="x")", "a\"b", "x", "String", nullptr},
       {R"("a\\b"="x")", "a\\b", "x", "String", nullptr},
+      {R"("\\\\a\\\\\\b\\"="x")", R"(\\\\a\\\\\\b\)", "x", "String", nullptr},  // runs of 2 and 3 doubled
+      {R"("a\tb"="x")", "atb", "x", "String", nullptr},
+      {R"("a\nb"="x")", nullptr, "", "", "name with a line break, which a datasheet cannot hold"},
       {R"("a=b"="x")", "a=b", "x", "String", nullptr},
       {R"(@="default")", nullptr, "", "", nullptr},
       {R"(; "C"="comment")", nullptr, "", "", nullptr},
@@ -360,7 +370,7 @@ TEST(RegImport, RegistryEditorExports) {
       {k, "Bin84", bin84, "Binary Data"},
       {k, "c\\d", "backslash in name", "String"},
       {k, "Name", "Data", "String"},
-      {k, "Path", "C:\\Program Files\\App\\", "String"},
+      {k, "Path", "C:\\\\Program Files\\\\App\\\\", "String"},
       {k, "Quote", "say \"hi\"", "String"},
       {k + "\\Sub Key", "Inner", "x", "String"},
   };

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "creator/creator_sfx.h"
+#include "tests/native/pack_support.h"
 #include "tests/native/sfx_reader.h"
 
 namespace {
@@ -23,6 +24,33 @@ Bytes Random(size_t n, unsigned seed) {
   for (auto& x : b) x = static_cast<uint8_t>(gen() % 7 == 0 ? gen() : gen() % 4);  // compressible
   return b;
 }
+
+using packsupport::Noise;
+
+constexpr int64_t MaxLength = INT32_MAX;
+
+// Opens the files of a table: each a reader, of the size the file system would give.
+struct TOpener {
+  std::map<std::string, std::function<TSfxSource()>> Files;
+  TSfxSource operator()(const std::string& name) const { return Files.at(name)(); }
+};
+
+TSfxSource InMemory(const Bytes& bytes, int64_t size) { return {std::make_unique<TMemoryReader>(bytes), size}; }
+
+// A package output that keeps nothing: it counts, and keeps the last length written back.
+struct TCountingOutput : TSfxOutput {
+  int64_t Count = 0;
+  int64_t LastAt = -1;
+  uint32_t Last = 0;
+  void Write(const void*, size_t size) override { Count += static_cast<int64_t>(size); }
+  int64_t Position() override { return Count; }
+  void WriteAt(int64_t position, const void* data, size_t size) override {
+    EXPECT_LE(position + static_cast<int64_t>(size), Count);
+    ASSERT_EQ(size, 4u);
+    LastAt = position;
+    std::memcpy(&Last, data, 4);
+  }
+};
 
 // Builds a package the way the build does: stub, payload, magic.
 Bytes Build(const Bytes& stub, const std::vector<std::pair<std::string, Bytes>>& files,
@@ -117,17 +145,17 @@ TEST(SfxPackage, AFileThatCannotBeCompressedStopsThePackage) {
   // A block the coder did not write would unpack to nothing: the writer refuses it.
   Bytes out;
   TSfxMemoryOutput o(out);
-  const auto load = [](const std::string&) { return Bytes{1, 2, 3}; };
-  const auto fails = [](const Bytes&, Bytes&) { return false; };
+  const auto open = [](const std::string&) { return TSfxSource{std::make_unique<TMemoryReader>(Bytes{1, 2, 3}), 3}; };
+  const auto fails = [](ByteReader&, ByteWriter&) { return false; };
   try {
-    AppendPayload(o, {"data.pak", "setup.exe"}, load, fails);
+    AppendPayload(o, {"data.pak", "setup.exe"}, open, fails);
     FAIL() << "no error";
   } catch (const ESfxError& e) {
     EXPECT_NE(std::string(e.what()).find("'setup.exe'"), std::string::npos) << e.what();
   }
   // data.pak is never compressed, so it passes whatever the coder does.
   out.clear();
-  EXPECT_EQ(AppendPayload(o, {"data.pak"}, load, fails), 4 + 8 + 8 + 3);
+  EXPECT_EQ(AppendPayload(o, {"data.pak"}, open, fails), 4 + 8 + 8 + 3);
 }
 
 // The reader is only a check if it fails on a package that is not right.
@@ -140,4 +168,114 @@ TEST(SfxPackage, TheReaderRefusesADamagedPackage) {
   EXPECT_NONFATAL_FAILURE(ReadPackage(magic), "");
   EXPECT_NONFATAL_FAILURE(ReadPackage(length), "");
   EXPECT_NONFATAL_FAILURE(ReadPackage(count), "");
+}
+
+// Staged files many pieces long go through without a read or a write that grows with them; each
+// block's length is written into its place once the block is written, and the package reads back.
+TEST(SfxPackage, FilesGoThroughInPieces) {
+  struct TPieceOutput : TSfxMemoryOutput {
+    size_t Largest = 0;
+    using TSfxMemoryOutput::TSfxMemoryOutput;
+    void Write(const void* data, size_t size) override {
+      Largest = std::max(Largest, size);
+      TSfxMemoryOutput::Write(data, size);
+    }
+  };
+  struct TWatched : ByteReader {  // the largest piece asked of any file
+    std::unique_ptr<ByteReader> Inner;
+    size_t& Largest;
+    TWatched(std::unique_ptr<ByteReader> inner, size_t& largest) : Inner(std::move(inner)), Largest(largest) {}
+    size_t Read(void* buffer, size_t size) override {
+      Largest = std::max(Largest, size);
+      return Inner->Read(buffer, size);
+    }
+  };
+  using packsupport::GeneratedReader;
+  const int64_t pakSize = (int64_t{4} << 20) + 3, datSize = 300000;
+  const Bytes exe = Noise(200000);
+  size_t largestAsk = 0;
+  const auto watched = [&](std::unique_ptr<ByteReader> r, int64_t size) {
+    return TSfxSource{std::make_unique<TWatched>(std::move(r), largestAsk), size};
+  };
+  const TOpener open{{
+      {"data.pak", [&] { return watched(std::make_unique<GeneratedReader>(pakSize, 1), pakSize); }},
+      {"setup.dat", [&] { return watched(std::make_unique<GeneratedReader>(datSize, 2), datSize); }},
+      {"setup.exe", [&] { return watched(std::make_unique<TMemoryReader>(exe), 200000); }},
+  }};
+  Bytes package;
+  TPieceOutput out(package);
+  AppendPayload(out, {"setup.dat", "data.pak", "setup.exe"}, open);
+  WriteSfxMagic(out);
+  EXPECT_LE(largestAsk, StreamPiece);
+  EXPECT_LE(out.Largest, StreamPiece);
+  const TPackage p = ReadPackage(package);
+  ASSERT_EQ(p.Entries.size(), 3u);
+  EXPECT_EQ(p.Entries[0].Data, GeneratedReader::Whole(datSize, 2));
+  EXPECT_EQ(p.Entries[1].Data, GeneratedReader::Whole(static_cast<size_t>(pakSize), 1));
+  EXPECT_EQ(p.Entries[2].Data, exe);
+  EXPECT_GT(p.Entries[2].Stored, exe.size());
+}
+
+// A staged file that holds more or fewer bytes than its size said when it was opened would give
+// an entry that lies about its length: the package stops, naming it.
+TEST(SfxPackage, AFileThatChangesSizeStopsThePackage) {
+  for (const char* name : {"data.pak", "setup.dat"})
+    for (size_t held : {0u, 10u, 12u, 70000u}) {
+      SCOPED_TRACE(testing::Message() << name << " " << held);
+      Bytes out;
+      TSfxMemoryOutput o(out);
+      const TOpener open{{{name, [&] { return InMemory(Random(held, 3), 11); }}}};
+      try {
+        AppendPayload(o, {name}, open);
+        ADD_FAILURE() << "no error";
+      } catch (const ESfxError& e) {
+        EXPECT_NE(std::string(e.what()).find(std::string("'") + name + "' changed its size"), std::string::npos)
+            << e.what();
+      }
+    }
+}
+
+// The payload's lengths are 32-bit: a stored entry that would take it past 2 GiB is refused before
+// its data is read, a block as soon as it would pass; a block that fits behind the same entries
+// is written, with its length.
+TEST(SfxPackage, ThePayloadStopsAtTwoGibibytes) {
+  struct TUnread : ByteReader {
+    size_t Read(void*, size_t) override { ADD_FAILURE() << "read a file that cannot fit"; return 0; }
+  };
+  const auto refused = [](const std::function<void()>& build, const std::string& name) {
+    try {
+      build();
+      ADD_FAILURE() << "no error";
+    } catch (const ESfxError& e) {
+      EXPECT_NE(std::string(e.what()).find("would pass 2 GiB at '" + name + "'"), std::string::npos) << e.what();
+    }
+  };
+  const int64_t pakRoom = MaxLength - 4 - (8 + 8);  // for data.pak's bytes as the first entry
+  TCountingOutput o;
+  refused([&] { AppendPayload(o, {"data.pak"}, TOpener{{{"data.pak", [&] {
+                                return TSfxSource{std::make_unique<TUnread>(), pakRoom + 1};
+                              }}}}); },
+          "data.pak");
+  EXPECT_EQ(o.Count, 4);
+
+  // data.pak leaves 1,000 bytes of room after it for setup.exe's data (17 bytes: its S, L, name).
+  const int64_t pakSize = pakRoom - 17 - 1000;
+  const auto afterPak = [&](const Bytes& exe) {
+    TCountingOutput out;
+    const TOpener open{{{"data.pak",
+                         [&] {
+                           auto r = std::make_unique<packsupport::GeneratedReader>(pakSize, 1);
+                           r->fill = false;
+                           return TSfxSource{std::move(r), pakSize};
+                         }},
+                        {"setup.exe", [&] { return InMemory(exe, static_cast<int64_t>(exe.size())); }}}};
+    const int32_t p = AppendPayload(out, {"data.pak", "setup.exe"}, open);
+    EXPECT_EQ(out.Count, int64_t{p} + 4);
+    EXPECT_EQ(out.LastAt, 4 + 16 + pakSize);  // setup.exe's S, behind data.pak
+    EXPECT_EQ(int64_t{p}, 4 + 16 + pakSize + 17 + out.Last);
+    return out;
+  };
+  refused([&] { afterPak(Noise(4000)); }, "setup.exe");
+  const TCountingOutput fits = afterPak(Bytes(4000, 0));
+  EXPECT_LE(fits.Last, 1000u);
 }

@@ -9,6 +9,7 @@
 
 namespace {
 
+using packsupport::GeneratedReader;
 using packsupport::MemoryReader;
 using packsupport::MemoryWriter;
 using packsupport::Packed;
@@ -28,15 +29,7 @@ Bytes Slice(const Bytes& b, int64_t from1, int64_t size) {  // from a 1-based po
   return Bytes(b.begin() + (from1 - 1), b.begin() + (from1 - 1 + size));
 }
 
-Bytes Decompress(const Bytes& block) {
-  Bytes out;
-  TCustom_lzh lzh;
-  lzh.InBuffer = block.data();
-  lzh.InSize = static_cast<int32_t>(block.size());
-  lzh.OutStream = &out;
-  lzh.Decompress();
-  return out;
-}
+Bytes Decompress(const Bytes& block) { return packsupport::Lzh(false, block); }
 
 Packed Pack(bool compress, const Bytes& uninstaller, const std::vector<Bytes>& sources) {
   std::vector<BuildProject::FileRow> rows;
@@ -140,6 +133,69 @@ TEST(DataPak, ASourceThatChangesSizeWhileReadIsAnError) {
       BuildProject::FileRow row{"d", "C:\\src\\moving.log", "p"};
       EXPECT_THROW(packager.AddFile(row, src, 2048, dat, pak), EBuildError) << held << compress;
     }
+}
+
+// A file many pieces long goes through without a read or a write that grows with it: raw in
+// blocks of 2048 bytes, compressed in the streams' pieces, the block as it is written.
+TEST(DataPak, NoPieceGrowsWithTheFile) {
+  const int64_t size = (int64_t{4} << 20) + 1;
+  for (bool compress : {false, true}) {
+    SCOPED_TRACE(compress ? "compressed" : "raw");
+    MemoryWriter pak, dat;
+    pak.keep = !compress;  // raw, for a look at the bytes
+    DataPackager packager(compress);
+    MemoryReader u(Pattern(3000, 1));
+    packager.AddUninstaller(u, 3000, "cv2uinst.exe", pak);
+    GeneratedReader source(size, 7);
+    const BuildProject::FileRow row{"<InstallRoot>\\big.bin", "C:\\src\\big.bin", "Required Files"};
+    const TPackedFileRec rec = packager.AddFile(row, source, size, dat, pak);
+    const size_t piece = compress ? StreamPiece : DataPackager::CopyBlock;
+    EXPECT_LE(source.largestAsk, piece);
+    EXPECT_LE(pak.largest, piece);
+    EXPECT_EQ(rec.OriginalSize, size);
+    EXPECT_EQ(rec.StoredSize, pak.count - 3000);
+    EXPECT_EQ(packager.Position(), pak.count + 1);
+    ASSERT_EQ(dat.bytes.size(), sizeof rec);
+    EXPECT_EQ(std::memcmp(dat.bytes.data(), &rec, sizeof rec), 0);
+    if (compress) {
+      EXPECT_LT(rec.StoredSize, size / 2);
+    } else {
+      EXPECT_EQ(Slice(pak.bytes, 3001, size), GeneratedReader::Whole(static_cast<size_t>(size), 7));
+    }
+  }
+}
+
+// A block that grows past what data.pak can still address stops as soon as it would: no record,
+// and no byte beyond the room is written. One that fits behind the same head is stored.
+TEST(DataPak, ABlockStopsWhereThePackagePassesTwoGibibytes) {
+  const int64_t room = 1000, head = MaxDataPakSize - room;
+  struct Case { const char* what; Bytes file; bool fits; };
+  for (const Case& c : {Case{"noise", packsupport::Noise(4000), false}, Case{"zeros", Bytes(4000, 0), true}}) {
+    SCOPED_TRACE(c.what);
+    MemoryWriter pak, dat;
+    pak.keep = false;
+    DataPackager packager(true);
+    GeneratedReader uninstaller(head, 1);
+    uninstaller.fill = false;
+    packager.AddUninstaller(uninstaller, head, "cv2uinst.exe", pak);
+    MemoryReader source(c.file);
+    const BuildProject::FileRow row{"<InstallRoot>\\f", "C:\\src\\f.bin", "Required Files"};
+    if (c.fits) {
+      const TPackedFileRec rec = packager.AddFile(row, source, 4000, dat, pak);
+      EXPECT_EQ(pak.count, head + rec.StoredSize);
+      EXPECT_EQ(dat.count, 524);
+      continue;
+    }
+    try {
+      packager.AddFile(row, source, 4000, dat, pak);
+      ADD_FAILURE() << "no error";
+    } catch (const EBuildError& e) {
+      EXPECT_NE(std::string(e.what()).find("'C:\\src\\f.bin'"), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("2 GiB"), std::string::npos) << e.what();
+    }
+    EXPECT_LE(pak.count, head + room);
+    EXPECT_EQ(dat.count, 0);
+  }
 }
 
 }  // namespace

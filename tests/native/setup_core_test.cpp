@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
+
+#include "tests/native/list_rules.h"
 
 namespace {
 
@@ -25,6 +28,63 @@ TEST(SetupLists, NormalizeCountAndGet) {
                  Item{"a|b", -1, ""}, Item{"", 1, ""}, Item{"||x||yz|", 2, "yz"},
                  Item{"one\r\ntwo", 2, "two"}})
     EXPECT_EQ(GetListItem(c.s, c.index, '|'), c.item) << c.s << " " << c.index;
+}
+
+TEST(SetupLists, PairsMadeBySeparatorsThatAreCrOrLf) {
+  // A pair's separator may complete another pair, which is replaced in turn.
+  struct Case { const char* s; char sep; const char* normal; };
+  for (Case c : {Case{"a\r\r\nb", '\n', "a\nb\n"}, Case{"x\r\r\r\n\ny", '\n', "x\ny\n"},
+                 Case{"a\r\n\nb", '\r', "a\rb\r"}, Case{"\r\n\n\n", '\r', "\r"},
+                 Case{"\n\r\n\r", '\r', "\n\r"}, Case{"a\r\nb", '\n', "a\nb\n"}})
+    EXPECT_EQ(NormalizeList(c.s, c.sep), c.normal) << c.s;
+}
+
+TEST(SetupLists, AsTheRulesAreWritten) {
+  std::mt19937 random(7);
+  const char alphabet[] = {'a', 'b', '\r', '\n', '|', ' '};
+  for (int round = 0; round < 20000; ++round) {
+    std::string s(random() % 24, 'a');
+    for (char& c : s) c = alphabet[random() % sizeof alphabet];
+    for (char sep : {'|', '\r', '\n', 'a'}) {
+      const std::string n = rules::NormalizeList(s, sep);
+      ASSERT_EQ(NormalizeList(s, sep), n) << testing::PrintToString(s) << " " << int(sep);
+      int32_t count = 0;
+      for (char c : n) count += c == sep;
+      ASSERT_EQ(CountListItems(s, sep), count);
+    }
+    ASSERT_EQ(ParseSetupArgs({"/p:" + s}).Parts, rules::ListNames(s)) << testing::PrintToString(s);
+  }
+}
+
+// The lists of a command line at its longest, and far longer: the work of normalising a list and
+// taking its names grows with its length, not with the number of its separators or items.
+TEST(SetupLists, WorkInProportionToTheLength) {
+  auto repeat = [](const std::string& piece, size_t n) {
+    std::string s;
+    for (size_t i = 0; i < n; ++i) s += piece;
+    return s;
+  };
+  struct Case { std::string list; char sep; size_t items; };
+  const Case cases[] = {
+      {repeat("x\r\n", 10800), '|', 10800},
+      {repeat("x|", 16300), '|', 16300},
+      {repeat("name\r\n||", 100000), '|', 100000},
+      {repeat("\r", 300000) + "\n", '\n', 1},  // one pair that each new separator completes again
+      {repeat("\r\n", 300000), '|', 1},
+  };
+  for (const Case& c : cases) {
+    ListCharsScanned = 0;
+    const std::string n = NormalizeList(c.list, c.sep);
+    ASSERT_LE(ListCharsScanned, 2 * c.list.size()) << c.items;
+    if (c.sep != '|') continue;
+    ListCharsScanned = 0;
+    const TSetupCommandLine cl = ParseSetupArgs({"/p:" + c.list});
+    EXPECT_EQ(cl.Parts.size(), c.items);
+    ASSERT_LE(ListCharsScanned, 3 * c.list.size() + 1) << c.items;
+    ListCharsScanned = 0;
+    EXPECT_EQ(GetListItem(c.list, static_cast<int32_t>(c.items), '|'), cl.Parts.back());
+    ASSERT_LE(ListCharsScanned, 2 * c.list.size()) << c.items;
+  }
 }
 
 // ---- command line ----
@@ -79,7 +139,7 @@ struct FakeSources : TPlaceholderSources {
   std::map<std::string, std::string> env, reg;
   std::map<int, std::string> folders;
   bool common = false;
-  int lookups = 0;
+  int lookups = 0, commonAsked = 0;
   std::string EnvVar(const std::string& name) override {
     ++lookups;
     auto it = env.find(name);
@@ -95,7 +155,10 @@ struct FakeSources : TPlaceholderSources {
     auto it = folders.find(csidl);
     return it == folders.end() ? "" : it->second;
   }
-  bool CommonShortcuts() override { return common; }
+  bool CommonShortcuts() override {
+    ++commonAsked;
+    return common;
+  }
 };
 
 const std::string kCV = "Software\\Microsoft\\Windows\\CurrentVersion";
@@ -167,11 +230,54 @@ TEST_F(Expansion, LaterStepsSearchEarlierValuesButNotTheOtherWayRound) {
   EXPECT_EQ(X("<AppName>|<Uninstall>"), "D:\\Apps\\Editor\\cv2uinst.dat|C:\\windows\\system32\\cv2uinst.exe");
 }
 
-TEST_F(Expansion, EnvironmentValuesAreNotSearchedAgain) {
-  EXPECT_EQ(X("<%SELF%>"), "<%SELF%>");
-  EXPECT_EQ(X("<%TWICE%>/<%TWICE%>"), "<%TWICE%><%TWICE%>/<%TWICE%><%TWICE%>");
-  EXPECT_EQ(X("<%NEXT%>+<%TEMP%>"), "<%TEMP%>+C:\\temp");
-  EXPECT_EQ(X("<%BS%>"), "x\\y");  // the backslash step still sees it
+// The step searches the whole text after each replacement, the values put in included, so a "<%"
+// or "%>" that forms where a reference vanished counts, and so does one that a value brings.
+TEST_F(Expansion, EnvironmentReferencesAreSoughtInTheWholeText) {
+  src.env["EMPTY"] = "";
+  src.env["B"] = "bee";
+  src.env["OPEN"] = "<%";
+  struct Case { const char* in; const char* out; };
+  for (Case c : {
+           Case{"x%<%EMPTY%>><%B%>", "x%><%B%>"},  // the "%>" left behind ends the step
+           Case{"x%<%UNSET%>><%B%>", "x%><%B%>"},
+           Case{"<<%>%<%B%>", ""},                 // "<%<%B%>" is then the reference, of "<%B"
+           Case{"<<%EMPTY%>%B%>", "bee"},
+           Case{"<%EMPTY%>%><%B%>", "%><%B%>"},
+           Case{"<%NEXT%>+<%TEMP%>", "C:\\temp+C:\\temp"},  // a value's reference
+           Case{"<%OPEN%>TEMP%>", "C:\\temp"},             // one that a value begins
+           Case{"<%BS%>", "x\\y"},                        // the backslash step still sees it
+       })
+    EXPECT_EQ(X(c.in), c.out) << c.in;
+}
+
+// A value that holds its own reference, or one that leads back to it, would never finish. The step
+// ends at once on a value that is its own reference; else when the values put in add up to
+// kMaxExpanded characters, or the text has grown to that size, or its rounds have walked 16 times
+// that many characters. The lookups count its rounds.
+TEST_F(Expansion, EnvironmentValuesThatReferToThemselvesEnd) {
+  src.env["A"] = "<%Z%>";
+  src.env["Z"] = "<%A%>";
+  src.env["GROW"] = "g<%GROW%>";
+  std::string r;
+  auto rounds = [&](const std::string& t) {
+    src.lookups = 0;
+    r = X(t);
+    return src.lookups;
+  };
+  EXPECT_EQ(rounds("<%SELF%>"), 1);
+  EXPECT_EQ(r, "<%SELF%>");
+  EXPECT_LE(rounds("<%A%>"), int(kMaxExpanded / 5) + 1);
+  EXPECT_TRUE(r == "<%A%>" || r == "<%Z%>") << r;
+  EXPECT_LE(rounds("<%TWICE%>"), 16);  // doubles each time
+  EXPECT_GE(r.size(), kMaxExpanded / 2);
+  EXPECT_LE(r.size(), kMaxExpanded);
+  rounds("<%GROW%>");
+  EXPECT_EQ(r, std::string(r.size() - 8, 'g') + "<%GROW%>");
+  EXPECT_LT(r.size(), kMaxExpanded);
+  // Over a long text the walks end it sooner.
+  const std::string text = std::string(16384, '<') + "<%A%>";
+  EXPECT_LE(rounds(text), 32);
+  EXPECT_TRUE(r == text || r == std::string(16384, '<') + "<%Z%>");
 }
 
 TEST_F(Expansion, NestedTokensGrowNoFurtherThanTheLimit) {
@@ -222,6 +328,24 @@ TEST_F(Expansion, AskSourcesOnlyForTokensPresent) {
   EXPECT_EQ(src.lookups, 0);
   X("<Desktop><Desktop>");
   EXPECT_EQ(src.lookups, 1);
+}
+
+TEST_F(Expansion, AnInstallationAsksForEachValueOnce) {
+  FakeSources machine = src;
+  TCachedSources run(machine);
+  const char* const templates[] = {"<ProgramFiles>\\<AppName>",  "<StartMenu>|<Programs>|<Startup>|<Desktop>",
+                                   "<QuickLaunch>",              "<SharedFiles>\\x",
+                                   "<SystemRoot>|<Uninstall>",   "<%TEMP%>\\x|<%UNSET%>|<%TEMP%>",
+                                   "<InstallRoot>\\<AppName>"};
+  for (int record = 0; record < 50; ++record)
+    for (const char* t : templates) EXPECT_EQ(ExpandPlaceholders(t, values, run), X(t)) << t;
+  // ProgramFilesDir, four folders, AppData, CommonFilesDir, WINDIR, TEMP and UNSET
+  EXPECT_EQ(machine.lookups, 10);
+  EXPECT_EQ(machine.commonAsked, 1);
+  // The folders of all users or of this one, as they were the first time.
+  machine.common = true;
+  EXPECT_EQ(ExpandPlaceholders("<Desktop>", values, run), "C:\\Users\\u\\Desktop");
+  EXPECT_EQ(machine.lookups, 10);
 }
 
 TEST(ReplaceAllTest, LeftToRightWithoutOverlap) {

@@ -1,4 +1,5 @@
-// The portable rules of the installation: progress, value texts, free space, shortcut kinds, log.
+// The portable rules of the installation: progress, value texts, free space, shortcut kinds, log
+// lines.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -7,8 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 
@@ -355,84 +354,7 @@ TEST(Paths, DirectoryAndNameParts) {
             "regsvr32.exe /s \"C:\\Program Files\\App\\x.dll\"");
 }
 
-TEST(UninstallLog, LinesAreWrittenExactlyAndEmptiedOnOpen) {
-  std::string path = ::testing::TempDir() + "cv2uinst_test.dat";
-  {
-    TUninstallLog log;
-    log.Open(path);
-    log.Write(TagCreateFile, "old");
-    log.Close();
-  }
-  TUninstallLog log;
-  log.Open(path);
-  EXPECT_TRUE(log.IsOpen());
-  log.Write(TagCreateDir, "C:\\Apps");
-  log.Write(TagCreateFile, "C:\\Apps\\cv2uinst.dat");
-  log.Write(TagExec, "");
-  log.Close();
-  EXPECT_FALSE(log.IsOpen());
-  log.Close();  // twice is harmless
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(bytes, "CreateDir::C:\\Apps\r\nCreateFile::C:\\Apps\\cv2uinst.dat\r\nExec::\r\n");
-  std::remove(path.c_str());
-
+TEST(UninstallLog, ExecLinesRunFromTheLastCommandToTheFirst) {
   EXPECT_EQ(ExecLogOrder({"A", "B", "C"}), (std::vector<std::string>{"C", "B", "A"}));
   EXPECT_TRUE(ExecLogOrder({}).empty());
-}
-
-std::string FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// A run that fails later (a full disk, a file that cannot be written) must find every line
-// logged so far in the file, not in a buffer that the failure keeps from reaching it.
-TEST(UninstallLog, EachLineIsInTheFileAsSoonAsItIsWritten) {
-  std::string path = ::testing::TempDir() + "cv2uinst_through.dat";
-  TUninstallLog log;
-  log.Open(path);
-  std::string want;
-  for (int i = 0; i < 3; ++i) {
-    log.Write(TagCreateFile, "C:\\Apps\\f" + std::to_string(i));
-    want += "CreateFile::C:\\Apps\\f" + std::to_string(i) + "\r\n";
-    EXPECT_EQ(FileBytes(path), want) << "after line " << i;
-  }
-  log.Close();
-  std::remove(path.c_str());
-}
-
-TEST(UninstallLog, AFullDiskIsReportedAsSuch) {
-  if (!std::ifstream("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  TUninstallLog log;
-  log.Open("/dev/full");  // every write fails with "no space left" (under Wine too, through Z:)
-  try {
-    log.Write(TagCreateFile, "C:\\Apps\\a.txt");
-    ADD_FAILURE() << "written";
-  } catch (const EInstallError& e) {
-    EXPECT_EQ(e.ExitCode(), ecDiskSpace);
-    std::string text = e.what();
-    EXPECT_EQ(text.rfind(DiskSpaceText, 0), 0u) << text;
-    EXPECT_NE(text.find("The disk is full: the uninstall log /dev/full"), std::string::npos) << text;
-  }
-  // The C library may still hold the line and fail again on closing; the log is closed all the same.
-  try {
-    log.Close();
-  } catch (const EInstallError& e) {
-    EXPECT_EQ(e.ExitCode(), ecDiskSpace);
-  }
-  EXPECT_FALSE(log.IsOpen());
-}
-
-TEST(UninstallLog, FailuresNameTheFile) {
-  TUninstallLog log;
-  std::string path = ::testing::TempDir() + "no/such/dir/cv2uinst.dat";
-  try {
-    log.Open(path);
-    ADD_FAILURE() << "opened";
-  } catch (const EInstallError& e) {
-    EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
-  }
-  EXPECT_FALSE(log.IsOpen());
-  EXPECT_THROW(log.Write(TagCreateFile, "x"), EInstallError);
 }

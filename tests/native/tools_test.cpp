@@ -54,7 +54,7 @@ std::vector<TEntry> ThreeEntries() {
 
 // The package in memory, watched: every read must lie inside the file, and the reader reads
 // only the tail, lengths, names and trailers, never the data.
-struct TWatchedPackage : TSfxSource {
+struct TWatchedPackage : TSfxBytes {
   const Bytes& File;
   uint64_t BytesRead = 0;
   explicit TWatchedPackage(const Bytes& file) : File(file) {}
@@ -108,7 +108,7 @@ TEST(SfxReader, ReadsOnlyTheDirectory) {
 
 // A source that fails gives no entries and says so.
 TEST(SfxReader, AnUnreadableFileIsNoDamagedOne) {
-  struct TFailing : TSfxSource {
+  struct TFailing : TSfxBytes {
     bool ReadAt(uint64_t, void*, size_t) override { return false; }
   } failing;
   std::vector<SfxEntry> entries;

@@ -1,9 +1,11 @@
 // The build thread in process: real files in a temporary folder, the wizard's reads answered by a
 // plain host that checks every call comes on the user-interface thread.
 #include "creator/creator_compiler.h"
+#include "tests/native/sfx_reader.h"
 #include "tests/win/test_support.h"
 
 #include <gtest/gtest.h>
+#include <psapi.h>
 
 #include <fstream>
 #include <iterator>
@@ -206,6 +208,57 @@ TEST_F(Build, CdRomFolderHoldsTheStagedFilesByteForByte) {
       at += 524;
     }
     EXPECT_EQ(static_cast<int64_t>(pak.size()), next - 1);
+  }
+}
+
+// A file of 64 MiB, built raw and compressed, as both media: the build moves it in pieces, so the
+// process's peak memory grows by a small part of the file (held whole, the file alone would add
+// 64 MiB). What the builds wrote is checked afterwards, when the peaks are taken.
+TEST_F(Build, ALargeFileIsBuiltInMemoryThatDoesNotGrowWithIt) {
+  const std::string big = Src + "big.bin";
+  const size_t size = size_t{64} << 20, piece = size_t{1} << 20;
+  {
+    HANDLE h = CreateFileA(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    for (size_t at = 0; at < size; at += piece) {
+      const std::string bytes = Pattern(piece, static_cast<int>(at >> 20));
+      DWORD put = 0;
+      ASSERT_TRUE(WriteFile(h, bytes.data(), static_cast<DWORD>(piece), &put, nullptr) && put == piece);
+    }
+    CloseHandle(h);
+  }
+  for (bool compress : {false, true}) {
+    SCOPED_TRACE(compress ? "compressed" : "raw");
+    Fresh();
+    Host.Title = compress ? "Packed" : "Raw";
+    Host.WebOn = true;
+    Host.Project.Info.CompressData = compress;
+    Host.Project.Files = {{"<InstallRoot>\\big.bin", big, "Required Files"}};
+    PROCESS_MEMORY_COUNTERS before{}, after{};
+    ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before));
+    Run();
+    ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after));
+    EXPECT_EQ(Host.Report.back(), "Compiling done, everything seems to be alright");
+    EXPECT_LT(after.PeakWorkingSetSize - before.PeakWorkingSetSize, SIZE_T(16) << 20)
+        << (after.PeakWorkingSetSize - before.PeakWorkingSetSize) << " bytes more at the peak";
+  }
+  const std::string source = ReadAll(big);
+  for (const char* title : {"Raw", "Packed"}) {
+    SCOPED_TRACE(title);
+    const std::string base = Out + "\\" + title + "\\", cd = base + "CD-ROM\\";
+    const std::string pak = ReadAll(cd + "data.pak"), dat = ReadAll(cd + "setup.dat");
+    ASSERT_GE(dat.size(), 524u);
+    const size_t record = dat.size() - 524;
+    ASSERT_EQ(At<int32_t>(dat, record + 512), 3001 + 1);
+    ASSERT_EQ(At<int32_t>(dat, record + 516), static_cast<int32_t>(pak.size() - 3001));
+    EXPECT_EQ(At<int32_t>(dat, record + 520), static_cast<int32_t>(size));
+    EXPECT_EQ(pak.substr(0, 3001), Uninstaller);
+    EXPECT_TRUE((title[0] == 'R' ? pak.substr(3001) : Decompress(pak.substr(3001))) == source);
+    const std::string package = ReadAll(base + "Web\\" + title + ".exe");
+    const SfxReader::TPackage p = SfxReader::ReadPackage(SfxReader::Bytes(package.begin(), package.end()));
+    ASSERT_EQ(p.Entries.size(), 3u);
+    for (const SfxReader::TEntry& e : p.Entries)
+      EXPECT_TRUE(std::string(e.Data.begin(), e.Data.end()) == ReadAll(cd + e.Name)) << e.Name;
   }
 }
 

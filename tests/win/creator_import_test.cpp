@@ -147,7 +147,8 @@ TEST_F(Import, AHandEditedExportNamesItsMalformedValues) {
 }
 
 // Imported rows are ordinary rows: a datasheet saved and loaded again keeps them as they were,
-// every byte value of binary data among them.
+// every byte value of binary data among them, and strings with the export's doubled backslashes
+// and with quotes at either end.
 TEST_F(Import, ImportedRowsComeBackFromADatasheet) {
   std::string body = "REGEDIT4\r\n[" + K + "]\r\n";
   for (int start = 0; start < 256; start += 84) {
@@ -161,16 +162,17 @@ TEST_F(Import, ImportedRowsComeBackFromADatasheet) {
     body += "\r\n";
   }
   body += "\"Max\"=dword:ffffffff\r\n\"Path\"=\"C:\\\\Program Files\\\\\\\"App\\\"\"\r\n"
-          "\"\\\"q\\\"\"=\"\\\"\"\r\n";
+          "\"\\\"q\\\"\"=\"\\\"\"\r\n\"Unc\"=\"\\\\\\\\server\\\\share\\\\\"\r\n";
   Form1->ImportRegFile(Write("all.reg", body));
   EXPECT_TRUE(D.Asked.empty()) << D.Asked[0].Text;
   const Rows imported = Registry();
-  ASSERT_EQ(imported.size(), 7u);
+  ASSERT_EQ(imported.size(), 8u);
   EXPECT_EQ(imported[0][2].substr(0, 16), "hex:00,01,02,03,");
   EXPECT_EQ(imported[3][2], "hex:fc,fd,fe,ff");
   EXPECT_EQ(imported[4], (std::vector<std::string>{K, "Max", "$ffffffff", "Integer"}));
-  EXPECT_EQ(imported[5], (std::vector<std::string>{K, "Path", "C:\\Program Files\\\"App\"", "String"}));
+  EXPECT_EQ(imported[5], (std::vector<std::string>{K, "Path", "C:\\\\Program Files\\\\\"App\"", "String"}));
   EXPECT_EQ(imported[6], (std::vector<std::string>{K, "\"q\"", "\"", "String"}));
+  EXPECT_EQ(imported[7], (std::vector<std::string>{K, "Unc", "\\\\\\\\server\\\\share\\\\", "String"}));
 
   const std::string sheet = Dir + "round.sds";
   Files.push_back(sheet);

@@ -109,7 +109,7 @@ TEST_F(RegistryEditorExport, ValuesComeBackAsTheyWereSet) {
   }
   EXPECT_EQ(gotChunks, chunks);
   EXPECT_EQ(got, (std::vector<std::string>{"Caf\xE9|\xE9t\xE9|String", "Last|x|String", "Max|$ffffffff|Integer",
-                                           "Path|C:\\Program Files\\App\\|String",
+                                           "Path|C:\\\\Program Files\\\\App\\\\|String",
                                            "Said \"so\"|a \"quoted\" word|String", "Small|$0000002a|Integer"}));
   EXPECT_EQ(r.NotImported,
             std::vector<std::string>{path + "\\TooBig: binary data of 85 bytes, more than the 84 that fit"});

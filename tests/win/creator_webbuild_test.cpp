@@ -16,6 +16,7 @@ namespace {
 using Lines = std::vector<std::string>;
 using SfxReader::Bytes;
 
+using testsupport::Entries;
 using testsupport::Exists;
 using testsupport::RemoveTree;
 using testsupport::WriteAll;
@@ -139,7 +140,7 @@ TEST_F(WebBuild, APackageThatCannotBeFinishedIsReportedAndRemoved) {
   EXPECT_EQ(tail[0].rfind("ERROR: '" + Tools + "extractor.exe' cannot be opened: ", 0), 0u) << tail[0];
   EXPECT_EQ(tail[1].rfind("ERROR: ", 0), 0u) << tail[1];
   EXPECT_EQ(ReadAll(Package()), good);
-  EXPECT_FALSE(Exists(Package() + ".tmp"));
+  EXPECT_EQ(Entries(Base() + "Web\\"), Lines{"Demo.exe"});
   EXPECT_TRUE(Exists(Base() + "CD-ROM\\setup.dat"));
   EXPECT_FALSE(Exists(Base() + "Temporary"));
 }
@@ -191,15 +192,25 @@ TEST_F(WebBuild, AFailedRebuildKeepsThePreviousPackage) {
     EXPECT_EQ(tail[2], "ERROR: Compiling failed, the packages are not complete");
     EXPECT_EQ(ReadAll(Package()), good);
     RemoveTree(Base() + "Temporary\\");
-    WIN32_FIND_DATAA f;
-    Lines web;
-    HANDLE h = FindFirstFileA((Base() + "Web\\*").c_str(), &f);
-    if (h != INVALID_HANDLE_VALUE) {
-      do
-        if (f.cFileName[0] != '.') web.push_back(f.cFileName);
-      while (FindNextFileA(h, &f));
-      FindClose(h);
-    }
-    EXPECT_EQ(web, Lines{"Demo.exe"});
+    EXPECT_EQ(Entries(Base() + "Web\\"), Lines{"Demo.exe"});
+  }
+}
+
+// A package path may be as long as the system allows, 259 characters: the package is written under
+// a temporary name no longer than its own, and nothing but the package is left in its folder. (The
+// title is long enough that the staging paths stay shorter than the package's.)
+TEST_F(WebBuild, APackagePathAsLongAsTheSystemAllowsBuilds) {
+  AddFile("a.txt", "abc");
+  H.Title = std::string(30, 'T');
+  for (size_t length : {257u, 258u, 259u}) {
+    SCOPED_TRACE(length);
+    const size_t rest = 1 + H.Title.size() + 5 + H.Title.size() + 4;  // "\" title "\Web\" title ".exe"
+    H.Out = Root + std::string(length - Root.size() - rest, 'o');
+    const std::string folder = H.Out + "\\" + H.Title + "\\Web\\", package = folder + H.Title + ".exe";
+    ASSERT_EQ(package.size(), length);
+    Run();
+    EXPECT_EQ(H.Report.back(), "Compiling done, everything seems to be alright");
+    EXPECT_EQ(Entries(folder), Lines{H.Title + ".exe"});
+    EXPECT_EQ(SfxReader::ReadPackage(ReadAll(package)).Entries.size(), 3u);
   }
 }

@@ -9,9 +9,12 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "setup/setup_installcore.h"
@@ -19,6 +22,7 @@
 #include "setup/setup_installthread.h"
 #include "setup/setup_main.h"
 #include "tests/win/install_fixture.h"
+#include "ui/testing.h"
 
 using fixture::TFile;
 using fixture::TPackage;
@@ -41,12 +45,14 @@ class TAnswerer : public ui::TUserDialogs {
   int MessageAnswer = IDOK;  // what every message box answers
   std::vector<TAsked> Asked;
   std::function<void()> OnQuestion;  // runs before each answer, on the user-interface thread
+  std::function<void(const std::string&)> OnMessage;  // the same for a message box, with its text
   bool Beeped = false;
 
   void Beep() override { Beeped = true; }
   int Message(HWND, const std::string& text, const std::string& caption, UINT flags) override {
     Asked.push_back({text, caption, flags, {}, Beeped});
     Beeped = false;
+    if (OnMessage) OnMessage(text);
     return MessageAnswer;
   }
   int Question(HWND, const std::string& text, const std::string& caption, UINT icon,
@@ -132,6 +138,9 @@ void DeleteKeyTree(HKEY root, const char* key) {
   RegDeleteKeyA(root, key);
 }
 
+// The sources of placeholder values that the program uses, which a test may replace.
+TPlaceholderSources* const RealSources = MachineSources;
+
 // One package in its own source and destination directories, installed through the worker.
 class Install : public ::testing::Test {
  protected:
@@ -157,6 +166,7 @@ class Install : public ::testing::Test {
     DeleteKeyTree(HKEY_CURRENT_USER, ("Software\\" + Name).c_str());
     TInstallThread::OnProgress = nullptr;
     TInstallThread::DiskFree = RealFree;
+    MachineSources = RealSources;
     CloseForm();
     ui::SetDialogs(Previous);
   }
@@ -249,9 +259,10 @@ TEST_F(Install, NewRootNestedDirectoriesAndUnselectedPackages) {
   EXPECT_EQ(fixture::ReadFile(Dest + "\\a.txt"), "alpha");
   EXPECT_EQ(fixture::ReadFile(Dest + "\\sub\\deep\\c.bin"), std::string("\0\1\2\xff", 4));
   EXPECT_FALSE(fixture::Exists(Dest + "\\extra"));
-  // free space 1 2 4 5 (1.25, 2.5, 3.75, 5); the file step's 5, then only the selected first and
-  // third records: 28 and 72 (27.5 and 72.5 to the even neighbour)
-  EXPECT_EQ(Positions, (std::vector<int>{1, 2, 4, 5, 5, 28, 72}));
+  // free space 1 2 4 5 (1.25, 2.5, 3.75, 5); the file step's 5 is where the bar stands already, so
+  // it is not sent again; then only the selected first and third records: 28 and 72 (27.5 and
+  // 72.5 to the even neighbour)
+  EXPECT_EQ(Positions, (std::vector<int>{1, 2, 4, 5, 28, 72}));
   EXPECT_TRUE(Answers.Asked.empty());
 }
 
@@ -341,10 +352,91 @@ TEST_F(Install, OverwriteAnswers) {
     }
     EXPECT_EQ(fixture::ReadFile(Dest + "\\fresh.txt"), "fresh") << c.replaced;
     // Every selected file moves the bar, kept or written.
-    EXPECT_EQ(Positions, (std::vector<int>{1, 2, 3, 4, 5, 5, 23, 41, 59, 77, 95})) << c.replaced;
+    EXPECT_EQ(Positions, (std::vector<int>{1, 2, 3, 4, 5, 23, 41, 59, 77, 95})) << c.replaced;
   }
 }
 
+
+// ---- what a record costs ------------------------------------------------------------------------
+
+namespace {
+
+// The machine's sources, each query counted by what it asks for.
+struct TCountingSources : TPlaceholderSources {
+  TPlaceholderSources& Real = *RealSources;
+  std::map<std::string, int> Asked;
+  std::string EnvVar(const std::string& name) override {
+    ++Asked["env " + name];
+    return Real.EnvVar(name);
+  }
+  std::string RegistryText(uint32_t root, const char* key, const char* value) override {
+    ++Asked["registry " + std::to_string(root) + " " + key + " " + value];
+    return Real.RegistryText(root, key, value);
+  }
+  std::string SpecialFolder(int csidl) override {
+    ++Asked["folder " + std::to_string(csidl)];
+    return Real.SpecialFolder(csidl);
+  }
+  bool CommonShortcuts() override {
+    ++Asked["CommonSC"];
+    return Real.CommonShortcuts();
+  }
+};
+
+// Messages that other threads send to the windows of this (the user-interface) thread.
+int SentFromOtherThreads;
+LRESULT CALLBACK CountSent(int code, WPARAM fromThisThread, LPARAM info) {
+  if (code == HC_ACTION && !fromThisThread) ++SentFromOtherThreads;
+  return CallNextHookEx(nullptr, code, fromThisThread, info);
+}
+
+}  // namespace
+
+TEST_F(Install, RecordsCostNoCallsToTheWindowAndNoLookupsOfTheirOwn) {
+  // 300 files in three folders, every tenth in a component left out, and 40 registry values, all
+  // under placeholders whose values come from the machine.
+  SetEnvironmentVariableA("CV_PART", "part");
+  TPackage p = Package();
+  p.Packages = {"Required Files", "Extras"};
+  for (int i = 0; i < 300; ++i) {
+    const std::string n = std::to_string(i);
+    p.Files.push_back({"<InstallRoot>\\<%CV_PART%>" + std::to_string(i / 100) + "\\f" + n + ".txt",
+                       i % 10 ? "Required Files" : "Extras", "file " + n});
+  }
+  const std::string key = "Software\\" + Name;
+  for (int i = 0; i < 40; ++i)
+    p.RegValues.push_back(fixture::Reg(HKCU, key, "v" + std::to_string(i),
+                                       "<ProgramFiles>|<SharedFiles>|<QuickLaunch>|<Desktop>|<Startup>|"
+                                       "<SystemRoot>|<Uninstall>|<%CV_PART%>",
+                                       4));
+  Load(p);
+  SetPart("Extras", false);
+  TCountingSources sources;
+  MachineSources = &sources;
+  HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, CountSent, nullptr, GetCurrentThreadId());
+  ASSERT_NE(hook, nullptr);
+  for (int run = 1; run <= 2; ++run) {
+    SentFromOtherThreads = 0;
+    Answers.Asked.clear();
+    Answers.Answers = {3};  // the second run replaces the files: Yes to All
+    Run();
+    ExpectCompleted();
+    EXPECT_EQ(Answers.Asked.size(), run == 1 ? 0u : 1u);
+    // One call for each position the bar takes, sent once, and a few of their own: the texts of
+    // the five steps, the shortcut step, the result, the question.
+    const size_t positions = std::set<int>(Positions.begin(), Positions.end()).size();
+    EXPECT_EQ(Positions.size(), positions) << "run " << run;
+    EXPECT_LE(SentFromOtherThreads, static_cast<int>(positions + 7 + Answers.Asked.size()))
+        << "run " << run;
+    // Each value once in each run: WINDIR, CV_PART, three registry values, two folders, CommonSC.
+    for (const auto& [what, times] : sources.Asked) EXPECT_EQ(times, run) << what;
+    EXPECT_EQ(sources.Asked.size(), 8u);
+  }
+  UnhookWindowsHookEx(hook);
+  EXPECT_EQ(fixture::ReadFile(Dest + "\\part2\\f299.txt"), "file 299");
+  EXPECT_FALSE(fixture::Exists(Dest + "\\part0\\f0.txt"));
+  DeleteKeyTree(HKEY_CURRENT_USER, key.c_str());
+}
 
 // ---- free space ---------------------------------------------------------------------------------
 
@@ -440,8 +532,8 @@ TEST_F(Install, RegistryValuesOfEachType) {
   };
   ASSERT_GE(log.size(), want.size());
   EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + want.size()), want);
-  // no files: the file step's 5; then 96 and i/10 x 2 + 96
-  EXPECT_EQ(Positions, (std::vector<int>{5, 96, 96, 96, 97, 97, 97, 97, 97, 98, 98, 98}));
+  // no files: the file step's 5; then 96 and i/10 x 2 + 96, each position sent once
+  EXPECT_EQ(Positions, (std::vector<int>{5, 96, 97, 98}));
   DeleteKeyTree(HKEY_CURRENT_USER, key.c_str());
 }
 
@@ -453,7 +545,7 @@ TEST_F(Install, RegistryProgressAndAnExistingKey) {
   TPackage p = Package();
   for (int i = 0; i < 4; ++i) p.RegValues.push_back(fixture::Reg(HKCU, key, std::string("v").append(std::to_string(i)), "x", 4));
   LoadAndRun(p);
-  EXPECT_EQ(Positions, (std::vector<int>{5, 96, 96, 97, 98, 98}));
+  EXPECT_EQ(Positions, (std::vector<int>{5, 96, 97, 98}));
   std::vector<std::string> log = Log();
   EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("CreateRegKey::HKEY_CURRENT_USER", 0) == 0; }), 0);
   DeleteKeyTree(HKEY_CURRENT_USER, key.c_str());
@@ -597,9 +689,10 @@ TEST_F(Install, ShortcutsByKindReadBack) {
                                             "CreateFile::" + desktop + Name + " desk.lnk"}));
   EXPECT_FALSE(fixture::Exists(Dest + "\\Links"));
   EXPECT_FALSE(fixture::Exists(programs + "missing.lnk"));
-  // 98, then i/5 x 2 + 98 for all five records, made or not
-  std::vector<int> tailPositions(Positions.end() - 6, Positions.end());
-  EXPECT_EQ(tailPositions, (std::vector<int>{98, 98, 99, 99, 100, 100}));
+  // after the files' 95: 98, then i/5 x 2 + 98 for all five records, made or not (98 99 99 100
+  // 100), each position sent once
+  std::vector<int> tailPositions(Positions.end() - 4, Positions.end());
+  EXPECT_EQ(tailPositions, (std::vector<int>{95, 98, 99, 100}));
 
   auto run = LnkInfo(programs + "Run " + Name + ".lnk");
   ASSERT_FALSE(run.empty()) << "lnkinfo gave nothing for " << programs;
@@ -737,6 +830,100 @@ TEST_F(Install, CancelFromTheWindowDuringTheFileStep) {
                                              "CreateRegKey::" + hklm, "CreateRegValue::" + hklm + "\\DisplayName",
                                              "CreateRegValue::" + hklm + "\\UninstallString", "Exec::undo"}));
   DeleteKeyTree(HKEY_LOCAL_MACHINE, (std::string(UninstallKeyPrefix) + Name).c_str());
+}
+
+// An uninstall log whose "Exec::" lines the disk does not take: the installation fails in its
+// last step, after its last stop-request test.
+BOOL NoRoomForExecLines(HANDLE file, const void* data, DWORD size, DWORD* written) {
+  if (std::string_view(static_cast<const char*>(data), size).starts_with(TagExec)) {
+    *written = 0;
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+  }
+  return WriteFile(file, data, size, written, nullptr);
+}
+
+// The user closes the window while the post-installation command runs, past the worker's last
+// stop-request test; the command ends while the question is open, so the worker comes to its
+// result before the answer. Yes then comes too late: the run ends as the worker says, and the
+// window, once the question is answered, does what it does after that result.
+TEST_F(Install, ACancelOvertakenByTheEndOfTheRunLeavesItsResult) {
+  struct Case {
+    const char* what;
+    bool unattended, fails;
+    TSetupExitCode code;
+  } cases[] = {
+      {"attended, completed", false, false, ecCompleted},
+      {"attended, failed", false, true, ecDiskSpace},
+      {"unattended, completed", true, false, ecCompleted},
+      {"unattended, failed", true, true, ecDiskSpace},
+  };
+  const std::string waitfor = fixture::ProgramDir() + "fixtures\\waitfor.exe";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Name = Unique("Late");
+    Dest = TempRoot() + Name;
+    TPackage p = Package();
+    p.Files = {{"<InstallRoot>\\a.txt", "Required Files", "alpha"}};
+    p.PostInstall = {"\"" + waitfor + "\" \"<InstallRoot>\\waiting\" \"<InstallRoot>\\go\""};
+    p.PreUninstall = {"undo"};
+    p.Write(Source);
+    Answers.Asked.clear();
+    CloseForm();
+    if (c.fails) TInstallThread::WriteBytes = NoRoomForExecLines;
+    if (c.unattended) {
+      OpenForm(Source, "/u \"/d:" + Dest + "\"");  // starts the worker
+    } else {
+      OpenForm(Source);
+      MainForm->Button2Click();  // welcome -> destination
+      MainForm->EDest.SetText(Dest);
+      MainForm->Button2Click();  // -> components
+      MainForm->Button2Click();  // -> installation: starts the worker
+    }
+    ASSERT_EQ(MainForm->Notebook.PageIndex(), pgInstall);
+    ASSERT_TRUE(ui::testing::PumpUntil([&] { return fixture::Exists(Dest + "\\waiting"); }, 20000));
+    bool openDuringQuestion = false;
+    int pageDuringQuestion = -1;
+    Answers.MessageAnswer = IDYES;
+    Answers.OnMessage = [&](const std::string& text) {
+      if (text != "Are you sure you want to cancel installation?") return;
+      fixture::WriteFile(Dest + "\\go", "");
+      TInstallThread::WaitForEnd();  // serves the worker's hand-over of its result
+      // What the question's own message loop would dispatch meanwhile: the result's timer.
+      ui::testing::PumpUntil([] { return !MainForm->CoThread.Enabled(); }, 2000);
+      openDuringQuestion = IsWindow(MainForm->Handle);
+      pageDuringQuestion = MainForm->Notebook.PageIndex();
+    };
+    MainForm->Close();
+    Answers.OnMessage = nullptr;
+    TInstallThread::WriteBytes = RealWriteBytes;
+    ui::testing::PumpUntil([&] { return !IsWindow(MainForm->Handle) || MainForm->Notebook.PageIndex() != pgInstall; });
+
+    ASSERT_FALSE(Answers.Asked.empty());
+    EXPECT_EQ(Answers.Asked[0].Text, "Are you sure you want to cancel installation?");
+    EXPECT_TRUE(openDuringQuestion) << "the result waits for the answer";
+    EXPECT_EQ(pageDuringQuestion, pgInstall);
+    EXPECT_EQ(MainForm->ExitCode, c.code);
+    EXPECT_EQ(installer().InstallStatus, c.fails ? 3 : 2);
+    if (c.unattended) {
+      EXPECT_FALSE(IsWindow(MainForm->Handle)) << "the window closes itself, as after the result";
+      ASSERT_EQ(Answers.Asked.size(), c.fails ? 2u : 1u);
+      if (c.fails) {
+        EXPECT_EQ(Answers.Asked[1].Text.rfind("Unattended Setup failed!\r\n" + std::string(DiskSpaceText), 0), 0u);
+      }
+    } else {
+      EXPECT_TRUE(IsWindow(MainForm->Handle)) << "the window stays on the result page";
+      EXPECT_EQ(MainForm->Notebook.PageIndex(), c.fails ? pgError : pgDone);
+      EXPECT_EQ(MainForm->BEnd.Text(), c.fails ? "&Close" : "&Finish");
+      EXPECT_EQ(Answers.Asked.size(), 1u);
+    }
+    EXPECT_EQ(fixture::ReadFile(Dest + "\\a.txt"), "alpha");
+    std::vector<std::string> log = Log();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), c.fails ? "CreateRegValue::HKEY_LOCAL_MACHINE\\" + std::string(UninstallKeyPrefix) + Name + "\\UninstallString"
+                                  : "Exec::undo");
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, (std::string(UninstallKeyPrefix) + Name).c_str());
+  }
 }
 
 TEST_F(Install, UnattendedRunsHandTheResultToTheWindow) {
@@ -882,12 +1069,13 @@ TEST_F(Install, ADamagedStoredSizeIsFoundBeforeItsMemoryIsTaken) {
 // second when it comes in several (a file larger than a piece, raw or compressed).
 namespace diskfull {
 DWORD Error;            // what the writer reports: 0 for a short write without an error code
-int FailAt;             // the write that fails, counted from the first of the run
-int Writes;
+int FailAt;             // the piece of b.txt that fails, counted from its first
+int Writes;             // pieces of b.txt: the only writes of 1,000 bytes or more (a.txt, c.txt
+                        // and each line of the log are shorter)
 std::string LogPath;    // the uninstall log, read from the disk when the disk fills up
 std::string LogOnDisk;
 BOOL FillingWriter(HANDLE file, const void* data, DWORD size, DWORD* written) {
-  if (++Writes != FailAt) return WriteFile(file, data, size, written, nullptr);
+  if (size < 1000 || ++Writes != FailAt) return WriteFile(file, data, size, written, nullptr);
   LogOnDisk = fixture::ReadFile(LogPath);
   WriteFile(file, data, size / 2, written, nullptr);
   SetLastError(Error);
@@ -901,13 +1089,13 @@ TEST_F(Install, AFullDiskRemovesTheHalfWrittenFileKeepsTheLogAndSaysSo) {
     DWORD error;
     bool compressed;
     size_t size;  // of b.txt
-    int failAt;   // a.txt takes one write
+    int failAt;
   } cases[] = {
-      {"disk full", ERROR_DISK_FULL, false, 1000, 2},
-      {"short write", ERROR_SUCCESS, false, 1000, 2},
-      {"disk full in the second piece", ERROR_DISK_FULL, false, 3 << 20, 3},
-      {"disk full in the second piece, compressed", ERROR_DISK_FULL, true, 3 << 20, 3},
-      {"short write in the second piece, compressed", ERROR_SUCCESS, true, 3 << 20, 3},
+      {"disk full", ERROR_DISK_FULL, false, 1000, 1},
+      {"short write", ERROR_SUCCESS, false, 1000, 1},
+      {"disk full in the second piece", ERROR_DISK_FULL, false, 3 << 20, 2},
+      {"disk full in the second piece, compressed", ERROR_DISK_FULL, true, 3 << 20, 2},
+      {"short write in the second piece, compressed", ERROR_SUCCESS, true, 3 << 20, 2},
   };
   for (const Case& c : cases) {
     Name = Unique("Full");
@@ -943,6 +1131,39 @@ TEST_F(Install, AFullDiskRemovesTheHalfWrittenFileKeepsTheLogAndSaysSo) {
     EXPECT_FALSE(fixture::Exists(Dest + "\\c.txt"));
   }
   DeleteFileA((Source + "data.pak").c_str());
+}
+
+// A disk that fills up while the uninstall log takes a line: the system takes half of the line
+// of b.txt and gives no reason, and the C runtime would have left EINVAL behind. The log ends with
+// the last whole line, and the run ends as for a full disk.
+namespace logfull {
+BOOL HalfALine(HANDLE file, const void* data, DWORD size, DWORD* written) {
+  const std::string_view bytes(static_cast<const char*>(data), size);
+  if (!bytes.starts_with(TagCreateFile) || bytes.find("b.txt") == std::string_view::npos)
+    return WriteFile(file, data, size, written, nullptr);
+  WriteFile(file, data, size / 2, written, nullptr);
+  errno = EINVAL;
+  SetLastError(ERROR_SUCCESS);
+  return TRUE;
+}
+}  // namespace logfull
+
+TEST_F(Install, AFullDiskDuringALogLineEndsTheLogWithItsLastWholeLine) {
+  TPackage p = Package();
+  p.Files = {{"<InstallRoot>\\a.txt", "Required Files", "alpha"},
+             {"<InstallRoot>\\b.txt", "Required Files", "beta"},
+             {"<InstallRoot>\\c.txt", "Required Files", "gamma"}};
+  Load(p);
+  TInstallThread::WriteBytes = logfull::HalfALine;
+  Run();
+  TInstallThread::WriteBytes = RealWriteBytes;
+  ExpectFailed({std::string(DiskSpaceText) + "\r\nThe disk is full: the uninstall log " + Dest +
+                "\\cv2uinst.dat could not be written."},
+               ecDiskSpace);
+  EXPECT_EQ(MainForm->LError.Text().find("Invalid argument"), std::string::npos) << MainForm->LError.Text();
+  const std::string bytes = fixture::ReadFile(Dest + "\\cv2uinst.dat");
+  EXPECT_EQ(bytes, "CreateDir::" + Dest + "\r\n" + LogFileLine() + "\r\nCreateFile::" + Dest + "\\a.txt\r\n");
+  EXPECT_FALSE(fixture::Exists(Dest + "\\c.txt")) << "the run stops at the line";
 }
 
 // ---- the wizard around the worker ---------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "shared/systemdll.h"
 #include "tools/cv2uinst/uninstall_log.h"
 
 namespace {
@@ -303,6 +304,9 @@ int TUninstaller::Run() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // Its own folder is the system folder, but it is started from anywhere, and the system's code
+  // it runs (the message boxes, the registry) and the commands it starts load DLLs as they go.
+  RestrictDllSearch();
   TUninstaller uninstaller;
   return uninstaller.Run();
 }

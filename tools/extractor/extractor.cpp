@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "codec/lzh_pieces.h"
+#include "shared/systemdll.h"
 #include "shared/win32files.h"
 #include "tools/extractor/sfx_reader.h"
 
@@ -61,7 +62,7 @@ const char* OwnArguments() {
 }
 
 // The package: the program's own file, read a piece at a time.
-class TPackageFile : public TSfxSource {
+class TPackageFile : public TSfxBytes {
  public:
   explicit TPackageFile(const char* path) {
     FFile = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
@@ -292,6 +293,9 @@ int TExtractor::Run() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // It runs from a downloads folder, where anything may lie beside it (systemdll.h); setup.exe,
+  // started from the fresh folder it made, narrows its own search too.
+  RestrictDllSearch();
   TExtractor extractor;
   return extractor.Run();
 }

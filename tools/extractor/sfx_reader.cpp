@@ -48,7 +48,7 @@ bool LzhCountPlausible(uint32_t blockSize, int32_t count) {
   return uint64_t(count) <= (uint64_t(blockSize) - 4) * 8 * 60;
 }
 
-SfxError ReadSfxDirectory(TSfxSource& file, uint64_t size, std::vector<SfxEntry>& entries) {
+SfxError ReadSfxDirectory(TSfxBytes& file, uint64_t size, std::vector<SfxEntry>& entries) {
   entries.clear();
   if (size < 8) return SfxError::NoTail;
   uint8_t b[8];

@@ -16,17 +16,17 @@
 #include <vector>
 
 // The package file's bytes.
-class TSfxSource {
+class TSfxBytes {
  public:
   // Reads size bytes at offset into buffer; false when they cannot be read.
   virtual bool ReadAt(uint64_t offset, void* buffer, size_t size) = 0;
 
  protected:
-  ~TSfxSource() = default;
+  ~TSfxBytes() = default;
 };
 
 // A package held in memory.
-class TSfxMemory : public TSfxSource {
+class TSfxMemory : public TSfxBytes {
  public:
   TSfxMemory(const uint8_t* bytes, size_t size) : Bytes(bytes), Size(size) {}
   bool ReadAt(uint64_t offset, void* buffer, size_t size) override {
@@ -63,7 +63,7 @@ enum class SfxError {
 // Lists the entries of the package file of size bytes. On any error the list is left empty. It
 // reads the tail, each entry's lengths and name, and each LZH block's trailer, nothing else, and
 // takes no memory by a length the file claims.
-SfxError ReadSfxDirectory(TSfxSource& file, uint64_t size, std::vector<SfxEntry>& entries);
+SfxError ReadSfxDirectory(TSfxBytes& file, uint64_t size, std::vector<SfxEntry>& entries);
 
 // The longest entry name: the longest that a file system takes for one name.
 inline constexpr size_t kSfxMaxName = 255;
