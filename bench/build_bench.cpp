@@ -39,7 +39,7 @@ struct BenchHost : TBuildHost {
     if (line.starts_with("ERROR: ")) Failed = true, std::fprintf(stderr, "%s\n", line.c_str());
   }
   void ShowFinished() override {}
-  void SaveDatasheet(const std::string&) override {}
+  datasheet::TDatasheet Datasheet() override { return {}; }
 };
 
 long long SizeOf(const std::string& path) {

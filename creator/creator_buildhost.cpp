@@ -91,7 +91,7 @@ class TWizardBuildHost : public TBuildHost {
     f.Button1.SetEnabled(true);
   }
 
-  void SaveDatasheet(const std::string& path) override { Wizard().SaveDatasheet(path); }
+  datasheet::TDatasheet Datasheet() override { return Wizard().Project(); }
 };
 
 }  // namespace

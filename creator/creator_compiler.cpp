@@ -282,16 +282,19 @@ bool TCompiler::Compile() {
   DeleteStagedFiles();
   FPackagesComplete = !FFailed;
   if (!FFailed) {
-    const std::string datasheet = FBase + FTitle + ".sds";
+    const std::string sheet = FBase + FTitle + ".sds";
     try {
-      FSyncText1 = datasheet;
-      Sync(&TCompiler::SaveDatasheet);
+      // The report line and the project come from the user-interface thread; the file is
+      // written here, so that a large project does not hold the window.
+      Sync(&TCompiler::FetchDatasheet);
+      datasheet::SaveFile(sheet, FDatasheet);
+      FDatasheet = {};
     } catch (const std::exception& e) {
       failed(e.what());
     } catch (...) {
       failed("The Setup Datasheet copy cannot be written");
     }
-    if (FFailed) DeleteFileA(datasheet.c_str());  // a half-written copy is no copy
+    if (FFailed) DeleteFileA(sheet.c_str());  // a half-written copy is no copy
   }
   RemoveStagingDirectories();
   return !FFailed;
@@ -436,10 +439,10 @@ void TCompiler::ReportStatus() { FHost.AddReportLine(FStatus); }
 
 void TCompiler::ShowFinished() { FHost.ShowFinished(); }
 
-void TCompiler::SaveDatasheet() {
+void TCompiler::FetchDatasheet() {
   FStatus = "Saving Setup Datasheet...";
   ReportStatus();
-  FHost.SaveDatasheet(FSyncText1);
+  FDatasheet = FHost.Datasheet();
 }
 
 void TCompiler::WriteOut(const Bytes& bytes) { FOutFile->Write(bytes.data(), bytes.size()); }

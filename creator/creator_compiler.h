@@ -3,6 +3,7 @@
 // every stage in the wizard's report list.
 #pragma once
 
+#include "creator/creator_datasheet.h"
 #include "creator/setupdat.h"
 #include "ui/ui.h"
 
@@ -38,8 +39,8 @@ class TBuildHost {
   virtual void AddReportLine(const std::string& line) = 0;
   // Label22 "finished", Label30 shown, Button1 an enabled "&Finish".
   virtual void ShowFinished() = 0;
-  // Saves the project as a Setup Datasheet; throws when it cannot be written.
-  virtual void SaveDatasheet(const std::string& path) = 0;
+  // The project as a Setup Datasheet's values; the build thread writes its copy itself.
+  virtual datasheet::TDatasheet Datasheet() = 0;
 };
 
 // The wizard's side of the build, over Form1.
@@ -76,7 +77,7 @@ class TCompiler : public ui::TThread {
   void FetchFileItem();
   void ReportStatus();
   void ShowFinished();
-  void SaveDatasheet();
+  void FetchDatasheet();
   void WriteAppInfo();
   void WritePackageList();
   void WriteRegistryList();
@@ -97,6 +98,7 @@ class TCompiler : public ui::TThread {
   bool FSyncFlag1 = false, FSyncFlag2 = false;
 
   std::string FBase, FTitle;  // the output base directory (with "\") and the title
+  datasheet::TDatasheet FDatasheet;  // the project as its datasheet copy writes it
   BuildProject FProject;      // the project as read before anything is written, for the checks
   bool FFailed = false;       // a step reported an "ERROR: " line; the closing line says so
   bool FPackagesComplete = false;  // the media were written whole, whatever came after them

@@ -2,6 +2,7 @@
 #include "creator/creator_datasheet.h"
 
 #include <cstdint>
+#include <string_view>
 
 namespace datasheet {
 
@@ -103,63 +104,134 @@ std::vector<TEntry> Entries(const TDatasheet& d) {
 
 namespace {
 
-bool SameKey(const std::string& a, const std::string& b) {  // names compare without regard to case
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
-    if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
-    if (x != y) return false;
-  }
-  return true;
+std::string Folded(std::string s) {  // names compare with the letters A to Z folded
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+  return s;
 }
 
-class TSection {
-public:
-  TSection(TReader& r, const char* name) : R(r), Name(name), Keys(r.Keys(name)) {}
-  bool Has(const std::string& key) const {
-    for (const std::string& k : Keys)
-      if (SameKey(k, key)) return true;
-    return false;
+bool Blank(char c) { return (c >= 0x09 && c <= 0x0D) || c == 0x1A || c == ' '; }
+
+std::string_view Trimmed(std::string_view s) {
+  while (!s.empty() && Blank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && Blank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// One enclosing pair of quotes, double or single, goes.
+std::string_view Unquoted(std::string_view v) {
+  const bool quoted = v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front();
+  return quoted ? v.substr(1, v.size() - 2) : v;
+}
+
+}  // namespace
+
+std::string FileText(const std::vector<TEntry>& entries) {
+  struct TKeyOut {
+    const std::string* Name;
+    const std::string* Value;
+  };
+  struct TSectionOut {
+    const std::string* Name;
+    std::vector<TKeyOut> Keys;
+    std::unordered_map<std::string, size_t> Places;  // a key's place in Keys, by its folded name
+  };
+  std::vector<TSectionOut> sections;
+  std::unordered_map<std::string, size_t> places;  // a section's place, by its folded name
+  size_t size = 0;
+  for (const TEntry& e : entries) {
+    auto [s, newSection] = places.try_emplace(Folded(e.Section), sections.size());
+    if (newSection) {
+      sections.push_back({&e.Section, {}, {}});
+      size += e.Section.size() + 4;
+    }
+    TSectionOut& out = sections[s->second];
+    auto [k, newKey] = out.Places.try_emplace(Folded(e.Key), out.Keys.size());
+    if (newKey) {
+      out.Keys.push_back({&e.Key, &e.Value});
+      size += e.Key.size() + 3;
+    } else {
+      size -= out.Keys[k->second].Value->size();
+      out.Keys[k->second].Value = &e.Value;
+    }
+    size += e.Value.size();
   }
-  std::string Text(const std::string& key) const { return R.Value(Name, key).value_or(""); }
+  std::string text;
+  text.reserve(size);
+  for (const TSectionOut& out : sections) {
+    text.append(1, '[').append(*out.Name).append("]\r\n");
+    for (const TKeyOut& k : out.Keys) text.append(*k.Name).append(1, '=').append(*k.Value).append("\r\n");
+  }
+  return text;
+}
+
+
+TSection::TSection(const std::string& lines) {
+  for (size_t p = 0; p < lines.size();) {
+    size_t end = lines.find('\0', p);
+    if (end == std::string::npos) end = lines.size();
+    std::string_view line = Trimmed(std::string_view(lines).substr(p, end - p));
+    p = end + 1;
+    if (line.empty() || line.front() == ';') continue;
+    const size_t eq = line.find('=');
+    auto [key, first] = Keys.try_emplace(Folded(std::string(Trimmed(line.substr(0, eq)))));
+    if (eq == std::string_view::npos) continue;
+    if (first) key->second.Value = std::string(Unquoted(Trimmed(line.substr(eq + 1))));
+    key->second.Listed = true;
+  }
+}
+
+bool TSection::Has(const std::string& key) const {
+  auto k = Keys.find(Folded(key));
+  return k != Keys.end() && k->second.Listed;
+}
+
+std::optional<std::string> TSection::Value(const std::string& key) const {
+  auto k = Keys.find(Folded(key));
+  return k != Keys.end() ? k->second.Value : std::nullopt;
+}
+
+namespace {
+
+// A section of the file, read once, and the value forms of its keys.
+class TSectionReader {
+public:
+  TSectionReader(TReader& r, const char* name) : S(r.Section(name)) {}
+  std::string Text(const std::string& key) const { return S.Value(key).value_or(""); }
   bool Flag(const std::string& key, bool def) const {
     int32_t v = 0;
-    std::optional<std::string> s = R.Value(Name, key);
+    std::optional<std::string> s = S.Value(key);
     return s && ParseInteger(*s, v) ? v != 0 : def;
   }
   int32_t Integer(const std::string& key) const {
     int32_t v = 0;
-    std::optional<std::string> s = R.Value(Name, key);
+    std::optional<std::string> s = S.Value(key);
     return s && ParseInteger(*s, v) ? v : 0;
   }
-  // Entries n = 0, 1, ... while the first key followed by n exists.
+  // Entries n = 0, 1, ... while the first key followed by n is on the key list.
   template <size_t N>
   void Rows(const char* const (&keys)[N], std::vector<std::array<std::string, N>>& rows) const {
     rows.clear();
-    for (size_t n = 0; Has(keys[0] + std::to_string(n)); ++n) {
+    for (size_t n = 0; S.Has(keys[0] + std::to_string(n)); ++n) {
       std::array<std::string, N> row;
       for (size_t k = 0; k < N; ++k) row[k] = Text(keys[k] + std::to_string(n));
-      rows.push_back(row);
+      rows.push_back(std::move(row));
     }
   }
   void Items(const char* key, std::vector<std::string>& items) const {
     items.clear();
-    for (size_t n = 0; Has(key + std::to_string(n)); ++n) items.push_back(Text(key + std::to_string(n)));
+    for (size_t n = 0; S.Has(key + std::to_string(n)); ++n) items.push_back(Text(key + std::to_string(n)));
   }
 
 private:
-  TReader& R;
-  std::string Name;
-  std::vector<std::string> Keys;
+  TSection S;
 };
 
 }  // namespace
-
 TDatasheet Read(TReader& r) {
   TDatasheet d;
   {
-    TSection s(r, "APPINFO");
+    TSectionReader s(r, "APPINFO");
     d.Name = s.Text("Name");
     d.Version = s.Text("Version");
     d.Company = s.Text("Company");
@@ -171,36 +243,36 @@ TDatasheet Read(TReader& r) {
     d.PackageDest = s.Text("PackageDest");
   }
   {
-    TSection s(r, "ANNOUNCEMENT");
+    TSectionReader s(r, "ANNOUNCEMENT");
     d.CAV = s.Flag("CAV", false);
     d.CA = s.Flag("CA", false);
     d.A = s.Flag("A", false);
     d.AV = s.Flag("AV", false);
   }
   {
-    TSection s(r, "BUILD");
+    TSectionReader s(r, "BUILD");
     d.Web = s.Flag("Web", false);
     d.CDDVD = s.Flag("CDDVD", false);
     d.Compression = s.Flag("Compression", false);
   }
-  TSection(r, "FILELIST").Rows(kFileKeys, d.Files);
-  TSection(r, "REGISTRY").Rows(kRegistryKeys, d.Registry);
+  TSectionReader(r, "FILELIST").Rows(kFileKeys, d.Files);
+  TSectionReader(r, "REGISTRY").Rows(kRegistryKeys, d.Registry);
   {
-    TSection s(r, "COMPATIBILITY");
+    TSectionReader s(r, "COMPATIBILITY");
     d.All = s.Flag("All", true);
     d.Custom = s.Flag("Custom", true);
     for (size_t i = 0; i < 8; ++i) d.Systems[i] = s.Flag(kSystemKeys[i], true);
   }
   {
-    TSection s(r, "SHORTCUTS");
+    TSectionReader s(r, "SHORTCUTS");
     s.Rows(kShortcutKeys, d.Shortcuts);
     for (size_t n = 0; n < d.Shortcuts.size(); ++n)
       d.Shortcuts[n][5] = std::to_string(s.Integer("IconIndex" + std::to_string(n)));
   }
-  TSection(r, "DLLOCX").Items("Item", d.Dlls);
-  TSection(r, "POSTINSTALL").Items("Item", d.PostInstall);
-  TSection(r, "PREUNINSTALL").Items("Item", d.PreUninstall);
-  TSection(r, "PACKAGES").Items("Package", d.Packages);
+  TSectionReader(r, "DLLOCX").Items("Item", d.Dlls);
+  TSectionReader(r, "POSTINSTALL").Items("Item", d.PostInstall);
+  TSectionReader(r, "PREUNINSTALL").Items("Item", d.PreUninstall);
+  TSectionReader(r, "PACKAGES").Items("Package", d.Packages);
   return d;
 }
 

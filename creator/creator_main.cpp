@@ -48,12 +48,6 @@ const char* const kBackHeader[] = {
     "Additional Commands",
 };
 
-std::string FullPath(const std::string& path) {  // the profile service takes bare names elsewhere
-  char buf[MAX_PATH * 4];
-  DWORD n = GetFullPathNameA(path.c_str(), sizeof buf, buf, nullptr);
-  return n && n < sizeof buf ? std::string(buf, n) : path;
-}
-
 // Deletes every selected row: one walk, the index staying put where a row goes.
 void RemoveSelectedRows(ui::TListView& list) {
   if (list.SelCount() < 1) return;
@@ -67,43 +61,6 @@ void RemoveSelectedRows(ui::TListView& list) {
 void RemoveSelectedItem(ui::TListBox& list) {
   if (int i = list.ItemIndex(); i >= 0) list.Delete(i);
 }
-
-// The profile service, with buffers that grow until the answer fits.
-class TProfileReader : public datasheet::TReader {
-public:
-  explicit TProfileReader(std::string file) : File(std::move(file)) {}
-  std::optional<std::string> Value(const std::string& section, const std::string& key) override {
-    const char kMissing[] = "\x01missing\x01";
-    std::string v = Read(section.c_str(), key.c_str(), kMissing, 1);
-    if (v == kMissing) return std::nullopt;
-    return v;
-  }
-  std::vector<std::string> Keys(const std::string& section) override {
-    std::string all = Read(section.c_str(), nullptr, "", 2);
-    std::vector<std::string> keys;
-    for (size_t p = 0; p < all.size();) {
-      size_t end = all.find('\0', p);
-      if (end == std::string::npos) end = all.size();
-      if (end > p) keys.push_back(all.substr(p, end - p));
-      p = end + 1;
-    }
-    return keys;
-  }
-
-private:
-  // A value that fills the buffer comes back as size - 1 characters, a key list as size - 2.
-  std::string Read(const char* section, const char* key, const char* def, DWORD full) {
-    for (DWORD size = 2048;; size *= 2) {
-      std::string buf(size, '\0');
-      DWORD n = GetPrivateProfileStringA(section, key, def, buf.data(), size, File.c_str());
-      if (n < size - full) {
-        buf.resize(n);
-        return buf;
-      }
-    }
-  }
-  std::string File;
-};
 
 }  // namespace
 
@@ -224,7 +181,7 @@ void TForm1::FormCloseQuery(bool& CanClose) {
       try {
         SaveDatasheet(d.FileName);
         CanClose = true;
-      } catch (const EDatasheetError& e) {  // nothing lost: the user may choose another file
+      } catch (const datasheet::EDatasheetError& e) {  // nothing lost: the user may choose another file
         ui::MsgBox(Handle, e.what(), MB_ICONERROR | MB_OK);
       }
       return;
@@ -497,14 +454,7 @@ void TForm1::SetProject(const datasheet::TDatasheet& d) {
   PackageList = d.Packages;
 }
 
-void TForm1::SaveDatasheet(const std::string& FileName) {
-  std::string file = FullPath(FileName);
-  DeleteFileA(file.c_str());
-  for (const datasheet::TEntry& e : datasheet::Entries(Project()))
-    if (!WritePrivateProfileStringA(e.Section.c_str(), e.Key.c_str(), e.Value.c_str(), file.c_str()))
-      throw EDatasheetError("Unable to write to " + FileName);
-  WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());  // flushes the file
-}
+void TForm1::SaveDatasheet(const std::string& FileName) { datasheet::SaveFile(FileName, Project()); }
 
 void TForm1::LoadDatasheet(const std::string& FileName) {
   if (!FileExists(FileName)) {
@@ -512,8 +462,7 @@ void TForm1::LoadDatasheet(const std::string& FileName) {
     return;
   }
   ui::THourglass wait;
-  TProfileReader reader(FullPath(FileName));
-  SetProject(datasheet::Read(reader));
+  SetProject(datasheet::LoadFile(FileName));
   Panel1.SetText("Application Information");
   Notebook1.SetPageIndex(1);
   Button3.SetEnabled(true);

@@ -5,18 +5,11 @@
 // Pages of Notebook1: 0 Default, 1 AppInfo, 2 Files, 3 Registry, 4 License, 5 Advanced,
 // 6 Advanced2, 7 Startmenu, 8 DLL, 9 Exec, 10 Ready, 11 Done.
 #pragma once
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "creator/creator_datasheet.h"
 #include "ui/ui.h"
-
-// A datasheet that could not be written: the message names the file.
-class EDatasheetError : public std::runtime_error {
-public:
-  using std::runtime_error::runtime_error;
-};
 
 class TForm1 : public ui::TForm {
 public:
@@ -193,7 +186,7 @@ public:
   void SpeedButton2Click(ui::TControl* Sender);  // SpeedButton2 and SpeedButton3
   void Button13Click();
 
-  // Writes the project to the file, replacing it; throws EDatasheetError when it cannot.
+  // Writes the project to the file, replacing it; throws datasheet::EDatasheetError when it cannot.
   void SaveDatasheet(const std::string& FileName);
   // Replaces the project with the datasheet's and moves to page 1; a missing file is reported.
   void LoadDatasheet(const std::string& FileName);

@@ -1,7 +1,8 @@
 // Any text as a Setup Datasheet: datasheet::Read over a profile parsed from it, as the profile
-// service parses an INI file, always gives a project; that project saved (the keys of Entries
-// written one by one, as the service writes them) and read again is the same project, and every
-// key saved reads back as written.
+// service parses an INI file, always gives a project; each section read whole (as loading reads
+// it) answers every key of the text as the service answers it key by key; that project saved
+// gives the file that the service makes of the keys of Entries written one by one, and read again
+// is the same project, every key saved reading back as written.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -26,9 +27,11 @@ std::string Folded(std::string_view s) {
 std::string UpToNul(std::string_view s) { return std::string(s.substr(0, s.find('\0'))); }
 
 // A profile in memory with the service's rules: a line ends at LF (or at CR when no LF follows),
-// blanks around lines, names and values go, "[name]" opens a section, a line without "=" is a key
-// without value, names compare with A to Z folded, only the first section of a name and the first
-// key of a name count, and a value comes back with one enclosing pair of quotes removed.
+// blanks around lines, names and values go, "[name]" opens a section (up to the last "]" of the
+// line, the name without its blanks), a line without "=" is a key without value, names compare
+// with A to Z folded, only the first section of a name and the first key of a name count, and a
+// value asked for comes back with one enclosing pair of quotes removed; a section asked for whole
+// comes as its lines but comments, each "name=value" or, without a value, "name", NUL after each.
 class TProfile : public datasheet::TReader {
  public:
   struct TKey {
@@ -52,8 +55,11 @@ class TProfile : public datasheet::TReader {
       while (!line.empty() && Space(line.back())) line.remove_suffix(1);
       if (line.empty()) continue;
       if (line.front() == '[') {
-        if (size_t close = line.find(']'); close != std::string_view::npos) {
-          const std::string name = UpToNul(line.substr(1, close - 1));
+        if (size_t close = line.rfind(']'); close != std::string_view::npos && close > 0) {
+          std::string_view inside = line.substr(1, close - 1);
+          while (!inside.empty() && Space(inside.front())) inside.remove_prefix(1);
+          while (!inside.empty() && Space(inside.back())) inside.remove_suffix(1);
+          const std::string name = UpToNul(inside);
           Sections.push_back({name, Folded(name), {}});
           continue;
         }
@@ -80,7 +86,7 @@ class TProfile : public datasheet::TReader {
     return nullptr;
   }
 
-  std::optional<std::string> Value(const std::string& section, const std::string& key) override {
+  std::optional<std::string> Value(const std::string& section, const std::string& key) {
     if (TSection* s = Find(section))
       for (const std::string fold = Folded(key); const TKey& k : s->Keys)
         if (k.Fold == fold) {
@@ -93,12 +99,21 @@ class TProfile : public datasheet::TReader {
     return std::nullopt;
   }
 
-  std::vector<std::string> Keys(const std::string& section) override {
-    std::vector<std::string> names;
+  // On the key list of the section (GetPrivateProfileStringA without a key name).
+  bool Listed(const std::string& section, const std::string& key) {
+    if (TSection* s = Find(section))
+      for (const std::string fold = Folded(key); const TKey& k : s->Keys)
+        if (k.Value && (k.Name.empty() || k.Name.front() != ';') && k.Fold == fold) return true;
+    return false;
+  }
+
+  std::string Section(const std::string& section) override {
+    std::string lines;
     if (TSection* s = Find(section))
       for (const TKey& k : s->Keys)
-        if (k.Value && !k.Name.empty() && k.Name.front() != ';') names.push_back(k.Name);
-    return names;
+        if ((k.Name.empty() ? k.Value.has_value() : k.Name.front() != ';'))
+          lines += k.Name + (k.Value ? "=" + *k.Value : "") + '\0';
+    return lines;
   }
 
   // One key written: into the first section of its name (appended when missing), replacing the
@@ -139,9 +154,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                          loaded.Packages.size();
   if (entries > size / 2) __builtin_trap();
 
+  // Of a text: a NUL byte ends the service's line where it stands, so that blanks before it stay in
+  // a value asked for by itself, where the section read whole loses them.
+  const bool text = std::string_view(reinterpret_cast<const char*>(data), size).find('\0') == std::string_view::npos;
+  for (const TProfile::TSection& s : original.Sections) {
+    if (s.Name.empty() || !text) continue;
+    const datasheet::TSection whole(original.Section(s.Name));
+    for (const TProfile::TKey& k : s.Keys) {
+      if (!k.Name.empty() && k.Name.front() == ';') continue;  // a comment, never asked for
+      if (whole.Value(k.Name) != original.Value(s.Name, k.Name) || whole.Has(k.Name) != original.Listed(s.Name, k.Name))
+        __builtin_trap();
+    }
+  }
+
   TProfile saved("");
   const std::vector<datasheet::TEntry> keys = datasheet::Entries(loaded);
   for (const datasheet::TEntry& e : keys) saved.Write(e.Section, e.Key, e.Value);
+  if (datasheet::FileText(keys) != saved.Text()) __builtin_trap();
   TProfile reread(saved.Text());
   for (const datasheet::TEntry& e : keys) {
     std::string want = e.Value;

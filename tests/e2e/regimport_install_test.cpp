@@ -122,7 +122,6 @@ struct Host : testsupport::TPlainBuildHost {
     Title = "CvRoad";
     WebOn = false;
   }
-  void SaveDatasheet(const std::string&) override {}
 };
 
 // The registry editor's 8-bit form of a UTF-16 export: the same lines in the ANSI code page under

@@ -88,9 +88,23 @@ static int text_static(HWND h) {
          type == SS_LEFTNOWORDWRAP;
 }
 
+/* The caret of the thread that owns h, in screen coordinates (empty when it has none): it blinks,
+   and where a grown label reaches over the field that has it, it is no ink of the label's. */
+static RECT caret_of(HWND h) {
+  RECT caret = {0, 0, 0, 0};
+  GUITHREADINFO gui = {sizeof gui};
+  if (GetGUIThreadInfo(GetWindowThreadProcessId(h, NULL), &gui) && gui.hwndCaret) {
+    caret = gui.rcCaret;
+    InflateRect(&caret, 1, 1);
+    MapWindowPoints(gui.hwndCaret, NULL, (POINT*)&caret, 2);
+  }
+  return caret;
+}
+
 /* The box around every pixel of the screen rectangle r that differs from the colour of its
-   top-left pixel (the control's ground); right and bottom exclusive, relative to r. */
-static RECT ink_box(RECT r) {
+   top-left pixel (the control's ground) and lies outside the screen rectangle skip; right and
+   bottom exclusive, relative to r. */
+static RECT ink_box(RECT r, RECT skip) {
   RECT box = {0, 0, 0, 0};
   int w = r.right - r.left, hgt = r.bottom - r.top;
   if (w <= 0 || hgt <= 0) return box;
@@ -109,6 +123,8 @@ static RECT ink_box(RECT r) {
       int d = abs((int)(p & 0xFF) - (int)(ground & 0xFF)) + abs((int)((p >> 8) & 0xFF) - (int)((ground >> 8) & 0xFF)) +
               abs((int)(p >> 16) - (int)(ground >> 16));
       if (d < 48) continue;
+      POINT at = {r.left + x, r.top + y};
+      if (PtInRect(&skip, at)) continue;
       if (!found || x < box.left) box.left = x;
       if (!found || y < box.top) box.top = y;
       if (!found || x + 1 > box.right) box.right = x + 1;
@@ -139,13 +155,14 @@ static SIZE needed(HWND h) {
   int wraps = type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT;
   int gw = wraps ? width : pc.right - w.left, gh = wraps ? pc.bottom - w.top : height;
   if (!wraps && gw < width + 40) gw = width + 40; /* a control at the parent's edge still shows */
-  RECT drawn = ink_box(w);
+  const RECT caret = caret_of(h);
+  RECT drawn = ink_box(w, caret);
   HWND above = GetWindow(h, GW_HWNDPREV);
   SetWindowPos(h, HWND_TOP, 0, 0, gw, gh, SWP_NOMOVE | SWP_NOACTIVATE);
   repaint(h);
   RECT grown = {w.left, w.top, w.left + gw, w.top + gh};
   IntersectRect(&grown, &grown, &pc);
-  RECT ink = ink_box(grown);
+  RECT ink = ink_box(grown, caret);
   SetWindowPos(h, above ? above : HWND_TOP, 0, 0, width, height, SWP_NOMOVE | SWP_NOACTIVATE);
   repaint(parent);
   SIZE s = {ink.right, ink.bottom};

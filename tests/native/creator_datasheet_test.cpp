@@ -1,10 +1,13 @@
-// The datasheet's value forms, key order and loading rules, without the profile service.
+// The datasheet's value forms, key order, file and loading rules, without the profile service.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <map>
 
 #include "creator/creator_datasheet.h"
+#include "tests/native/datasheet_projects.h"
 
 using namespace datasheet;
 
@@ -48,18 +51,16 @@ TEST(DatasheetEntries, ListsWriteTheirEntriesInOrderEachEntryWhole) {
 }
 
 namespace {
+// Sections as the profile service returns them whole: "key=value" lines, each ended by a NUL.
 class TFakeReader : public TReader {
 public:
   std::map<std::string, std::vector<std::pair<std::string, std::string>>> Sections;
-  std::optional<std::string> Value(const std::string& section, const std::string& key) override {
-    for (auto& [k, v] : Sections[section])
-      if (k == key) return v;
-    return std::nullopt;
-  }
-  std::vector<std::string> Keys(const std::string& section) override {
-    std::vector<std::string> keys;
-    for (auto& kv : Sections[section]) keys.push_back(kv.first);
-    return keys;
+  std::map<std::string, int> Asked;  // how often each section was asked for
+  std::string Section(const std::string& name) override {
+    ++Asked[name];
+    std::string lines;
+    for (auto& [k, v] : Sections[name]) lines += k + "=" + v + '\0';
+    return lines;
   }
 };
 }  // namespace
@@ -98,10 +99,75 @@ TEST(DatasheetRoundTrip, EntriesReadBackAsTheyWereWritten) {
   d.PreUninstall = {"x"};
   d.Packages = {"Required Files", "Extras"};
   TFakeReader r;
-  for (const TEntry& e : Entries(d)) {
-    std::string v = e.Value;  // the service removes one pair of enclosing quotes
-    if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
-    r.Sections[e.Section].push_back({e.Key, v});
-  }
+  for (const TEntry& e : Entries(d)) r.Sections[e.Section].push_back({e.Key, e.Value});
   EXPECT_EQ(Read(r), d);
+}
+
+// ---- the file ---------------------------------------------------------------------------------
+
+namespace {
+std::string Fixture(const char* name) {
+  std::ifstream f(std::string(CV_TEST_DATA) + "/" + name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+// Where two texts part, with a little of each from there; empty when they are the same.
+std::string Difference(const std::string& got, const std::string& want) {
+  if (got == want) return "";
+  size_t i = std::mismatch(got.begin(), got.begin() + std::min(got.size(), want.size()), want.begin()).first - got.begin();
+  return "sizes " + std::to_string(got.size()) + " and " + std::to_string(want.size()) + ", apart from byte " +
+         std::to_string(i) + ": \"" + got.substr(i, 40) + "\" against \"" + want.substr(i, 40) + "\"";
+}
+}  // namespace
+
+TEST(DatasheetFile, HoldsTheBytesThatTheProfileServiceWroteKeyByKey) {
+  const std::string large = Fixture("datasheet-large.sds"), awkward = Fixture("datasheet-awkward.sds");
+  ASSERT_GT(large.size(), 200000u);
+  ASSERT_GT(awkward.size(), 5000u);
+  EXPECT_EQ(Difference(FileText(Entries(testprojects::Large())), large), "");
+  EXPECT_EQ(Difference(FileText(Entries(testprojects::Awkward())), awkward), "");
+}
+
+TEST(DatasheetFile, SectionsGatherTheirKeysAndAKeyWrittenAgainKeepsItsPlace) {
+  EXPECT_EQ(FileText({}), "");
+  EXPECT_EQ(FileText({{"A", "one", "1"}, {"B", "x", "\"b\""}, {"a", "Two", "2"}, {"A", "ONE", "3"}, {"b", "y", ""}}),
+            "[A]\r\none=3\r\nTwo=2\r\n[B]\r\nx=\"b\"\r\ny=\r\n");
+}
+
+// ---- a section as loading reads it ------------------------------------------------------------
+
+TEST(DatasheetSection, AnswersAsTheProfileServiceDoesKeyByKey) {
+  const std::string lines[] = {
+      "  Spaced \t=  \"a b\"  ", "Single='q'", "Lone=\"", "Mixed=\"a'", "Pair=\"\"", "Inner=\"a\"b\"", "Twice=\"\"x\"\"",
+      ";Comment=1", "Bare", "Dup=first", "DUP=second", "Late", "late=1", "Eq= a=b", "", " \t ", "Empty=",
+      "Dos=x\x1a", "Cr=x\r", "Case=1"};
+  std::string block;
+  for (const std::string& l : lines) block += l + '\0';
+  TSection s(block);
+  struct Case { const char* key; bool listed; std::optional<std::string> value; };
+  for (const Case& c : {Case{"spaced", true, "a b"}, Case{"single", true, "q"}, Case{"lone", true, "\""},
+                        Case{"mixed", true, "\"a'"}, Case{"pair", true, ""}, Case{"inner", true, "a\"b"},
+                        Case{"twice", true, "\"x\""}, Case{";Comment", false, std::nullopt},
+                        Case{"Comment", false, std::nullopt}, Case{"Bare", false, std::nullopt},
+                        Case{"dup", true, "first"}, Case{"late", true, std::nullopt}, Case{"Eq", true, "a=b"},
+                        Case{"empty", true, ""}, Case{"Dos", true, "x"}, Case{"Cr", true, "x"},
+                        Case{"CASE", true, "1"}, Case{"Absent", false, std::nullopt}}) {
+    EXPECT_EQ(s.Has(c.key), c.listed) << c.key;
+    EXPECT_EQ(s.Value(c.key), c.value) << c.key;
+  }
+  EXPECT_FALSE(TSection("").Has("x"));
+}
+
+TEST(DatasheetRead, AsksForEachSectionOnceWhateverTheRows) {
+  for (int files : {20, 2000}) {
+    const TDatasheet d = testprojects::Large(files);
+    TFakeReader r;
+    for (const TEntry& e : Entries(d)) r.Sections[e.Section].push_back({e.Key, e.Value});
+    EXPECT_EQ(Read(r), d) << files;
+    EXPECT_EQ(r.Asked, (std::map<std::string, int>{{"ANNOUNCEMENT", 1}, {"APPINFO", 1}, {"BUILD", 1},
+                                                  {"COMPATIBILITY", 1}, {"DLLOCX", 1}, {"FILELIST", 1},
+                                                  {"PACKAGES", 1}, {"POSTINSTALL", 1}, {"PREUNINSTALL", 1},
+                                                  {"REGISTRY", 1}, {"SHORTCUTS", 1}}))
+        << files;
+  }
 }

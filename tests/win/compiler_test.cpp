@@ -45,8 +45,7 @@ struct FakeHost : TBuildHost {
   BuildProject Project;
   Lines Report;
   int Finished = 0;
-  Lines Saved;
-  std::string SaveError;  // when set, saving the datasheet fails with it
+  std::string SaveError;  // when set, taking the project for the datasheet copy fails with it
   DWORD UiThread = GetCurrentThreadId();
   int OffThread = 0;
 
@@ -78,14 +77,12 @@ struct FakeHost : TBuildHost {
     Report.push_back(line);
   }
   void ShowFinished() override { On(), ++Finished; }
-  void SaveDatasheet(const std::string& path) override {
+  datasheet::TDatasheet Datasheet() override {
     On();
-    if (!SaveError.empty()) {
-      WriteAll(path, "[APPINFO]\r\n");  // as far as it came
-      throw std::runtime_error(SaveError);
-    }
-    Saved.push_back(path);
-    WriteAll(path, "[APPINFO]\r\nName=\"" + Title + "\"\r\n");
+    if (!SaveError.empty()) throw std::runtime_error(SaveError);
+    datasheet::TDatasheet d;
+    d.Name = Title;
+    return d;
   }
 };
 
@@ -166,7 +163,7 @@ TEST_F(Build, CdRomFolderHoldsTheStagedFilesByteForByte) {
     const std::string cd = Base() + "CD-ROM\\";
     EXPECT_EQ(Entries(Base()), (Lines{"CD-ROM", "Demo.sds"}));
     EXPECT_EQ(Entries(cd), (Lines{"data.pak", "license.rtf", "setup.dat", "setup.exe"}));
-    EXPECT_EQ(Host.Saved, Lines{Base() + "Demo.sds"});
+    EXPECT_NE(ReadAll(Base() + "Demo.sds").find("[APPINFO]\r\nName=\"Demo\"\r\n"), std::string::npos);
     EXPECT_EQ(ReadAll(cd + "setup.exe"), SetupExe);
     EXPECT_EQ(ReadAll(cd + "license.rtf"), "Plain text licence\r\n");
 
@@ -320,7 +317,6 @@ TEST_F(Build, MissingFilesStopBeforeAnythingIsWritten) {
     expected.push_back("ERROR: Files missing, cannot compile");
     EXPECT_EQ(Host.Report, expected);
     EXPECT_FALSE(Exists(Out));
-    EXPECT_TRUE(Host.Saved.empty());
   }
 }
 
@@ -425,7 +421,6 @@ TEST_F(Build, AnErrorOnTheWayIsReportedCleanedUpAndFinished) {
     EXPECT_EQ(error.rfind("ERROR: ", 0), 0u) << error;
     EXPECT_NE(error.find(c.says), std::string::npos) << error;
     EXPECT_EQ(Host.Report.back(), c.closing);
-    EXPECT_TRUE(Host.Saved.empty());
     EXPECT_FALSE(Exists(Base() + "Temporary"));
     EXPECT_FALSE(Exists(Base() + "Demo.sds"));
   }
@@ -483,7 +478,6 @@ TEST_F(Build, OutputTreeAcrossBuildsAndMedia) {
   Run();
   EXPECT_EQ(Host.Report.back(), "Compiling done, everything seems to be alright");
   EXPECT_EQ(Entries(Base()), (Lines{"CD-ROM", "Demo.sds"}));
-  EXPECT_EQ(Host.Saved, Lines{Base() + "Demo.sds"});
 
   // A second build replaces what it copies again and leaves the rest of CD-ROM\ alone; something
   // else in Temporary\ keeps that folder.

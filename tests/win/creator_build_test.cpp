@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 
 #include "creator/creator_main.h"
 #include "tests/win/test_support.h"
@@ -202,6 +203,48 @@ TEST_F(WizardBuild, ABlockedDatasheetCopyLeavesCompletePackages) {
   const std::string package = ReadAll(base + "Web\\Demo.exe"), stub = ReadAll(ProgramDir() + "extractor.exe");
   EXPECT_EQ(package.substr(0, stub.size()), stub);
   EXPECT_EQ(package.substr(package.size() - 4), "\x2e\x22\x6b\x3d");
+}
+
+// Who creates which datasheet file, while a build runs.
+std::mutex SheetsLock;
+std::vector<DWORD> SheetCreators;  // the threads that created a ".sds" file
+decltype(&CreateFileA) RealCreateFile;
+HANDLE WINAPI WatchCreateFile(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD how,
+                              DWORD flags, HANDLE model) {
+  const size_t n = lstrlenA(name);
+  if (n > 4 && lstrcmpiA(name + n - 4, ".sds") == 0 && (access & GENERIC_WRITE)) {
+    std::lock_guard<std::mutex> hold(SheetsLock);
+    SheetCreators.push_back(GetCurrentThreadId());
+  }
+  return RealCreateFile(name, access, share, sa, how, flags, model);
+}
+
+// The copy of a large project would hold the window while it is written: the window's thread only
+// reads the project, and the build's own thread writes the file.
+TEST_F(WizardBuild, TheDatasheetCopyIsWrittenByTheBuildThread) {
+  TForm1& f = F();
+  f.EAppTitle.SetText("Demo");
+  f.EVersion.SetText("1.0");
+  f.FileList.AddRow({"<InstallRoot>\\demo.exe", Source("demo.exe", "d"), "Required Files"});
+  for (int i = 0; i < 500; ++i) {
+    std::string name = "v";
+    name += std::to_string(i);
+    f.Registry.AddRow({"HKEY_CURRENT_USER\\Software\\Demo\\", name, "x", "String"});
+  }
+  SheetCreators.clear();
+  {
+    testsupport::TImportHook hook("KERNEL32.dll", "CreateFileA", reinterpret_cast<void*>(WatchCreateFile));
+    ASSERT_TRUE(hook.Installed());
+    RealCreateFile = reinterpret_cast<decltype(RealCreateFile)>(hook.Original());
+    Build();
+  }
+  const Lines report = f.Report.Items();
+  ASSERT_GE(report.size(), 2u);
+  EXPECT_EQ(Lines(report.end() - 2, report.end()),
+            (Lines{"Saving Setup Datasheet...", "Compiling done, everything seems to be alright"}));
+  ASSERT_EQ(SheetCreators.size(), 1u);
+  EXPECT_NE(SheetCreators[0], GetCurrentThreadId());
+  EXPECT_EQ(ReadAll(Out + "\\Demo\\Demo.sds"), datasheet::FileText(datasheet::Entries(f.Project())));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // What the Wine tests set up again and again: files read and written whole, folder trees listed
 // and removed, a fresh folder for each test, the tool files a build takes from the creator's
-// folder, a build run to its end, and a copy of the running test program run as another Windows
-// version.
+// folder, a build run to its end, a copy of the running test program run as another Windows
+// version, and a system function replaced in the program's import table.
 #pragma once
 
 #include <windows.h>
@@ -65,7 +65,7 @@ struct TPlainBuildHost : TBuildHost {
   BuildProject::FileRow FileItem(int row) override { return Project.Files.at(static_cast<size_t>(row)); }
   void AddReportLine(const std::string& line) override { Report.push_back(line); }
   void ShowFinished() override { ++Finished; }
-  void SaveDatasheet(const std::string& path) override { WriteAll(path, "[APPINFO]\r\n"); }
+  datasheet::TDatasheet Datasheet() override { return {}; }
 };
 
 // Runs a build of host to its end, serving its hand-overs meanwhile; false when the build thread
@@ -78,5 +78,22 @@ bool RunBuild(TBuildHost& host);
 // should see in the environment variable var.
 void RunAsWindowsVersion(const std::string& exe, const char* version, const char* filter, const char* var,
                          const char* value);
+
+// While it lives, the running program's calls of the system function name, imported from dll,
+// reach replacement instead (through the program's import table, so calls made inside the
+// system's own libraries are not seen). Installed tells whether the program imports it.
+class TImportHook {
+public:
+  TImportHook(const char* dll, const char* name, void* replacement);
+  ~TImportHook();
+  TImportHook(const TImportHook&) = delete;
+  TImportHook& operator=(const TImportHook&) = delete;
+  bool Installed() const { return Slot != nullptr; }
+  void* Original() const { return Previous; }
+
+private:
+  void** Slot = nullptr;
+  void* Previous = nullptr;
+};
 
 }  // namespace testsupport
