@@ -8,37 +8,24 @@
 #include "codec/lzh.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
-#include "codec/lzh_U1.h"
+#include "codec/lzh_decode.h"
 
 namespace {
 
-inline uint64_t BigEndian64(const uint8_t* p) {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
-  return v;
-}
+using namespace lzh_decode;
 
-// The bits of the block, most significant first, at least 56 of them after Fill; past the end of
-// the block, zeros. Every byte taken in is counted in the codec object, with its progress call.
-struct TBlockBits {
+// The bits of the block, at least 56 of them after Fill; past the end of the block, zeros. Every
+// byte taken in is counted in the codec object, with its progress call.
+struct TBlockBits : TLzhBits {
   TCustom_lzh& Lzh;
-  const uint8_t* Next;
-  const uint8_t* const End;
-  uint64_t Buf = 0;  // left-aligned; below Count only bits of the block or zeros
-  unsigned Count = 0;
 
+  explicit TBlockBits(TCustom_lzh& lzh) : TLzhBits{lzh.InBuffer, lzh.InBuffer + lzh.InSize}, Lzh(lzh) {}
   void Fill() {
-    // With more than 56 bits the read below takes no byte and only ORs in bits that are there
-    // already: cheaper than a jump that goes either way.
     if (End - Next >= 8) [[likely]] {
       const uint8_t* from = Next;
-      Buf |= BigEndian64(Next) >> Count;
-      Next += (63 - Count) >> 3;
-      Count |= 56;
+      FillFrom8();
       if (Lzh.OnProgress) [[unlikely]]
         for (const uint8_t* p = from; p != Next; p++) Progress(p + 1);
       return;
@@ -54,12 +41,6 @@ struct TBlockBits {
     Lzh.BytesLeft = Lzh.InSize - Lzh.InPos;
     Lzh.OnProgress(Lzh.BytesLeft, Lzh.ProgressTag);
   }
-  unsigned Take(unsigned n) {  // n = 1..56 bits, Fill done
-    unsigned v = unsigned(Buf >> (64 - n));
-    Buf <<= n;
-    Count -= n;
-    return v;
-  }
 };
 
 // The output: bytes [0, Pos) are decoded; the stream's memory reaches Limit. Room for a whole
@@ -73,7 +54,7 @@ struct TBlockBits {
 // itself, never beyond. So the peak, the old memory beside the new while it is moved, stays
 // below 1.25 times the output.
 struct TOutput {
-  static constexpr size_t kRoom = kLzhLookAhead + 16;
+  static constexpr size_t kRoom = kMatchRoom;
   // The memory is reserved as above but zeroed (resized into) a piece at a time just ahead of
   // the output, so that the decoder writes into lines the zeroing has just brought into the
   // cache instead of zeroing the whole output first and then writing it again from memory.
@@ -124,105 +105,10 @@ inline void CopyMatch(TOutput& out, size_t distance, int j) {
   if (distance > out.Pos) [[unlikely]] {  // reaches back into the blank fill
     ptrdiff_t from = ptrdiff_t(out.Pos) - ptrdiff_t(distance);
     for (int k = 0; k < j; k++) to[k] = Before(out, from + k);
-  } else if (distance >= 16) {  // 16-byte pieces, each read wholly from bytes already there
-    const uint8_t* from = to - distance;
-    for (int k = 0; k < j; k += 16) std::memcpy(to + k, from + k, 16);
-  } else if (distance == 1) {
-    std::memset(to, to[-1], size_t(j));
   } else {
-    const uint8_t* from = to - distance;
-    for (int k = 0; k < j; k++) to[k] = from[k];
+    CopyBack(to, distance, j);
   }
   out.Pos += size_t(j);
-}
-
-// Top from the tree as it is now.
-void RebuildTop(TLzhState& st) {
-  std::memset(st.InTop, 0, sizeof st.InTop);
-  for (unsigned bits = 0; bits < 16; bits++) {
-    TLzhState::TLzhTop& t = st.Top[bits];
-    int s = st.NodeChild[kLzhRoot];
-    unsigned len = 0;
-    while (len < 4) {
-      int slot = s + int((bits >> (3 - len)) & 1);
-      t.Slot[len++] = &st.NodeFreq[slot];
-      st.InTop[slot] = true;
-      s = st.NodeChild[slot];
-      if (s >= kLzhNodes) break;
-    }
-    t.Next = int16_t(s);
-    t.Len = uint8_t(len);
-  }
-  st.TopStale = false;
-}
-
-// The symbol at the reader; as LzhDecodeSymbol. The path holds the counts of the slots passed:
-// the update's way back up is the one loop of every symbol, and a pointer there costs no
-// address arithmetic.
-[[gnu::always_inline]] inline int DecodeSymbol(TLzhState& st, TBlockBits& in) {
-  const int16_t* child = st.NodeChild;
-  const int16_t* grand = st.NodeGrand;
-  uint16_t* freq = st.NodeFreq;
-  in.Fill();
-  uint64_t buf = in.Buf;
-  uint16_t* path[kLzhSymbols + 1];
-  if (st.TopStale) [[unlikely]] RebuildTop(st);
-  const TLzhState::TLzhTop& top = st.Top[buf >> 60];
-  std::memcpy(path, top.Slot, sizeof top.Slot);
-  int depth = top.Len;
-  buf <<= depth;
-  int s = top.Next;
-  while (s < kLzhNodes) {  // two levels per step
-    int slot = s + int(buf >> 63);
-    unsigned b2 = unsigned(buf >> 62) & 1;
-    int g = grand[2 * slot + int(b2)];
-    path[depth++] = &freq[slot];
-    if (g >= kLzhGrandLeaf) {
-      s = g - kLzhGrandLeaf + kLzhNodes;
-      buf <<= 1;
-      break;
-    }
-    path[depth++] = &freq[child[slot] + int(b2)];
-    buf <<= 2;
-    s = g;
-  }
-  if (unsigned(depth) <= in.Count) [[likely]] {  // no leaf lies deeper than 22
-    in.Buf = buf;
-    in.Count -= unsigned(depth);
-  } else {
-    depth = 0;
-    s = child[kLzhRoot];
-    do {
-      in.Fill();
-      int slot = s + int(in.Take(1));
-      path[depth++] = &freq[slot];
-      s = child[slot];
-    } while (s < kLzhNodes);
-  }
-  int c = s - kLzhNodes;
-  if (freq[kLzhRoot] != kLzhMaxFreq) [[likely]] {
-    uint16_t* const* p = path + depth;
-    do {  // up the path just walked
-      uint16_t* f = *--p;
-      unsigned k = ++*f;
-      if (k > f[1]) {
-        lzh_detail::HuffMoveUp<true>(st, int(f - freq), k);
-        return c;
-      }
-    } while (p != path);
-    freq[kLzhRoot]++;
-  } else {
-    LzhHuffUpdate(st, c);
-  }
-  return c;
-}
-
-inline unsigned DecodeOffset(TBlockBits& in) {
-  in.Fill();
-  unsigned i = unsigned(in.Buf >> 56);
-  unsigned len = lzh_detail::kOffsetCodes.DecLen[i];
-  unsigned high = lzh_detail::kOffsetCodes.DecValue[i];
-  return (high << 6) | (in.Take(len + 6) & 0x3F);
 }
 
 void DecodeBlock(TCustom_lzh& lzh, int32_t count, TOutput& out) {
@@ -230,7 +116,7 @@ void DecodeBlock(TCustom_lzh& lzh, int32_t count, TOutput& out) {
   TLzhState& st = *tables;
   st.KeepGrand = true;
   LzhHuffInit(st);
-  TBlockBits in{lzh, lzh.InBuffer, lzh.InBuffer + lzh.InSize};
+  TBlockBits in(lzh);
   const size_t want = count > 0 ? size_t(count) : 0;
   try {
     while (out.Pos < want) {

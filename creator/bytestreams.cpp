@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "codec/lzh_U1.h"
+#include "codec/lzh_pieces.h"
 
 size_t TMemoryReader::Read(void* buffer, size_t size) {
   const size_t n = std::min(size, FBytes.size() - FAt);
@@ -46,91 +47,25 @@ int64_t CopyStream(ByteReader& source, ByteWriter& out, size_t piece) {
   return copied;
 }
 
-namespace {
-
-// The coder's side of the two pieces. Each callback moves one byte as TCustom_lzh's do over a
-// block in memory (a load or a store and a compare with the piece's end); only at the end of a
-// piece does a call go out to the reader or the writer.
-struct TReadAhead {
-  ByteReader& Source;
-  uint8_t* const Buffer;
-  const uint8_t* At = Buffer;
-  const uint8_t* End = Buffer;
-  bool Ended = false;
-
-  // Refills the piece when it is used up, then copies up to count bytes; none once the source has
-  // ended, as often as asked.
-  void ReadSlow(uint8_t* buffer, uint16_t count, uint16_t& done) {
-    done = 0;
-    while (done < count) {
-      if (At == End) {
-        if (Ended) return;
-        const size_t n = Source.Read(Buffer, StreamPiece);
-        At = Buffer;
-        End = Buffer + n;
-        if (n == 0) {
-          Ended = true;
-          return;
-        }
-      }
-      const size_t n = std::min<size_t>(size_t(count - done), size_t(End - At));
-      std::memcpy(buffer + done, At, n);
-      At += n;
-      done = uint16_t(done + n);
-    }
-  }
-};
-
-struct TWriteBehind {
-  ByteWriter& Out;
-  uint8_t* const Buffer;
-  uint8_t* At = Buffer;
-  uint8_t* const Limit = Buffer + StreamPiece;
-
-  void Put(const uint8_t* buffer, size_t n) {
-    if (size_t(Limit - At) < n) [[unlikely]] Flush();
-    if (n == 1)
-      *At++ = *buffer;
-    else
-      At = std::copy_n(buffer, n, At);
-  }
-  void Flush() {
-    if (At != Buffer) Out.Write(Buffer, size_t(At - Buffer));
-    At = Buffer;
-  }
-};
-
-static_assert(StreamPiece >= 65535, "a piece holds any write of the coder");
-
-}  // namespace
-
 bool LzhCompressStream(ByteReader& source, ByteWriter& block) {
-  std::unique_ptr<uint8_t[]> pieces(new uint8_t[2 * StreamPiece]);
-  TReadAhead in{source, pieces.get()};
-  TWriteBehind out{block, pieces.get() + StreamPiece};
-  int32_t bytesIn;
+  // The coder's run in pieces reads and writes pieces of the same size as StreamPiece; what the
+  // reader or the writer throws passes through it.
+  struct TEnds : TLzhPieces {
+    ByteReader& Source;
+    ByteWriter& Block;
+    TEnds(ByteReader& s, ByteWriter& b) : Source(s), Block(b) {}
+    bool Read(uint8_t* buffer, size_t size, size_t& got) override {
+      got = Source.Read(buffer, size < StreamPiece ? size : StreamPiece);
+      return true;
+    }
+    bool Write(const uint8_t* data, size_t size) override {
+      Block.Write(data, size);
+      return true;
+    }
+  } ends(source, block);
   try {
-    bytesIn = LzhEncodeStream(
-        [&in](uint8_t* buffer, uint16_t count, uint16_t& done) {
-          const uint8_t* at = in.At;
-          if (count == 1 && at != in.End) [[likely]] {
-            in.At = at + 1;
-            *buffer = *at;
-            done = 1;
-            return;
-          }
-          in.ReadSlow(buffer, count, done);
-        },
-        [&out](const uint8_t* buffer, uint16_t n, uint16_t& done) {
-          out.Put(buffer, n);
-          done = n;
-        });
+    return LzhEncodePieces(ends) >= 0;
   } catch (const ElzhException&) {
-    return false;  // the tables come first: nothing was read or written
+    return false;  // its memory and the tables come first: nothing was read or written
   }
-  const uint32_t n = uint32_t(bytesIn);
-  const uint8_t trailer[4] = {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
-  out.Put(trailer, sizeof trailer);
-  out.Flush();
-  return true;
 }

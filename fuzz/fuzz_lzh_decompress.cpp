@@ -1,9 +1,12 @@
 // Arbitrary blocks into TCustom_lzh::Decompress: no crash, no access out of bounds, and at most
-// 59 bytes beyond the count that the trailer announces.
+// 59 bytes beyond the count that the trailer announces. LzhDecodePieces, given the block in
+// pieces of sizes taken from its own bytes, writes the same bytes.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "codec/lzh.h"
+#include "codec/lzh_pieces.h"
 
 // The decoder writes the announced count whatever the input holds, reading zero bits past its end,
 // so the count alone sets the time an input takes. No sound block expands more than 48 times; a
@@ -35,5 +38,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t want = count > 0 ? size_t(count) : 0;
     if (!ok || out.size() < want || out.size() > want + (count > 0 ? 59 : 0)) std::abort();
   }
+  struct TPieces : TLzhPieces {
+    const uint8_t* Data;
+    size_t Size, At = 0;
+    const TMemoryStream& Want;
+    size_t Written = 0;
+    TPieces(const uint8_t* data, size_t size, const TMemoryStream& want) : Data(data), Size(size), Want(want) {}
+    bool Read(uint8_t* buffer, size_t n, size_t& got) override {
+      got = std::min(std::min(n, size_t(1 + (At < Size ? Data[At] % 23 : 0))), Size - At);
+      std::memcpy(buffer, Data + At, got);
+      At += got;
+      return true;
+    }
+    bool Write(const uint8_t* data, size_t n) override {
+      if (Written + n > Want.size() || std::memcmp(data, Want.data() + Written, n) != 0) std::abort();
+      Written += n;
+      return true;
+    }
+  } pieces(data, size, out);
+  int64_t produced = -1;
+  if (!LzhDecodePieces(count, pieces, &produced) || pieces.Written != out.size() || produced != int64_t(out.size()))
+    std::abort();
   return 0;
 }

@@ -1,8 +1,11 @@
-// Arbitrary inputs through TCustom_lzh::Compress and back through Decompress.
+// Arbitrary inputs through TCustom_lzh::Compress and back through Decompress; LzhEncodePieces
+// writes the same block.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "codec/lzh.h"
+#include "codec/lzh_pieces.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Past 4096 bytes the match tree drops the oldest positions; little more shows anything new.
@@ -21,5 +24,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   dec.InSize = int32_t(block.size());
   dec.OutStream = &back;
   if (!dec.Decompress() || back.size() != size || (size && std::memcmp(back.data(), data, size) != 0)) std::abort();
+  struct TPieces : TLzhPieces {
+    const uint8_t* Data;
+    size_t Size, At = 0;
+    TMemoryStream Out;
+    bool Read(uint8_t* buffer, size_t n, size_t& got) override {
+      got = std::min(n, Size - At);
+      if (got) std::memcpy(buffer, Data + At, got);
+      At += got;
+      return true;
+    }
+    bool Write(const uint8_t* d, size_t n) override {
+      Out.insert(Out.end(), d, d + n);
+      return true;
+    }
+  } pieces;
+  pieces.Data = data;
+  pieces.Size = size;
+  if (LzhEncodePieces(pieces) != int64_t(size) || pieces.Out != block) std::abort();
   return 0;
 }

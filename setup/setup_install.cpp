@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/lzh.h"
+#include "codec/lzh_pieces.h"
 #include "setup/setup_installcore.h"
 #include "setup/setup_installer.h"
 #include "setup/setup_installthread.h"
@@ -24,23 +24,10 @@ namespace {
   throw EInstallError(what + ": " + SystemReason(code));
 }
 
-// Writes the file whole or not at all: a file that could not be written completely is removed
-// again, and the message says whether it is gone. A full disk, also one that takes fewer bytes
-// than it was given without a reason, is named as such.
-void WriteInstalledFile(const std::string& path, const uint8_t* data, size_t size) {
-  const TWriteResult result = WriteWholeFile(path, data, size, CREATE_ALWAYS, TInstallThread::WriteBytes);
-  if (result == TWriteResult::Written) return;
-  const DWORD code = GetLastError();
-  std::string what = " could not be created";
-  if (result == TWriteResult::NotWritten) {
-    const bool removed = DeleteFileA(path.c_str()) != 0;
-    what = removed ? " could not be written (the incomplete file was removed)"
-                   : " could not be written (the incomplete file is left)";
-  }
-  if (DiskFullCode(code))
-    throw EInstallError(std::string(DiskSpaceText) + "\r\nThe disk is full: the file " + path + what + ".",
-                        ecDiskSpace);
-  Fail("The file " + path + what, code);
+// Removes the incomplete file that a failure left; the words for the message say whether it is
+// gone.
+std::string RemoveIncomplete(const std::string& path) {
+  return DeleteFileA(path.c_str()) ? " (the incomplete file was removed)" : " (the incomplete file is left)";
 }
 
 HKEY RootHandle(uint32_t rootKey) {
@@ -132,61 +119,118 @@ bool FileFolderExists(const std::string& dir) {
   return true;
 }
 
-// Reads one file's stored bytes from data.pak, decompresses them when the package was built so,
-// creates the file's directory when it is missing and writes the file. One file at a time is held
-// in memory.
+// The stored bytes of one file, read from data.pak a piece at a time, and the installed file
+// they go to. A failed read is kept for the message: its code, or 0 when data.pak ended early.
+class TPackedFileCopy : public TLzhPieces {
+ public:
+  TPackedFileCopy(HANDLE pak, uint32_t size, TFileWriter& out) : Pak(pak), Left(size), Out(out) {}
+  // The next n bytes, all of them or false.
+  bool ReadExactly(void* buffer, DWORD n) {
+    auto* p = static_cast<char*>(buffer);
+    for (DWORD got = 0; n > 0 && !ReadFailed; p += got, n -= got) {
+      if (!ReadFile(Pak, p, n, &got, nullptr)) ReadError = GetLastError();
+      ReadFailed = ReadError != 0 || got == 0;
+    }
+    return !ReadFailed;
+  }
+  bool Seek(int64_t to) {
+    LARGE_INTEGER at;
+    at.QuadPart = to;
+    if (SetFilePointerEx(Pak, at, nullptr, FILE_BEGIN)) return true;
+    ReadError = GetLastError();
+    ReadFailed = true;
+    return false;
+  }
+  bool Read(uint8_t* buffer, size_t size, size_t& got) override {
+    got = size < Left ? size : Left;
+    Left -= static_cast<uint32_t>(got);
+    return got == 0 || ReadExactly(buffer, static_cast<DWORD>(got));
+  }
+  bool Write(const uint8_t* data, size_t size) override { return Out.Write(data, size); }
+  // A stored file: every byte read goes out as it is, in pieces of a buffer of at most 1 MiB.
+  void Copy() {
+    const size_t piece = Left < (1u << 20) ? Left : (1u << 20);
+    std::unique_ptr<uint8_t[]> buffer(new uint8_t[piece + 1]);
+    for (size_t got; Read(buffer.get(), piece, got) && got > 0;)
+      if (!Write(buffer.get(), got)) break;
+  }
+
+  bool ReadFailed = false;
+  DWORD ReadError = 0;
+
+ private:
+  HANDLE Pak;
+  uint32_t Left;
+  TFileWriter& Out;
+};
+
+// Moves a file of data.pak's, decompressing it when the package was built so, into the file dest,
+// creating its directory when it is missing: a piece at a time, so that neither the stored bytes
+// nor the file are ever held whole. A file that fails is removed again.
 void WritePackedFile(HANDLE pak, int64_t pakSize, const std::string& pakName, const TPackedFileRec& rec,
                      const std::string& dest, bool compressed, TUninstallLog& log) {
   if (rec.DataOffset < 1 || rec.StoredSize < 0)
     throw EInstallError("The data package " + pakName + " is damaged: the record of " + dest +
                             " names no valid place in it.",
                         ecPackageDamaged);
-  auto tooShort = [&] {
-    return EInstallError("The data package " + pakName + " is shorter than the record of " + dest +
-                             " says (" + std::to_string(rec.StoredSize) + " bytes at " +
-                             std::to_string(rec.DataOffset) + ").",
-                         ecPackageDamaged);
-  };
-  // The package must hold the stored bytes before a block of their size is taken: a damaged size
-  // would otherwise ask for up to 2 GiB.
-  if (static_cast<int64_t>(rec.DataOffset) - 1 + rec.StoredSize > pakSize) throw tooShort();
-  try {
-    std::vector<uint8_t> stored(static_cast<size_t>(rec.StoredSize));
-    LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(rec.DataOffset) - 1;
-    DWORD got = 0;
-    if (!SetFilePointerEx(pak, at, nullptr, FILE_BEGIN) ||
-        (!stored.empty() && !ReadFile(pak, stored.data(), static_cast<DWORD>(stored.size()), &got, nullptr)))
-      throw EInstallError("The data package " + pakName + " could not be read for " + dest + ": " +
-                              SystemReason(GetLastError()),
-                          ecPackageDamaged);
-    if (got != stored.size()) throw tooShort();
-
+  TFileWriter out(TInstallThread::WriteBytes);
+  TPackedFileCopy copy(pak, static_cast<uint32_t>(rec.StoredSize), out);
+  // A block's count is its last 4 bytes; one of 4 bytes or less has none and gives an empty file.
+  const int64_t at = static_cast<int64_t>(rec.DataOffset) - 1;
+  int32_t count = 0;
+  uint8_t trailer[4];
+  if (at + rec.StoredSize > pakSize) {
+    copy.ReadFailed = true;
+  } else if (compressed && rec.StoredSize > 4 && copy.Seek(at + rec.StoredSize - 4) && copy.ReadExactly(trailer, 4)) {
+    count = LzhTrailerCount(trailer);
+  }
+  std::string removed;  // what became of the file, when a read failed while it was written
+  if (!copy.ReadFailed && copy.Seek(at)) {
     std::string dir = ExtractFilePath(dest);
     if (!FileFolderExists(dir)) {
       ForceDirectories(dir);
       log.Write(TagCreateDir, dir);
     }
-    if (compressed) {
-      TMemoryStream out;
-      {
-        TCustom_lzh lzh;
-        lzh.InBuffer = stored.data();
-        lzh.InSize = rec.StoredSize;
-        lzh.OutStream = &out;
-        lzh.Decompress();  // whatever it produced is the file
-      }
-      std::vector<uint8_t>().swap(stored);
-      WriteInstalledFile(dest, out.data(), out.size());
-    } else {
-      WriteInstalledFile(dest, stored.data(), stored.size());
+    if (!out.Create(dest, CREATE_ALWAYS)) throw FileWriteError(dest, TWriteResult::NotCreated);
+    try {
+      if (compressed)
+        LzhDecodePieces(count, copy);  // whatever the stored bits decode to is the file
+      else
+        copy.Copy();
+    } catch (const std::exception&) {  // the decoder's tables or the copy's buffer could not be had
+      out.Close();
+      throw EInstallError("There is not enough memory to install the file " + dest + RemoveIncomplete(dest) + ".");
     }
-  } catch (const std::bad_alloc&) {
-    throw EInstallError("There is not enough memory to install the file " + dest + ".");
+    const TWriteResult result = out.Close();
+    if (!copy.ReadFailed) {
+      if (result != TWriteResult::Written) throw FileWriteError(dest, result);
+      return;
+    }
+    removed = RemoveIncomplete(dest);
   }
+  if (copy.ReadError)
+    throw EInstallError("The data package " + pakName + " could not be read for " + dest + removed + ": " +
+                            SystemReason(copy.ReadError),
+                        ecPackageDamaged);
+  throw EInstallError("The data package " + pakName + " is shorter than the record of " + dest + " says (" +
+                          std::to_string(rec.StoredSize) + " bytes at " + std::to_string(rec.DataOffset) + ")" +
+                          removed + ".",
+                      ecPackageDamaged);
 }
 
 }  // namespace
+
+// A full disk, also one that takes fewer bytes than it was given without a reason, is named as
+// such.
+EInstallError FileWriteError(const std::string& path, TWriteResult result) {
+  const DWORD code = GetLastError();
+  const std::string what =
+      result == TWriteResult::NotCreated ? " could not be created" : " could not be written" + RemoveIncomplete(path);
+  if (DiskFullCode(code))
+    return EInstallError(std::string(DiskSpaceText) + "\r\nThe disk is full: the file " + path + what + ".",
+                         ecDiskSpace);
+  return EInstallError("The file " + path + what + ": " + SystemReason(code));
+}
 
 // ---- the worker's start ---------------------------------------------------------------------------
 

@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "setup/setup_installthread.h"
 #include "setup/setup_main.h"
 #include "shared/systemdll.h"
 
@@ -19,6 +20,8 @@ const char* const kDamagedSetupText =
     "Setup Data File setup.dat invalid or damaged!\r\nSeems like the file setup.dat was created "
     "with an\r\ninappropriate version of Corvantaine.\r\nPlease contact your software "
     "manufacturer.\r\n\r\nSetup cannot continue and will terminate now.";
+// How a message that ends the load ends.
+const char* const kTerminateText = "\r\n\r\nSetup cannot continue and will terminate now.";
 const char* const kNoTempDirText =
     "Could not create a temporary directory!\r\nPlease check the TEMP setting of your "
     "system.\r\n\r\nSetup cannot continue and will terminate now.";
@@ -153,33 +156,35 @@ bool TInstaller::LoadSetupData() {
     return false;
   }
 
-  // The uninstaller heads data.pak: UninstallerSize bytes, copied in blocks of 2048.
+  // The uninstaller heads data.pak: UninstallerSize bytes, copied in blocks of 2048. A copy that
+  // cannot be written names the file and the reason, a full disk as such.
   {
     TReadFile pak(SourceDir + "data.pak");
     if (pak.h == INVALID_HANDLE_VALUE) {
       ShowLoadError(kMissingFilesText, ecPackageDamaged);
       return false;
     }
-    HANDLE out = CreateFileA((TempDir + "cv2uinst.exe").c_str(), GENERIC_WRITE, 0, nullptr,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (out == INVALID_HANDLE_VALUE) {
-      ShowLoadError(kNoTempDirText, ecNoTempDir);
+    const std::string copy = TempDir + "cv2uinst.exe";
+    TFileWriter out(TInstallThread::WriteBytes);
+    bool readOk = true;
+    TWriteResult result = TWriteResult::NotCreated;
+    if (out.Create(copy, CREATE_ALWAYS)) {
+      char block[2048];
+      for (uint32_t left = static_cast<uint32_t>(AppInfo.UninstallerSize); left > 0;) {
+        const DWORD n = left < sizeof block ? left : sizeof block;
+        readOk = pak.Read(block, n);
+        if (!readOk || !out.Write(block, n)) break;
+        left -= n;
+      }
+      result = out.Close();
+    }
+    if (!readOk) {
+      ShowLoadError(kDamagedSetupText, ecPackageDamaged);
       return false;
     }
-    const uint32_t size = static_cast<uint32_t>(AppInfo.UninstallerSize);
-    char block[2048];
-    bool readOk = true, writeOk = true;
-    for (uint32_t left = size; left > 0 && readOk && writeOk;) {
-      const DWORD n = left < sizeof block ? left : sizeof block;
-      DWORD written = 0;
-      readOk = pak.Read(block, n);
-      writeOk = readOk && WriteFile(out, block, n, &written, nullptr) && written == n;
-      left -= n;
-    }
-    CloseHandle(out);
-    if (!readOk || !writeOk) {
-      if (readOk) ShowLoadError(kNoTempDirText, ecNoTempDir);
-      else ShowLoadError(kDamagedSetupText, ecPackageDamaged);
+    if (result != TWriteResult::Written) {
+      const EInstallError e = FileWriteError(copy, result);
+      ShowLoadError((std::string(e.what()) + kTerminateText).c_str(), e.ExitCode());
       return false;
     }
   }

@@ -119,6 +119,11 @@ extern void (*ShellOpen)(const std::string& url);
 // The generator that names the temporary directory: every run tries the same names in order.
 extern TRandom TempNameRandom;
 
+// The error of a file that setup could not create or write whole (the result of TFileWriter or
+// WriteWholeFile, its reason in GetLastError()). An incomplete file is removed first, and the text
+// says whether it is gone; a full disk is ecDiskSpace, anything else ecInstallError.
+EInstallError FileWriteError(const std::string& path, TWriteResult result);
+
 // The texts that end a load.
 extern const char* const kMissingFilesText;
 extern const char* const kDamagedSetupText;

@@ -46,8 +46,9 @@ class TInstallThread : public ui::TThread {
   // 26 = Z:), -1 when there is no such drive; tests replace it.
   static int64_t (*DiskFree)(int drive);
 
-  // Where the file step and the uninstall log hand their bytes to the system (SystemWriteBytes);
-  // tests replace it to play a disk that fills up.
+  // Where setup hands the bytes of the files it writes to the system (SystemWriteBytes): the
+  // installed files, the uninstall log, and the uninstaller copied into its temporary directory
+  // at load time; tests replace it to play a disk that fills up.
   static TWriteBytes WriteBytes;
 
  protected:

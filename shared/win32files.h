@@ -39,8 +39,40 @@ inline bool DiskFullCode(DWORD code) { return code == ERROR_DISK_FULL || code ==
 // CREATE_NEW fails on one), through WriteAll. Anything but Written leaves the reason in
 // GetLastError().
 enum class TWriteResult { Written, NotCreated, NotWritten };
-TWriteResult WriteWholeFile(const std::string& path, const void* data, size_t size, DWORD disposition,
-                            TWriteBytes write = SystemWriteBytes);
+inline TWriteResult WriteWholeFile(const std::string& path, const void* data, size_t size, DWORD disposition,
+                                   TWriteBytes write = SystemWriteBytes);
+
+// The same for a file whose bytes come a piece at a time, each through WriteAll:
+//   TFileWriter out(write);
+//   if (!out.Create(path, disposition)) ...          NotCreated, the reason in GetLastError()
+//   while (...) if (!out.Write(piece, size)) break;  the first failure ends the file
+//   TWriteResult result = out.Close();              Written, or NotWritten with the reason
+// A writer destroyed while the file is open closes it (an exception came between).
+class TFileWriter {
+ public:
+  explicit TFileWriter(TWriteBytes write = SystemWriteBytes) : FWrite(write) {}
+  ~TFileWriter();
+  TFileWriter(const TFileWriter&) = delete;
+  TFileWriter& operator=(const TFileWriter&) = delete;
+
+  bool Create(const std::string& path, DWORD disposition);
+  // False once a piece could not be written whole; nothing more is written then.
+  bool Write(const void* data, size_t size);
+  TWriteResult Close();
+
+ private:
+  TWriteBytes FWrite;
+  HANDLE FFile = INVALID_HANDLE_VALUE;
+  DWORD FError = 0;  // the first failure's reason
+};
+
+inline TWriteResult WriteWholeFile(const std::string& path, const void* data, size_t size, DWORD disposition,
+                                   TWriteBytes write) {
+  TFileWriter out(write);
+  if (!out.Create(path, disposition)) return TWriteResult::NotCreated;
+  out.Write(data, size);
+  return out.Close();
+}
 
 // The system's text for an error code without the line break and blanks it ends with; empty when
 // the system has none.

@@ -22,18 +22,26 @@ bool WriteAll(HANDLE file, const void* data, size_t size, TWriteBytes write, siz
   return ok;
 }
 
-TWriteResult WriteWholeFile(const std::string& path, const void* data, size_t size, DWORD disposition,
-                            TWriteBytes write) {
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return TWriteResult::NotCreated;
-  bool ok = WriteAll(f, data, size, write);
-  DWORD code = ok ? 0 : GetLastError();
+TFileWriter::~TFileWriter() {
+  if (FFile != INVALID_HANDLE_VALUE) CloseHandle(FFile);
+}
+
+bool TFileWriter::Create(const std::string& path, DWORD disposition) {
+  FFile = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  FError = 0;
+  return FFile != INVALID_HANDLE_VALUE;
+}
+
+bool TFileWriter::Write(const void* data, size_t size) {
+  if (FError == 0 && !WriteAll(FFile, data, size, FWrite)) FError = GetLastError();
+  return FError == 0;
+}
+
+TWriteResult TFileWriter::Close() {
   // Closing flushes what the system still holds, so its failure is a write error too.
-  if (!CloseHandle(f) && ok) {
-    ok = false;
-    code = GetLastError();
-  }
-  if (ok) return TWriteResult::Written;
-  SetLastError(code ? code : ERROR_WRITE_FAULT);
+  if (!CloseHandle(FFile) && FError == 0) FError = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+  FFile = INVALID_HANDLE_VALUE;
+  if (FError == 0) return TWriteResult::Written;
+  SetLastError(FError);
   return TWriteResult::NotWritten;
 }

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "creator/creator_sfx.h"
+#include "shared/win32files.h"
 #include "tests/e2e/child_process.h"
 #include "tests/e2e/e2e_util.h"
 
@@ -151,20 +152,38 @@ TEST(Extractor, RefusesADamagedPackageAndLeavesNothing) {
     ASSERT_EQ(run.Boxes.size(), 1u) << c.What;
     EXPECT_EQ(run.Boxes[0].Caption, "Setup");
     EXPECT_NE(run.Boxes[0].Text.find("damaged or incomplete"), std::string::npos) << run.Boxes[0].Text;
-    EXPECT_FALSE(FileExists(report + "\\cmdline.txt")) << c.What;
+    EXPECT_FALSE(e2e::FileExists(report + "\\cmdline.txt")) << c.What;
     EXPECT_FALSE(LeftTempFolders(run.Pid)) << c.What;
   }
   DeleteTree(dir);
 }
 
-TEST(Extractor, CleansUpWhenSetupCannotStart) {
+// The files cannot be unpacked, or setup.exe cannot start: the message says why (for a file, with
+// the system's reason), the run ends with 11 and leaves no folder behind.
+TEST(Extractor, SaysWhyItCouldNotUnpackOrStartAndCleansUp) {
   std::string dir = FreshDir(TestName());
-  Save(dir + "\\package.exe", Package({{"setup.exe", Noise(100, 5)}, {"data.pak", Noise(10, 6)}}));
-  TChildRun run = RunChild("\"" + dir + "\\package.exe\"");
-  EXPECT_EQ(run.ExitCode, 11u);
-  ASSERT_EQ(run.Boxes.size(), 1u);
-  EXPECT_NE(run.Boxes[0].Text.find("could not be started"), std::string::npos) << run.Boxes[0].Text;
-  EXPECT_FALSE(LeftTempFolders(run.Pid));
+  const std::string longName = std::string(240, 'n') + ".txt";  // a plain name, too long below the temporary folder
+  struct TCase {
+    const char* What;
+    TFiles Files;
+    std::vector<std::string> Texts;  // each part of the message
+  };
+  const TCase cases[] = {
+      {"setup.exe cannot start", {{"setup.exe", Noise(100, 5)}, {"data.pak", Noise(10, 6)}}, {"could not be started"}},
+      {"a name too long for the temporary folder",
+       {{"setup.exe", Load(ProgramDir() + "fake_setup.exe")}, {longName, Noise(10, 7)}},
+       {"Setup could not write the file\r\n", longName + "\r\n" + SystemReason(ERROR_FILENAME_EXCED_RANGE)}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    Save(dir + "\\package.exe", Package(c.Files));
+    TChildRun run = RunChild("\"" + dir + "\\package.exe\"");
+    EXPECT_EQ(run.ExitCode, 11u);
+    ASSERT_EQ(run.Boxes.size(), 1u);
+    for (const std::string& part : c.Texts) EXPECT_NE(run.Boxes[0].Text.find(part), std::string::npos) << run.Boxes[0].Text;
+    EXPECT_EQ(run.Boxes[0].Text.find("free space"), std::string::npos) << run.Boxes[0].Text;
+    EXPECT_FALSE(LeftTempFolders(run.Pid));
+  }
   DeleteTree(dir);
 }
 

@@ -1,7 +1,7 @@
-// make_install_package DIR TITLE raw|compressed [bench|scale|hold|fill:BYTES]: writes a package
-// (setup.dat, data.pak) into DIR with the creator's own writers, from a project as the wizard holds
-// it. The end-to-end run's package: three files (two in subdirectories), registry values of four
-// kinds, a desktop and a programs shortcut, a post-installation command and two
+// make_install_package DIR TITLE raw|compressed [bench|scale|hold|fill:BYTES|big MIB]: writes a
+// package (setup.dat, data.pak) into DIR with the creator's own writers, from a project as the
+// wizard holds it. The end-to-end run's package: three files (two in subdirectories), registry
+// values of four kinds, a desktop and a programs shortcut, a post-installation command and two
 // pre-uninstallation commands.
 //   bench: 200 files of 500,000 bytes of text-like data and nothing else, and beside the package
 //          bench_raw.bin, the files' bytes one after the other.
@@ -14,14 +14,22 @@
 //   fill:  big.bin of BYTES bytes, then 40 empty files whose names are 186 characters long, and
 //          nothing else: installed into a drive with BYTES + 4096 bytes free, big.bin leaves the
 //          uninstall log its first 4 KiB, and the log lines of the empty files run past them.
+//   big:   one file of MIB MiB, <InstallRoot>\big.bin, and beside the package big.bin, its bytes;
+//          neither it nor data.pak is ever held whole.
+// make_install_package web PACKAGE STUB FILE...: writes the self-extracting package PACKAGE from
+// the stub and the files as the layout has it (data.pak stored, every other file as an LZH
+// block), data.pak a piece at a time.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "creator/creator_sfx.h"
 #include "creator/datapak.h"
 #include "creator/setupdat.h"
 
@@ -76,11 +84,143 @@ std::string BenchBytes(uint32_t& seed, size_t size = 500000) {
   return bytes;
 }
 
+// The bytes of the big file, text-like and a little random, that compress about three to one;
+// each piece read is also written into copy.
+class TBigSource : public ByteReader {
+ public:
+  TBigSource(int64_t size, FILE* copy) : Left(size), Copy(copy) {}
+  size_t Read(void* buffer, size_t size) override {
+    static const char* const words[] = {"setup ", "file ", "the ", "install ", "registry ", "value ", "of ",
+                                        "a ", "package ", "window ", "data ", "and ", "log\r\n"};
+    auto* out = static_cast<uint8_t*>(buffer);
+    size_t n = 0;
+    while (n < size && Left > 0) {
+      if (Word.empty()) {
+        Seed = Seed * 134775813u + 1u;
+        Word = words[(Seed >> 16) % 13];
+        if ((Seed >> 4) % 5 == 0) Word += std::to_string(Seed % 1000003);
+      }
+      const size_t k = std::min({size - n, Word.size(), static_cast<size_t>(Left)});
+      std::memcpy(out + n, Word.data(), k);
+      Word.erase(0, k);
+      n += k;
+      Left -= static_cast<int64_t>(k);
+    }
+    if (std::fwrite(out, 1, n, Copy) != n) throw EBuildError("big.bin cannot be written");
+    return n;
+  }
+
+ private:
+  int64_t Left;
+  FILE* Copy;
+  uint32_t Seed = 7;
+  std::string Word;
+};
+
+// A file read or written a piece at a time, for the creator's writers.
+class TFileIn : public ByteReader {
+ public:
+  explicit TFileIn(const std::string& path) : F(std::fopen(path.c_str(), "rb")) {
+    if (!F) throw EBuildError(path + " cannot be opened");
+  }
+  ~TFileIn() override { std::fclose(F); }
+  size_t Read(void* buffer, size_t size) override { return std::fread(buffer, 1, size, F); }
+  int64_t Size() {
+    _fseeki64(F, 0, SEEK_END);
+    const int64_t size = _ftelli64(F);
+    _fseeki64(F, 0, SEEK_SET);
+    return size;
+  }
+
+ private:
+  FILE* F;
+};
+
+class TFileOut : public TSfxOutput {
+ public:
+  explicit TFileOut(const std::string& path) : F(std::fopen(path.c_str(), "wb")) {
+    if (!F) throw EBuildError(path + " cannot be created");
+  }
+  ~TFileOut() override {
+    if (F) std::fclose(F);
+  }
+  void Write(const void* data, size_t size) override {
+    if (std::fwrite(data, 1, size, F) != size) throw EBuildError("a file cannot be written");
+  }
+  int64_t Position() override { return _ftelli64(F); }
+  void WriteAt(int64_t position, const void* data, size_t size) override {
+    const int64_t end = Position();
+    _fseeki64(F, position, SEEK_SET);
+    Write(data, size);
+    _fseeki64(F, end, SEEK_SET);
+  }
+  void Close() {
+    const bool ok = std::fclose(F) == 0;
+    F = nullptr;
+    if (!ok) throw EBuildError("a file cannot be closed");
+  }
+
+ private:
+  FILE* F;
+};
+
+// The big package: setup.dat in memory, data.pak and big.bin a piece at a time through the
+// creator's packager.
+void MakeBig(const std::string& dir, const BuildProject& project, Bytes dat, int64_t size) {
+  const std::string uninstaller = "MZ uninstaller stand-in";
+  TFileOut pak(dir + "data.pak");
+  FILE* copy = std::fopen((dir + "big.bin").c_str(), "wb");
+  if (!copy) throw EBuildError("big.bin cannot be created");
+  DataPackager packager(project.Info.CompressData);
+  TMemReader head(uninstaller);
+  packager.AddUninstaller(head, static_cast<int64_t>(uninstaller.size()), "cv2uinst.exe", pak);
+  TBigSource source(size, copy);
+  TMemWriter datOut(dat);
+  packager.AddFile(project.Files[0], source, size, datOut, pak);
+  pak.Close();
+  if (std::fclose(copy) != 0 || !Save(dir + "setup.dat", dat.data(), dat.size()))
+    throw EBuildError("the package cannot be saved");
+}
+
+// The web package through the creator's writer, every file streamed from its place.
+void MakeWeb(const std::string& package, const std::string& stub, const std::vector<std::string>& files) {
+  TFileOut out(package);
+  {
+    TFileIn stubIn(stub);
+    CopyExtractorStub(out, stubIn);
+  }
+  std::vector<std::string> names;
+  for (const std::string& path : files) names.push_back(path.substr(path.find_last_of("\\/") + 1));
+  AppendPayload(out, names, [&](const std::string& name) {
+    for (const std::string& path : files)
+      if (path.ends_with(name)) {
+        auto file = std::make_unique<TFileIn>(path);
+        const int64_t size = file->Size();
+        return TSfxSource{std::move(file), size};
+      }
+    throw EBuildError(name + " is not among the files");
+  });
+  WriteSfxMagic(out);
+  out.Close();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4 && argc != 5) {
-    std::fprintf(stderr, "usage: make_install_package DIR TITLE raw|compressed [bench|scale|hold|fill:BYTES]\n");
+  if (argc >= 5 && std::strcmp(argv[1], "web") == 0) {
+    try {
+      MakeWeb(argv[2], argv[3], std::vector<std::string>(argv + 4, argv + argc));
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "%s\n", e.what());
+      return 1;
+    }
+    return 0;
+  }
+  const bool big = argc == 6 && std::strcmp(argv[4], "big") == 0;
+  if (argc != 4 && argc != 5 && !big) {
+    std::fprintf(stderr,
+                 "usage: make_install_package DIR TITLE raw|compressed [bench|scale|hold|fill:BYTES|big MIB]\n"
+                 "       make_install_package web PACKAGE STUB FILE...\n");
     return 2;
   }
   std::string dir = argv[1];
@@ -99,7 +239,9 @@ int main(int argc, char** argv) {
   project.Packages = {"Required Files"};
   std::vector<std::string> contents;
   std::vector<std::string> tree;  // scale: each file's path in the tree
-  if (bench) {
+  if (big) {
+    project.Files = {{"<InstallRoot>\\big.bin", "big.bin", "Required Files"}};
+  } else if (bench) {
     uint32_t seed = 1;
     for (int i = 0; i < 200; ++i) {
       contents.push_back(BenchBytes(seed));
@@ -159,6 +301,10 @@ int main(int argc, char** argv) {
     AppendCommandLists(dat, project.PIList, project.PUIList);
     const int32_t count = static_cast<int32_t>(project.Files.size());
     AppendRecord(dat, count);
+    if (big) {
+      MakeBig(dir, project, dat, static_cast<int64_t>(std::atoi(argv[5])) << 20);
+      return 0;
+    }
 
     TMemWriter datOut(dat), pakOut(pak);
     DataPackager packager(project.Info.CompressData);

@@ -2,6 +2,7 @@
 // the user's answers lead it, and leaves no temporary directory behind.
 #include <gtest/gtest.h>
 
+#include "shared/win32files.h"
 #include "tests/e2e/child_process.h"
 #include "tests/win/setup_fixture.h"
 
@@ -72,8 +73,15 @@ TEST(SetupProgram, EveryEndHasItsExitCodeAndLeavesNoTemporaryDirectory) {
     std::vector<std::string> boxes;  // the beginning of each box's text, or the wizard's caption
     std::vector<int> answers;
     std::vector<TFormAnswer> forms;
-    bool noTemp = false;  // TMP names a place where no directory can be made
+    std::string tmp;  // TMP for the run, when not empty
   };
+  // A temporary path below a file can never be made. Below a path of 250 characters the directory
+  // "0" can, but no file in it: its path would pass MAX_PATH.
+  const std::string aFile = root + "afile";
+  fixture::WriteFile(aFile, {1});
+  std::string longTemp = root + "long";
+  longTemp += std::string(250 - longTemp.size(), 't');
+  const std::string copy = longTemp + "\\0\\cv2uinst.exe";
   const Case cases[] = {
       {"completed", good.Write("good"), "/u" + dest("good_dest"), 0, {}},
       {"files missing", empty, "/u", 1, {"Could not find all required files!"}},
@@ -93,19 +101,21 @@ TEST(SetupProgram, EveryEndHasItsExitCodeAndLeavesNoTemporaryDirectory) {
       {"an installation error", blocked.Write("blocked"), "/u" + dest("blocked_dest"), 6,
        {"Unattended Setup failed!\r\nThe file " + root + "blocked_dest\\taken could not be created"}},
       {"no temporary directory", Package().Write("notemp"), "/u", 7, {"Could not create a temporary directory!"}, {},
-       {}, true},
+       {}, aFile + "\\sub"},
+      {"the uninstaller copy cannot be created", Package().Write("nocopy"), "/u", 6,
+       {"The file " + copy + " could not be created: " + SystemReason(ERROR_FILENAME_EXCED_RANGE) +
+        "\r\n\r\nSetup cannot continue and will terminate now."},
+       {}, {}, longTemp},
   };
-  const std::string aFile = root + "afile";
-  fixture::WriteFile(aFile, {1});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     char saved[MAX_PATH] = "";
-    if (c.noTemp) {
+    if (!c.tmp.empty()) {
       GetEnvironmentVariableA("TMP", saved, MAX_PATH);
-      SetEnvironmentVariableA("TMP", (aFile + "\\sub").c_str());
+      SetEnvironmentVariableA("TMP", c.tmp.c_str());
     }
     TChildRun run = RunSetup(c.dir, c.args, c.answers, c.forms);
-    if (c.noTemp) SetEnvironmentVariableA("TMP", saved);
+    if (!c.tmp.empty()) SetEnvironmentVariableA("TMP", saved);
     ASSERT_TRUE(run.Started);
     EXPECT_FALSE(run.TimedOut);
     EXPECT_EQ(run.ExitCode, c.code);
@@ -120,6 +130,7 @@ TEST(SetupProgram, EveryEndHasItsExitCodeAndLeavesNoTemporaryDirectory) {
     }
     EXPECT_EQ(TempEntries(), 0u);
   }
+  EXPECT_FALSE(fixture::DirExists(longTemp + "\\0")) << "the temporary directory went";
   EXPECT_EQ(fixture::ReadFile(root + "good_dest\\a.txt"), (std::vector<uint8_t>{'d', 'a', 't', 'a'}));
   EXPECT_EQ(fixture::ReadFile(root + "damagedsize_dest\\a.txt"), (std::vector<uint8_t>{'d', 'a', 't', 'a'}));
   EXPECT_FALSE(fixture::FileExists(root + "damagedsize_dest\\b.txt"));

@@ -1,5 +1,6 @@
 #include "codec/lzh.h"
 #include "codec/lzh_U1.h"
+#include "codec/lzh_pieces.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <new>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -317,6 +319,49 @@ Bytes Text(size_t n, uint32_t seed) {
   return b;
 }
 
+// A run in pieces over memory: the input handed over in pieces of the sizes given, one after the
+// other and again from the first (or as much as asked), every write kept.
+struct TMemoryPieces : TLzhPieces {
+  const Bytes& In;
+  std::vector<size_t> Sizes;
+  size_t At = 0, Reads = 0;
+  Bytes Out;
+  size_t Writes = 0, LargestWrite = 0;
+  TMemoryPieces(const Bytes& in, std::vector<size_t> sizes) : In(in), Sizes(std::move(sizes)) {}
+  bool Read(uint8_t* buffer, size_t size, size_t& got) override {
+    size_t want = Sizes.empty() ? size : std::min(size, Sizes[Reads % Sizes.size()]);
+    Reads++;
+    got = std::min(want, In.size() - At);
+    std::copy_n(In.begin() + ptrdiff_t(At), got, buffer);
+    At += got;
+    return true;
+  }
+  bool Write(const uint8_t* data, size_t size) override {
+    EXPECT_GT(size, 0u);
+    Out.insert(Out.end(), data, data + size);
+    Writes++;
+    LargestWrite = std::max(LargestWrite, size);
+    return true;
+  }
+};
+
+Bytes EncodeInPieces(const Bytes& in, std::vector<size_t> sizes = {}) {
+  TMemoryPieces ends(in, std::move(sizes));
+  EXPECT_EQ(LzhEncodePieces(ends), int64_t(in.size()));
+  return ends.Out;
+}
+
+// The count from the trailer, or none for a block of 4 bytes or less, as Decompress takes it.
+int32_t CountOf(const Bytes& block) { return block.size() > 4 ? LzhTrailerCount(&block[block.size() - 4]) : 0; }
+
+Bytes DecodeInPieces(const Bytes& block, std::vector<size_t> sizes = {}) {
+  TMemoryPieces ends(block, std::move(sizes));
+  int64_t produced = -1;
+  EXPECT_TRUE(LzhDecodePieces(CountOf(block), ends, &produced));
+  EXPECT_EQ(produced, int64_t(ends.Out.size()));
+  return ends.Out;
+}
+
 std::string Hex(const Bytes& b) {
   std::string s;
   char buf[4];
@@ -349,6 +394,31 @@ TEST(Lzh, CompressesTheKnownVectors) {
   }
 }
 
+// A stream the encoder never writes: matches from the far end of the ring before any byte has
+// reached it. Positions 4,036..4,095 read as zeros, 0..4,035 as the blank fill, in both decoders.
+TEST(Lzh, MatchesIntoTheUnreachedRingReadZerosAndBlanks) {
+  Bytes stream;
+  {
+    TLzhTables tables = LzhAllocTables();
+    TLzhState& st = *tables;
+    LzhHuffInit(st);
+    auto write = [&stream](const uint8_t* b, uint16_t, uint16_t& done) { stream.push_back(*b), done = 1; };
+    LzhEncodeSymbol(st, write, 60 + 253);  // 60 bytes from 4,096 back: ring positions 4,036..4,095
+    LzhEncodeOffset(st, write, 4095);
+    LzhEncodeSymbol(st, write, 10 + 253);  // 10 bytes from 4,096 back: the first 10 bytes of the blank fill
+    LzhEncodeOffset(st, write, 4095);
+    LzhFlushBits(st, write);
+  }
+  const Bytes block = WithTrailer(stream, 70);
+  Bytes want(70, ' ');
+  std::fill_n(want.begin(), 60, uint8_t(0));
+  Bytes whole;
+  ASSERT_TRUE(Decompress(block, whole));
+  EXPECT_EQ(whole, want);
+  EXPECT_EQ(DecodeInPieces(block), want);
+  EXPECT_EQ(DecodeInPieces(block, {1}), want);
+}
+
 TEST(Lzh, DecompressesShortAndOddBlocks) {
   const Bytes abc = {0xF6, 0xFB, 0xBD, 0xE0};
   struct Case {
@@ -374,6 +444,9 @@ TEST(Lzh, DecompressesShortAndOddBlocks) {
     EXPECT_EQ(Decompress(c.block, out), c.result) << c.name;
     EXPECT_GE(out.size(), c.minSize) << c.name;
     EXPECT_LE(out.size(), c.maxSize) << c.name;
+    // In pieces, the block handed over a byte at a time too: the same bytes.
+    EXPECT_EQ(DecodeInPieces(c.block), out) << c.name;
+    EXPECT_EQ(DecodeInPieces(c.block, {1}), out) << c.name;
   }
   Bytes out;
   ASSERT_TRUE(Decompress(WithTrailer(abc, 1000), out));
@@ -499,7 +572,141 @@ TEST(Lzh, MatchesTheReferenceAndRoundTrips) {
         [&](uint8_t* b, uint16_t, uint16_t& done) { done = at < block.size() ? (*b = block[at++], 1) : 0; },
         [&](const uint8_t* b, uint16_t n, uint16_t& done) { viaCallbacks.insert(viaCallbacks.end(), b, b + n), done = n; });
     ASSERT_EQ(viaCallbacks, input) << name;
+    // In pieces: the same block, and the input back, whatever the pieces the input comes in.
+    ASSERT_EQ(EncodeInPieces(input), block) << name;
+    ASSERT_EQ(EncodeInPieces(input, {1, 7, 4096}), block) << name;
+    ASSERT_EQ(DecodeInPieces(block), input) << name;
+    ASSERT_EQ(DecodeInPieces(block, {3, 1, 8, 9, 65536}), input) << name;
   }
+}
+
+// Outputs of several of the decoder's pieces: matches that reach back across a piece's end into
+// the history kept from the one before, and a stream that ends in a match longer than the bytes
+// still due (the surplus written as the block decoder writes it). Its memory, window and buffers,
+// stays the same whatever the output, also for a trailer that claims far more than the block holds.
+TEST(Lzh, DecodesInPiecesThroughAWindowOfItsOwn) {
+  Bytes input = Text(700000, 40);
+  for (uint32_t i = 0; i < 40; i++) {
+    Bytes r = Random(9000 + 1000 * i, 41 + i, 4 << (i % 6));
+    input.insert(input.end(), r.begin(), r.end());
+    const size_t from = input.size() - 4000 - i * 3;
+    for (size_t k = 0; k < 1000; k++) input.push_back(input[from + k]);  // a copy from 4,000 bytes back
+  }
+  const Bytes blanks = Compress(Bytes(700, ' '));  // eleven matches of 60 end at 660: past 650
+  struct Case {
+    const char* name;
+    Bytes block;
+    size_t minSize;
+  };
+  const Case cases[] = {
+      {"a sound block of 1.3 MB", Compress(input), input.size()},
+      {"a match beyond the count", WithTrailer(Bytes(blanks.begin(), blanks.end() - 4), 650), 660},
+      {"a 10-byte block claiming 8,000,000 bytes", WithTrailer({0xF6, 0xFB, 0xBD, 0xE0, 0, 0}, 8000000), 8000000},
+  };
+  // Compares what it is given with the block decoder's output, holding none of it.
+  struct TCompare : TLzhPieces {
+    const Bytes &Block, &Want;
+    size_t At = 0, Written = 0, Largest = 0;
+    bool Same = true;
+    TCompare(const Bytes& block, const Bytes& want) : Block(block), Want(want) {}
+    bool Read(uint8_t* buffer, size_t size, size_t& got) override {
+      got = std::min(size, Block.size() - At);
+      std::copy_n(Block.begin() + ptrdiff_t(At), got, buffer);
+      At += got;
+      return true;
+    }
+    bool Write(const uint8_t* data, size_t size) override {
+      Same = Same && Written + size <= Want.size() && std::equal(data, data + size, Want.begin() + ptrdiff_t(Written));
+      Written += size;
+      Largest = std::max(Largest, size);
+      return true;
+    }
+  };
+  for (const Case& c : cases) {
+    Bytes whole;
+    ASSERT_TRUE(Decompress(c.block, whole)) << c.name;
+    ASSERT_GE(whole.size(), c.minSize) << c.name;
+    TCompare ends(c.block, whole);
+    const size_t before = alloc_watch::live;
+    alloc_watch::peak = before;
+    int64_t produced = 0;
+    ASSERT_TRUE(LzhDecodePieces(CountOf(c.block), ends, &produced)) << c.name;
+    EXPECT_TRUE(ends.Same) << c.name;
+    EXPECT_EQ(ends.Written, whole.size()) << c.name;
+    EXPECT_EQ(produced, int64_t(whole.size())) << c.name;
+    EXPECT_LE(ends.Largest, size_t(256 * 1024 + 59)) << c.name;
+    EXPECT_LE(alloc_watch::peak - before, size_t(512 * 1024)) << c.name;
+  }
+  EXPECT_EQ(DecodeInPieces(Compress(input), {1, 4093, 65535}), input);
+}
+
+// Either callback stops a run by answering false: the run ends at once and calls neither again.
+// What a callback throws passes through, and the run's memory is given back.
+TEST(Lzh, RunsInPiecesStopWhenACallbackSaysSo) {
+  const Bytes input = Text(900000, 50);
+  const Bytes block = Compress(input);
+  struct TStopping : TLzhPieces {
+    const Bytes& In;
+    size_t At = 0;
+    int ReadsLeft, WritesLeft;  // the call that answers false (or throws), counted down
+    bool Throw = false;
+    int CallsAfterStop = 0;
+    bool Stopped = false;
+    TStopping(const Bytes& in, int reads, int writes) : In(in), ReadsLeft(reads), WritesLeft(writes) {}
+    bool Read(uint8_t* buffer, size_t size, size_t& got) override {
+      CallsAfterStop += Stopped;
+      if (--ReadsLeft == 0) return Stop();
+      got = std::min(size, In.size() - At);
+      std::copy_n(In.begin() + ptrdiff_t(At), got, buffer);
+      At += got;
+      return true;
+    }
+    bool Write(const uint8_t*, size_t) override {
+      CallsAfterStop += Stopped;
+      return --WritesLeft != 0 || Stop();
+    }
+    bool Stop() {
+      if (Throw) throw std::runtime_error("stop");
+      Stopped = true;
+      return false;
+    }
+  };
+  for (bool encode : {true, false}) {
+    for (bool byRead : {true, false}) {
+      for (bool doThrow : {false, true}) {
+        SCOPED_TRACE(std::string(encode ? "encode" : "decode") + (byRead ? ", read" : ", write") +
+                     (doThrow ? ", throws" : ""));
+        TStopping ends(encode ? input : block, byRead ? 3 : 1000, byRead ? 1000 : 2);
+        ends.Throw = doThrow;
+        const size_t live = alloc_watch::live;
+        if (doThrow) {
+          EXPECT_THROW(encode ? void(LzhEncodePieces(ends)) : void(LzhDecodePieces(int32_t(input.size()), ends)),
+                       std::runtime_error);
+        } else if (encode) {
+          EXPECT_EQ(LzhEncodePieces(ends), -1);
+        } else {
+          int64_t produced = -1;
+          EXPECT_FALSE(LzhDecodePieces(int32_t(input.size()), ends, &produced));
+          // The pieces before the stop are out; the write that failed counts for nothing.
+          EXPECT_LT(produced, int64_t(input.size()));
+          if (!byRead) {  // one piece of 256 KiB, and the end of the match that filled it
+            EXPECT_GE(produced, 256 * 1024);
+            EXPECT_LT(produced, 256 * 1024 + 60);
+          }
+        }
+        EXPECT_EQ(ends.CallsAfterStop, 0);
+        EXPECT_EQ(alloc_watch::live, live);
+      }
+    }
+  }
+  // No memory for the tables: nothing is read or written.
+  TStopping ends(input, 1000, 1000);
+  alloc_watch::failSize = sizeof(TLzhState);
+  EXPECT_THROW(LzhEncodePieces(ends), ElzhException);
+  EXPECT_THROW(LzhDecodePieces(100, ends), ElzhException);
+  alloc_watch::failSize = 0;
+  EXPECT_EQ(ends.ReadsLeft, 1000);
+  EXPECT_EQ(ends.WritesLeft, 1000);
 }
 
 TEST(Lzh, FindsMatchesUpTo4036BytesBack) {

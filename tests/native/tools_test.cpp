@@ -52,15 +52,31 @@ std::vector<TEntry> ThreeEntries() {
   return {{"setup.dat", Block(1308, 40)}, {"Data.PAK", Bytes{1, 2, 3, 4, 5, 6, 7}}, {"setup.exe", Block(1000, 20)}};
 }
 
+// The package in memory, watched: every read must lie inside the file, and the reader reads
+// only the tail, lengths, names and trailers, never the data.
+struct TWatchedPackage : TSfxBytes {
+  const Bytes& File;
+  uint64_t BytesRead = 0;
+  explicit TWatchedPackage(const Bytes& file) : File(file) {}
+  bool ReadAt(uint64_t offset, void* buffer, size_t size) override {
+    EXPECT_TRUE(offset <= File.size() && size <= File.size() - offset) << offset << " + " << size;
+    BytesRead += size;
+    return TSfxMemory(File.data(), File.size()).ReadAt(offset, buffer, size);
+  }
+};
+
 SfxError Read(const Bytes& p, std::vector<SfxEntry>* out = nullptr) {
   std::vector<SfxEntry> entries;
-  SfxError e = ReadSfxDirectory(p.data(), p.size(), entries);
+  TWatchedPackage file(p);
+  SfxError e = ReadSfxDirectory(file, p.size(), entries);
   if (e != SfxError::None) {
     EXPECT_TRUE(entries.empty());
   }
   if (out) *out = entries;
   return e;
 }
+
+Bytes DataOf(const Bytes& p, const SfxEntry& e) { return Bytes(p.begin() + ptrdiff_t(e.Offset), p.begin() + ptrdiff_t(e.Offset + e.Size)); }
 
 TEST(SfxReader, ListsEveryEntryInPackageOrder) {
   Bytes p = Package(ThreeEntries());
@@ -70,12 +86,34 @@ TEST(SfxReader, ListsEveryEntryInPackageOrder) {
   EXPECT_EQ(entries[0].Name, "setup.dat");
   EXPECT_FALSE(entries[0].Stored);
   EXPECT_EQ(entries[0].Size, 44u);
-  EXPECT_EQ(entries[0].Data, p.data() + 37 + 4 + 8 + 9);  // the payload starts where the stub ends
+  EXPECT_EQ(entries[0].Offset, 37u + 4 + 8 + 9);  // the payload starts where the stub ends
+  EXPECT_EQ(entries[0].Count, 1308);               // from the block's trailer
   EXPECT_EQ(entries[1].Name, "Data.PAK");  // the name as written, stored whatever its case
   EXPECT_TRUE(entries[1].Stored);
-  EXPECT_EQ(Bytes(entries[1].Data, entries[1].Data + entries[1].Size), (Bytes{1, 2, 3, 4, 5, 6, 7}));
+  EXPECT_EQ(entries[1].Count, 0);
+  EXPECT_EQ(DataOf(p, entries[1]), (Bytes{1, 2, 3, 4, 5, 6, 7}));
   EXPECT_EQ(entries[2].Name, "setup.exe");
-  EXPECT_EQ(entries[2].Data + entries[2].Size, p.data() + p.size() - 8);
+  EXPECT_EQ(entries[2].Offset + entries[2].Size, p.size() - 8);
+  EXPECT_EQ(entries[2].Count, 1000);
+}
+
+// However large the package and its stored data, the directory costs the reader a few reads.
+TEST(SfxReader, ReadsOnlyTheDirectory) {
+  const Bytes p = Package({{"setup.exe", Block(9)}, {"data.pak", Bytes(1 << 20, 7)}, {"setup.dat", Block(5000, 900)}});
+  TWatchedPackage file(p);
+  std::vector<SfxEntry> entries;
+  ASSERT_EQ(ReadSfxDirectory(file, p.size(), entries), SfxError::None);
+  EXPECT_LT(file.BytesRead, 100u);
+}
+
+// A source that fails gives no entries and says so.
+TEST(SfxReader, AnUnreadableFileIsNoDamagedOne) {
+  struct TFailing : TSfxBytes {
+    bool ReadAt(uint64_t, void*, size_t) override { return false; }
+  } failing;
+  std::vector<SfxEntry> entries;
+  EXPECT_EQ(ReadSfxDirectory(failing, 5000, entries), SfxError::Unreadable);
+  EXPECT_TRUE(entries.empty());
 }
 
 TEST(SfxReader, AcceptsEmptyEntriesAndAnEmptyStub) {
@@ -124,6 +162,7 @@ TEST(SfxReader, RefusesWhatDoesNotFit) {
       {"name with a drive", Package({{"setup.exe", Block(1)}, {"C:evil.exe", Block(1)}}), SfxError::BadName},
       {"name twice", Package({{"setup.exe", Block(1)}, {"SETUP.exe", Block(1)}}), SfxError::BadName},
       {"name empty", Package({{"setup.exe", Block(1)}, {"", Block(1)}}), SfxError::BadName},
+      {"name of 256 characters", Package({{"setup.exe", Block(1)}, {std::string(256, 'n'), Block(1)}}), SfxError::BadName},
       {"no setup.exe", Package({{"setup.dat", Block(1)}, {"data.pak", {}}}), SfxError::NoSetup},
       {"no entries", Package({}), SfxError::NoSetup},
   };
@@ -153,9 +192,6 @@ TEST(SfxReader, LzhCountBounds) {
   EXPECT_FALSE(LzhCountPlausible(5, 481));
   EXPECT_FALSE(LzhCountPlausible(100, -1));
   EXPECT_TRUE(LzhCountPlausible(0x7FFFFFFF, 0x7FFFFFFF));
-  const Bytes b = Block(0x12345678, 1);
-  EXPECT_EQ(LzhBlockCount(b.data(), uint32_t(b.size())), 0x12345678);
-  EXPECT_EQ(LzhBlockCount(b.data(), 4), 0);
 }
 
 // The creator's writer and the extractor's reader agree, with the real codec in between; the
@@ -186,15 +222,15 @@ TEST(SfxReader, ReadsWhatTheWriterWrites) {
   for (size_t i = 0; i < files.size(); ++i) {
     const SfxEntry& e = entries[i];
     EXPECT_EQ(e.Name, files[i].first);
-    Bytes restored(e.Data, e.Data + e.Size);
+    Bytes restored = DataOf(package, e);
     if (!e.Stored) {
       Bytes decoded;
       TCustom_lzh lzh;
-      lzh.InBuffer = e.Data;
-      lzh.InSize = int32_t(e.Size);
+      lzh.InBuffer = restored.data();
+      lzh.InSize = int32_t(restored.size());
       lzh.OutStream = &decoded;
       lzh.Decompress();
-      EXPECT_EQ(int32_t(decoded.size()), LzhBlockCount(e.Data, e.Size));
+      EXPECT_EQ(int32_t(decoded.size()), e.Count);
       restored = decoded;
     }
     EXPECT_EQ(restored, files[i].second) << e.Name;

@@ -288,14 +288,18 @@ class InstallRawAndCompressed : public Install, public ::testing::WithParamInter
 TEST_P(InstallRawAndCompressed, FilesArriveByteForByte) {
   TPackage p = Package();
   p.AppInfo.CompressData = GetParam();
-  std::string big;
+  std::string big, huge;  // huge: several pieces of the copy and of the decoder
   for (int i = 0; i < 100000; ++i) big += static_cast<char>((i * 7) ^ (i >> 5));
+  for (int i = 0; i < 2600000; ++i) huge += static_cast<char>(i % 1000 < 600 ? 'a' + i % 13 : (i * 31) ^ (i >> 9));
   p.Files = {{"<InstallRoot>\\big.bin", "Required Files", big},
              {"<InstallRoot>\\text.txt", "Required Files", std::string(5000, 'z') + "end"},
-             {"<InstallRoot>\\empty.txt", "Required Files", ""}};
+             {"<InstallRoot>\\empty.txt", "Required Files", ""},
+             {"<InstallRoot>\\huge.bin", "Required Files", huge}};
   LoadAndRun(p);
   ExpectCompleted();
   EXPECT_TRUE(fixture::ReadFile(Dest + "\\big.bin") == big);
+  EXPECT_TRUE(fixture::ReadFile(Dest + "\\huge.bin") == huge);
+  for (const std::string& path : {Dest + "\\huge.bin", Source + "data.pak"}) DeleteFileA(path.c_str());
   EXPECT_TRUE(fixture::ReadFile(Dest + "\\text.txt") == std::string(5000, 'z') + "end");
   EXPECT_TRUE(fixture::Exists(Dest + "\\empty.txt"));
   EXPECT_EQ(fixture::ReadFile(Dest + "\\empty.txt"), "");
@@ -1060,14 +1064,18 @@ TEST_F(Install, ADamagedStoredSizeIsFoundBeforeItsMemoryIsTaken) {
   }
 }
 
-// A disk that fills up while a file is written: the file step hands the bytes of b.txt to a
-// writer that takes only half of them, as a full disk does.
+// A disk that fills up while a file is written: the file step hands the pieces of b.txt to a
+// writer that takes only half of one of them, as a full disk does: of its only piece, or of its
+// second when it comes in several (a file larger than a piece, raw or compressed).
 namespace diskfull {
 DWORD Error;            // what the writer reports: 0 for a short write without an error code
+int FailAt;             // the piece of b.txt that fails, counted from its first
+int Writes;             // pieces of b.txt: the only writes of 1,000 bytes or more (a.txt, c.txt
+                        // and each line of the log are shorter)
 std::string LogPath;    // the uninstall log, read from the disk when the disk fills up
 std::string LogOnDisk;
 BOOL FillingWriter(HANDLE file, const void* data, DWORD size, DWORD* written) {
-  if (size != 1000) return WriteFile(file, data, size, written, nullptr);  // a.txt, c.txt
+  if (size < 1000 || ++Writes != FailAt) return WriteFile(file, data, size, written, nullptr);
   LogOnDisk = fixture::ReadFile(LogPath);
   WriteFile(file, data, size / 2, written, nullptr);
   SetLastError(Error);
@@ -1076,22 +1084,41 @@ BOOL FillingWriter(HANDLE file, const void* data, DWORD size, DWORD* written) {
 }  // namespace diskfull
 
 TEST_F(Install, AFullDiskRemovesTheHalfWrittenFileKeepsTheLogAndSaysSo) {
-  for (DWORD error : {DWORD(ERROR_SUCCESS), DWORD(ERROR_DISK_FULL)}) {
+  struct Case {
+    const char* what;
+    DWORD error;
+    bool compressed;
+    size_t size;  // of b.txt
+    int failAt;
+  } cases[] = {
+      {"disk full", ERROR_DISK_FULL, false, 1000, 1},
+      {"short write", ERROR_SUCCESS, false, 1000, 1},
+      {"disk full in the second piece", ERROR_DISK_FULL, false, 3 << 20, 2},
+      {"disk full in the second piece, compressed", ERROR_DISK_FULL, true, 3 << 20, 2},
+      {"short write in the second piece, compressed", ERROR_SUCCESS, true, 3 << 20, 2},
+  };
+  for (const Case& c : cases) {
     Name = Unique("Full");
     Dest = TempRoot() + Name;
     TPackage p = Package();
+    p.AppInfo.CompressData = c.compressed;
+    std::string b(c.size, 'b');
+    for (size_t i = 0; i < b.size(); i += 7) b[i] = static_cast<char>('a' + i % 23);
     p.Files = {{"<InstallRoot>\\a.txt", "Required Files", "alpha"},
-               {"<InstallRoot>\\b.txt", "Required Files", std::string(1000, 'b')},
+               {"<InstallRoot>\\b.txt", "Required Files", b},
                {"<InstallRoot>\\c.txt", "Required Files", "gamma"}};
     CloseForm();
     Load(p);
-    diskfull::Error = error;
+    diskfull::Error = c.error;
+    diskfull::FailAt = c.failAt;
+    diskfull::Writes = 0;
     diskfull::LogPath = Dest + "\\cv2uinst.dat";
     diskfull::LogOnDisk = "<not read>";
     TInstallThread::WriteBytes = diskfull::FillingWriter;
     Run();
     TInstallThread::WriteBytes = RealWriteBytes;
-    SCOPED_TRACE(error ? "disk full" : "short write");
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(diskfull::Writes, c.failAt) << "no write after the failure";
     const std::vector<std::string> before{"CreateDir::" + Dest, LogFileLine(), "CreateFile::" + Dest + "\\a.txt"};
     EXPECT_EQ(Lines(diskfull::LogOnDisk), before) << "the lines logged before the failure are in the file";
     EXPECT_EQ(Log(), before);
@@ -1103,6 +1130,7 @@ TEST_F(Install, AFullDiskRemovesTheHalfWrittenFileKeepsTheLogAndSaysSo) {
     EXPECT_FALSE(fixture::Exists(Dest + "\\b.txt")) << "the half-written file is gone";
     EXPECT_FALSE(fixture::Exists(Dest + "\\c.txt"));
   }
+  DeleteFileA((Source + "data.pak").c_str());
 }
 
 // A disk that fills up while the uninstall log takes a line: the system takes half of the line

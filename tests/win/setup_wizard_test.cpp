@@ -3,6 +3,7 @@
 // and the result hand-over. Every question is answered through the ui seam.
 #include <gtest/gtest.h>
 
+#include "setup/setup_installthread.h"
 #include "setup/setup_main.h"
 #include "tests/win/setup_fixture.h"
 #include "ui/testing.h"
@@ -150,6 +151,57 @@ TEST_F(Wizard, AnUnreadableDataPackageOrNoTemporaryDirectoryEndTheProgram) {
   EXPECT_TRUE(dialogs.Asked[0].Beep);
   EXPECT_TRUE(ui::Application.Terminated);
   EXPECT_EQ(form->ExitCode, ecNoTempDir);
+}
+
+// Writes of the uninstaller into the temporary directory that fail after half of the first block:
+// the message names the file and why, a full disk as such, and the program ends with its code.
+namespace copyfails {
+DWORD Error;
+BOOL HalfWriter(HANDLE file, const void* data, DWORD size, DWORD* written) {
+  WriteFile(file, data, size / 2, written, nullptr);
+  SetLastError(Error);
+  return Error == ERROR_SUCCESS;
+}
+}  // namespace copyfails
+
+TEST_F(Wizard, AnUninstallerCopyThatCannotBeWrittenIsNamed) {
+  Package p;
+  p.uninstaller.assign(5000, 'u');
+  const std::string dir = p.Write("copyfails");
+  struct Case {
+    const char* what;
+    DWORD error;
+    std::string text;  // after the copy's path
+    TSetupExitCode code;
+  } cases[] = {
+      {"disk full", ERROR_DISK_FULL, " could not be written (the incomplete file was removed).", ecDiskSpace},
+      {"a short write, no reason", ERROR_SUCCESS, " could not be written (the incomplete file was removed).",
+       ecDiskSpace},
+      {"access denied", ERROR_ACCESS_DENIED,
+       " could not be written (the incomplete file was removed): " + SystemReason(ERROR_ACCESS_DENIED), ecInstallError},
+  };
+  TWriteBytes real = TInstallThread::WriteBytes;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    copyfails::Error = c.error;
+    TInstallThread::WriteBytes = copyfails::HalfWriter;
+    dialogs.Clear();
+    ui::Application.Terminated = false;
+    Start(dir);
+    TInstallThread::WriteBytes = real;
+    ASSERT_EQ(dialogs.Asked.size(), 1u);
+    const std::string copy = form->Installer->TempDir + "cv2uinst.exe";
+    const std::string head = c.code == ecDiskSpace ? std::string(DiskSpaceText) + "\r\nThe disk is full: the file "
+                                                   : std::string("The file ");
+    EXPECT_EQ(dialogs.Asked[0].Text, head + copy + c.text + "\r\n\r\nSetup cannot continue and will terminate now.");
+    EXPECT_EQ(dialogs.Asked[0].Text.find("temporary directory"), std::string::npos);
+    EXPECT_TRUE(dialogs.Asked[0].Beep);
+    EXPECT_TRUE(ui::Application.Terminated);
+    EXPECT_EQ(form->ExitCode, c.code);
+    EXPECT_FALSE(fixture::FileExists(copy));
+    form.reset();
+    EXPECT_EQ(TempEntries(), 0u);
+  }
 }
 
 TEST_F(Wizard, AWholePackageOpensOnTheWelcomePage) {

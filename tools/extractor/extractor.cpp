@@ -4,10 +4,12 @@
 // and ends with setup's exit code.
 #include <windows.h>
 
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
-#include "codec/lzh.h"
+#include "codec/lzh_pieces.h"
 #include "shared/systemdll.h"
 #include "shared/win32files.h"
 #include "tools/extractor/sfx_reader.h"
@@ -35,6 +37,7 @@ const char* Reason(SfxError e) {
     case SfxError::BadEntry: return "a file does not fit the package";
     case SfxError::BadName: return "a file has an invalid name";
     case SfxError::NoSetup: return "setup.exe is missing";
+    case SfxError::Unreadable:
     case SfxError::None: break;
   }
   return "unknown";
@@ -58,33 +61,68 @@ const char* OwnArguments() {
   return p;
 }
 
-// The package file, mapped read-only for the life of the object.
-class TPackageFile {
+// The package: the program's own file, read a piece at a time.
+class TPackageFile : public TSfxBytes {
  public:
   explicit TPackageFile(const char* path) {
-    FFile = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (FFile == INVALID_HANDLE_VALUE) return;
+    FFile = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                        nullptr);
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(FFile, &size) || size.QuadPart == 0 || uint64_t(size.QuadPart) > SIZE_MAX) return;
-    FMap = CreateFileMappingA(FFile, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    if (!FMap) return;
-    Bytes = static_cast<const uint8_t*>(MapViewOfFile(FMap, FILE_MAP_READ, 0, 0, 0));
-    if (Bytes) Size = size_t(size.QuadPart);
+    if (FFile != INVALID_HANDLE_VALUE && GetFileSizeEx(FFile, &size)) {
+      Size = uint64_t(size.QuadPart);
+      Opened = true;
+    }
   }
   ~TPackageFile() {
-    if (Bytes) UnmapViewOfFile(Bytes);
-    if (FMap) CloseHandle(FMap);
     if (FFile != INVALID_HANDLE_VALUE) CloseHandle(FFile);
   }
   TPackageFile(const TPackageFile&) = delete;
   TPackageFile& operator=(const TPackageFile&) = delete;
 
-  const uint8_t* Bytes = nullptr;
-  size_t Size = 0;
+  bool Seek(uint64_t offset) {
+    LARGE_INTEGER at;
+    at.QuadPart = LONGLONG(offset);
+    return SetFilePointerEx(FFile, at, nullptr, FILE_BEGIN) != 0;
+  }
+  // The next size bytes (less than 4 GiB), all of them or false.
+  bool ReadNext(void* buffer, size_t size) {
+    auto* p = static_cast<char*>(buffer);
+    for (DWORD got; size > 0; p += got, size -= got)
+      if (!ReadFile(FFile, p, DWORD(size), &got, nullptr) || got == 0) return false;
+    return true;
+  }
+  bool ReadAt(uint64_t offset, void* buffer, size_t size) override { return Seek(offset) && ReadNext(buffer, size); }
+
+  bool Opened = false;
+  uint64_t Size = 0;
 
  private:
   HANDLE FFile = INVALID_HANDLE_VALUE;
-  HANDLE FMap = nullptr;
+};
+
+// One entry's data, read on from where the package stands, into the entry's file.
+class TEntryCopy : public TLzhPieces {
+ public:
+  TEntryCopy(TPackageFile& package, uint32_t size, TFileWriter& out) : FPackage(package), FLeft(size), FOut(out) {}
+  bool Read(uint8_t* buffer, size_t size, size_t& got) override {
+    got = size < FLeft ? size : FLeft;
+    if (got && !FPackage.ReadNext(buffer, got)) return ReadFailed = true, false;
+    FLeft -= uint32_t(got);
+    return true;
+  }
+  bool Write(const uint8_t* data, size_t size) override { return FOut.Write(data, size); }
+  // The stored bytes as they are, through buffer.
+  void Copy(uint8_t* buffer, size_t size) {
+    for (size_t got; Read(buffer, size, got) && got > 0;)
+      if (!Write(buffer, got)) return;
+  }
+
+  bool ReadFailed = false;
+
+ private:
+  TPackageFile& FPackage;
+  uint32_t FLeft;
+  TFileWriter& FOut;
 };
 
 class TExtractor {
@@ -94,11 +132,13 @@ class TExtractor {
 
  private:
   bool CreateTempDir();
-  int Unpack(const std::vector<SfxEntry>& entries);  // 0 or an exit code
+  int Unpack(TPackageFile& package, const std::vector<SfxEntry>& entries);  // 0 or an exit code
   int RunSetup();
   void RemoveTempDir();
+  void ShowUnreadable() { ShowError(std::string("Setup cannot read its own file\r\n") + FSelf); }
 
   std::string FTempDir;  // with a trailing backslash; empty until made
+  char FSelf[MAX_PATH + 1];
 };
 
 bool TExtractor::CreateTempDir() {
@@ -118,33 +158,59 @@ bool TExtractor::CreateTempDir() {
   return false;
 }
 
-int TExtractor::Unpack(const std::vector<SfxEntry>& entries) {
+// The message of a file that could not be written: the system's reason, and for a full disk
+// where to look.
+void ShowWriteError(const std::string& path) {
+  const DWORD code = GetLastError();
+  std::string text = "Setup could not write the file\r\n" + path + "\r\n" + SystemReason(code);
+  if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL)
+    text += "\r\nPlease check the free space of your temporary folder.";
+  ShowError(text);
+}
+
+// Each entry is read from the package and written into its file a piece at a time, so that
+// neither is ever held whole: a stored one through a buffer of 1 MiB, a compressed one through
+// the decoder's window.
+int TExtractor::Unpack(TPackageFile& package, const std::vector<SfxEntry>& entries) {
+  constexpr size_t kPiece = 1 << 20;
+  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kPiece]);
+  if (!buffer) {
+    ShowError("There is not enough memory to unpack the files.");
+    return ExitNoUnpack;
+  }
   for (const SfxEntry& e : entries) {
-    std::string path = FTempDir + std::string(e.Name);
-    bool written;
-    if (e.Stored || e.Size == 0) {
-      written = WriteWholeFile(path, e.Data, e.Size, CREATE_NEW) == TWriteResult::Written;
-    } else {
-      TMemoryStream out;
+    const std::string path = FTempDir + e.Name;
+    TFileWriter out;
+    if (!out.Create(path, CREATE_NEW)) {
+      ShowWriteError(path);
+      return ExitNoUnpack;
+    }
+    TEntryCopy copy(package, e.Size, out);
+    bool read = package.Seek(e.Offset);
+    int64_t produced = 0;
+    if (read && (e.Stored || e.Size == 0)) {
+      copy.Copy(buffer.get(), kPiece);
+    } else if (read) {
       try {
-        TCustom_lzh lzh;
-        lzh.InBuffer = e.Data;
-        lzh.InSize = int32_t(e.Size);
-        lzh.OutStream = &out;
-        lzh.Decompress();
-      } catch (...) {  // the output could not grow
-        ShowError("There is not enough memory to unpack " + std::string(e.Name) + ".");
+        LzhDecodePieces(e.Count, copy, &produced);
+      } catch (...) {  // the decoder's memory could not be had
+        out.Close();
+        ShowError("There is not enough memory to unpack " + e.Name + ".");
         return ExitNoUnpack;
       }
-      if (out.size() != size_t(LzhBlockCount(e.Data, e.Size))) {
-        ShowDamaged("a file does not unpack to its length");
-        return ExitDamaged;
-      }
-      written = WriteWholeFile(path, out.data(), out.size(), CREATE_NEW) == TWriteResult::Written;
     }
-    if (!written) {
-      ShowError("Setup could not write the file\r\n" + path + "\r\nPlease check the free space of your temporary folder.");
+    const TWriteResult written = out.Close();
+    if (!read || copy.ReadFailed) {
+      ShowUnreadable();
       return ExitNoUnpack;
+    }
+    if (written != TWriteResult::Written) {
+      ShowWriteError(path);
+      return ExitNoUnpack;
+    }
+    if (!e.Stored && e.Size != 0 && produced != e.Count) {
+      ShowDamaged("a file does not unpack to its length");
+      return ExitDamaged;
     }
   }
   return 0;
@@ -196,19 +262,22 @@ void TExtractor::RemoveTempDir() {
 }
 
 int TExtractor::Run() {
-  char self[MAX_PATH + 1];
-  DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
-  if (n == 0 || n >= sizeof self) {
+  DWORD n = GetModuleFileNameA(nullptr, FSelf, sizeof FSelf);
+  if (n == 0 || n >= sizeof FSelf) {
     ShowError("Setup cannot find its own file.");
     return ExitNoUnpack;
   }
-  TPackageFile package(self);
-  if (!package.Bytes) {
-    ShowError(std::string("Setup cannot read its own file\r\n") + self);
+  TPackageFile package(FSelf);
+  if (!package.Opened) {
+    ShowUnreadable();
     return ExitNoUnpack;
   }
   std::vector<SfxEntry> entries;
-  SfxError error = ReadSfxDirectory(package.Bytes, package.Size, entries);
+  SfxError error = ReadSfxDirectory(package, package.Size, entries);
+  if (error == SfxError::Unreadable) {
+    ShowUnreadable();
+    return ExitNoUnpack;
+  }
   if (error != SfxError::None) {
     ShowDamaged(Reason(error));
     return ExitDamaged;
@@ -217,7 +286,7 @@ int TExtractor::Run() {
     ShowError("Setup could not create a folder in your temporary folder.");
     return ExitNoUnpack;
   }
-  if (int failed = Unpack(entries)) return failed;
+  if (int failed = Unpack(package, entries)) return failed;
   return RunSetup();
 }
 

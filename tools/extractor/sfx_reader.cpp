@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "codec/lzh_pieces.h"
+
 namespace {
 
 constexpr uint32_t Magic = 0x3D6B222E;  // the bytes 2E 22 6B 3D
@@ -39,10 +41,6 @@ bool IsPlainFileName(std::string_view name) {
   return true;
 }
 
-int32_t LzhBlockCount(const uint8_t* block, uint32_t blockSize) {
-  return blockSize <= 4 ? 0 : static_cast<int32_t>(ReadInt32(block + blockSize - 4));
-}
-
 bool LzhCountPlausible(uint32_t blockSize, int32_t count) {
   if (count < 0) return false;
   if (blockSize <= 4) return blockSize == 0;  // no block at all (the writer's coder failed): empty
@@ -50,40 +48,51 @@ bool LzhCountPlausible(uint32_t blockSize, int32_t count) {
   return uint64_t(count) <= (uint64_t(blockSize) - 4) * 8 * 60;
 }
 
-SfxError ReadSfxDirectory(const uint8_t* file, size_t size, std::vector<SfxEntry>& entries) {
+SfxError ReadSfxDirectory(TSfxBytes& file, uint64_t size, std::vector<SfxEntry>& entries) {
   entries.clear();
   if (size < 8) return SfxError::NoTail;
-  if (uint32_t(ReadInt32(file + size - 4)) != Magic) return SfxError::BadMagic;
-  int64_t payload = ReadInt32(file + size - 8);
-  int64_t end = int64_t(size) - 8;  // the payload ends where the tail begins
-  if (payload < 4 || payload > end) return SfxError::BadLength;
-  int64_t pos = end - payload;
-  int64_t count = ReadInt32(file + pos);
+  uint8_t b[8];
+  if (!file.ReadAt(size - 8, b, 8)) return SfxError::Unreadable;
+  if (uint32_t(ReadInt32(b + 4)) != Magic) return SfxError::BadMagic;
+  const int64_t payload = ReadInt32(b);
+  const uint64_t end = size - 8;  // the payload ends where the tail begins
+  if (payload < 4 || uint64_t(payload) > end) return SfxError::BadLength;
+  uint64_t pos = end - uint64_t(payload);
+  if (!file.ReadAt(pos, b, 4)) return SfxError::Unreadable;
+  const int64_t count = ReadInt32(b);
   pos += 4;
-  if (count < 0 || count > (end - pos) / 8) return SfxError::BadCount;
+  if (count < 0 || uint64_t(count) > (end - pos) / 8) return SfxError::BadCount;
 
+  // Grown entry by entry, not by the count: a damaged count asks for up to 2^28 of them.
   std::vector<SfxEntry> found;
-  found.reserve(size_t(count));
   bool hasSetup = false;
   for (int64_t i = 0; i < count; ++i) {
     if (end - pos < 8) return SfxError::BadEntry;
-    int64_t dataSize = ReadInt32(file + pos);
-    int64_t nameSize = ReadInt32(file + pos + 4);
+    if (!file.ReadAt(pos, b, 8)) return SfxError::Unreadable;
+    const int64_t dataSize = ReadInt32(b);
+    const int64_t nameSize = ReadInt32(b + 4);
     pos += 8;
-    if (dataSize < 0 || nameSize < 0 || nameSize > end - pos || dataSize > end - pos - nameSize)
+    if (dataSize < 0 || nameSize < 0 || uint64_t(nameSize) > end - pos || uint64_t(dataSize) > end - pos - uint64_t(nameSize))
       return SfxError::BadEntry;
+    if (uint64_t(nameSize) > kSfxMaxName) return SfxError::BadName;
     SfxEntry e;
-    e.Name = std::string_view(reinterpret_cast<const char*>(file + pos), size_t(nameSize));
-    e.Data = file + pos + nameSize;
+    e.Name.resize(size_t(nameSize));
+    if (nameSize && !file.ReadAt(pos, e.Name.data(), size_t(nameSize))) return SfxError::Unreadable;
+    e.Offset = pos + uint64_t(nameSize);
     e.Size = uint32_t(dataSize);
     e.Stored = SameTextAZ(e.Name, "data.pak");
-    pos += nameSize + dataSize;
+    e.Count = 0;
+    pos = e.Offset + e.Size;
     if (!IsPlainFileName(e.Name)) return SfxError::BadName;
     for (const SfxEntry& other : found)
       if (SameTextAZ(other.Name, e.Name)) return SfxError::BadName;
-    if (!e.Stored && !LzhCountPlausible(e.Size, LzhBlockCount(e.Data, e.Size))) return SfxError::BadEntry;
+    if (!e.Stored && e.Size > 4) {
+      if (!file.ReadAt(e.Offset + e.Size - 4, b, 4)) return SfxError::Unreadable;
+      e.Count = LzhTrailerCount(b);
+    }
+    if (!e.Stored && !LzhCountPlausible(e.Size, e.Count)) return SfxError::BadEntry;
     hasSetup = hasSetup || SameTextAZ(e.Name, "setup.exe");
-    found.push_back(e);
+    found.push_back(std::move(e));
   }
   if (pos != end) return SfxError::BadEntry;
   if (!hasSetup) return SfxError::NoSetup;
