@@ -8,6 +8,13 @@ using namespace e2e;
 
 namespace {
 
+// The text in double quotes, as a command line names a path.
+std::string Quoted(const std::string& s) {
+  std::string q(1, '"');
+  q.append(s).append(1, '"');
+  return q;
+}
+
 const std::string UninstallKeys = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
 std::string Uninstaller() { return ProgramDir() + "..\\..\\dist\\cv2uinst.exe"; }
@@ -83,7 +90,7 @@ class InstalledApp : public ::testing::Test {
 
   std::string DisplayName() const { return "CvTools E2E " + FName + " 1.0"; }
   TChildRun Uninstall(const std::string& args, std::vector<int> answers = {}) {
-    return RunChild("\"" + Uninstaller() + "\" \"" + FLog + "\"" + args, answers);
+    return RunChild(Quoted(Uninstaller()) + " " + Quoted(FLog) + args, answers);
   }
 
   // Everything that was there before the installation is there still.
@@ -198,7 +205,7 @@ TEST(Cv2uinst, RefusesAMissingLog) {
       {" \"C:\\no such dir\\cv2uinst.dat\" /u", 0, ""},
   };
   for (const TCase& c : cases) {
-    TChildRun run = RunChild("\"" + Uninstaller() + "\"" + c.Args);
+    TChildRun run = RunChild(Quoted(Uninstaller()) + c.Args);
     EXPECT_EQ(run.ExitCode, 3u) << c.Args;
     ASSERT_EQ(run.Boxes.size(), c.Boxes) << c.Args;
     if (c.Boxes) {
