@@ -1,5 +1,7 @@
 #include "setup/setup_core.h"
 
+#include "setup/setup_installcore.h"
+
 #include <cstring>
 
 std::string LowerAZ(std::string s) {
@@ -77,10 +79,10 @@ bool ReadSetupSections(TByteReader& r, const TSetupSections& s) {
 
 std::string BuildDisplayName(const TAppInfoRec& info) {
   switch (info.AnnounceMode) {
-    case 0: return info.Company.Str() + " " + info.AppTitle.Str() + " " + info.AppVersion.Str();
-    case 1: return info.Company.Str() + " " + info.AppTitle.Str();
+    case 0: return Concat({info.Company.Str(), " ", info.AppTitle.Str(), " ", info.AppVersion.Str()});
+    case 1: return Concat({info.Company.Str(), " ", info.AppTitle.Str()});
     case 2: return info.AppTitle.Str();
-    case 3: return info.AppTitle.Str() + " " + info.AppVersion.Str();
+    case 3: return Concat({info.AppTitle.Str(), " ", info.AppVersion.Str()});
     default: return {};
   }
 }

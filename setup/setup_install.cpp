@@ -21,7 +21,7 @@
 namespace {
 
 [[noreturn]] void Fail(const std::string& what, DWORD code) {
-  throw EInstallError(what + ": " + SystemReason(code));
+  throw EInstallError(Concat({what, ": ", SystemReason(code)}));
 }
 
 // Removes the incomplete file that a failure left; the words for the message say whether it is
@@ -69,7 +69,7 @@ class TRegKey {
     LONG r = Key ? RegSetValueExA(Key, name.c_str(), 0, type, static_cast<const BYTE*>(data),
                                   static_cast<DWORD>(size))
                  : Status;
-    if (r != ERROR_SUCCESS) Fail("The registry value " + item + " could not be written", r);
+    if (r != ERROR_SUCCESS) Fail(Concat({"The registry value ", item, " could not be written"}), r);
   }
   void WriteString(const std::string& name, const std::string& s, const std::string& item) {
     Write(name, REG_SZ, s.c_str(), s.size() + 1, item);
@@ -170,8 +170,8 @@ class TPackedFileCopy : public TLzhPieces {
 void WritePackedFile(HANDLE pak, int64_t pakSize, const std::string& pakName, const TPackedFileRec& rec,
                      const std::string& dest, bool compressed, TUninstallLog& log) {
   if (rec.DataOffset < 1 || rec.StoredSize < 0)
-    throw EInstallError("The data package " + pakName + " is damaged: the record of " + dest +
-                            " names no valid place in it.",
+    throw EInstallError(Concat({"The data package ", pakName, " is damaged: the record of ", dest,
+                                " names no valid place in it."}),
                         ecPackageDamaged);
   TFileWriter out(TInstallThread::WriteBytes);
   TPackedFileCopy copy(pak, static_cast<uint32_t>(rec.StoredSize), out);
@@ -199,7 +199,7 @@ void WritePackedFile(HANDLE pak, int64_t pakSize, const std::string& pakName, co
         copy.Copy();
     } catch (const std::exception&) {  // the decoder's tables or the copy's buffer could not be had
       out.Close();
-      throw EInstallError("There is not enough memory to install the file " + dest + RemoveIncomplete(dest) + ".");
+      throw EInstallError(Concat({"There is not enough memory to install the file ", dest, RemoveIncomplete(dest), "."}));
     }
     const TWriteResult result = out.Close();
     if (!copy.ReadFailed) {
@@ -209,12 +209,12 @@ void WritePackedFile(HANDLE pak, int64_t pakSize, const std::string& pakName, co
     removed = RemoveIncomplete(dest);
   }
   if (copy.ReadError)
-    throw EInstallError("The data package " + pakName + " could not be read for " + dest + removed + ": " +
-                            SystemReason(copy.ReadError),
+    throw EInstallError(Concat({"The data package ", pakName, " could not be read for ", dest, removed, ": ",
+                                SystemReason(copy.ReadError)}),
                         ecPackageDamaged);
-  throw EInstallError("The data package " + pakName + " is shorter than the record of " + dest + " says (" +
-                          std::to_string(rec.StoredSize) + " bytes at " + std::to_string(rec.DataOffset) + ")" +
-                          removed + ".",
+  throw EInstallError(Concat({"The data package ", pakName, " is shorter than the record of ", dest, " says (",
+                              std::to_string(rec.StoredSize), " bytes at ", std::to_string(rec.DataOffset), ")",
+                              removed, "."}),
                       ecPackageDamaged);
 }
 
@@ -227,9 +227,9 @@ EInstallError FileWriteError(const std::string& path, TWriteResult result) {
   const std::string what =
       result == TWriteResult::NotCreated ? " could not be created" : " could not be written" + RemoveIncomplete(path);
   if (DiskFullCode(code))
-    return EInstallError(std::string(DiskSpaceText) + "\r\nThe disk is full: the file " + path + what + ".",
+    return EInstallError(Concat({DiskSpaceText, "\r\nThe disk is full: the file ", path, what, "."}),
                          ecDiskSpace);
-  return EInstallError("The file " + path + what + ": " + SystemReason(code));
+  return EInstallError(Concat({"The file ", path, what, ": ", SystemReason(code)}));
 }
 
 // ---- the worker's start ---------------------------------------------------------------------------
@@ -287,7 +287,7 @@ void TInstaller::InstallFiles() {
   HANDLE pak = CreateFileA(pakName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (pak == INVALID_HANDLE_VALUE)
-    throw EInstallError("The data package " + pakName + " could not be opened: " + SystemReason(GetLastError()),
+    throw EInstallError(Concat({"The data package ", pakName, " could not be opened: ", SystemReason(GetLastError())}),
                         ecPackageDamaged);
   struct TCloser {
     HANDLE h;
@@ -295,7 +295,7 @@ void TInstaller::InstallFiles() {
   } closer{pak};
   LARGE_INTEGER pakSize{};
   if (!GetFileSizeEx(pak, &pakSize))
-    throw EInstallError("The data package " + pakName + " could not be read: " + SystemReason(GetLastError()),
+    throw EInstallError(Concat({"The data package ", pakName, " could not be read: ", SystemReason(GetLastError())}),
                         ecPackageDamaged);
 
   bool replaceAll = false, keepAll = false;
@@ -377,7 +377,7 @@ void TInstaller::WriteRegistry() {
       try {
         d = ConvertRegValue(rec->ValueType, text, separator);
       } catch (const EInstallError& e) {
-        throw EInstallError("The registry value " + item + " could not be written: " + e.what());
+        throw EInstallError(Concat({"The registry value ", item, " could not be written: ", e.what()}));
       }
       switch (d.Kind) {
         case TRegData::DWord: k.Write(name, REG_DWORD, &d.Number, sizeof d.Number, item); break;
@@ -471,12 +471,12 @@ void TInstaller::CreateShellLink(const std::string& Location, const std::string&
   IShellLinkA* link = nullptr;
   HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                 reinterpret_cast<void**>(&link));
-  if (FAILED(hr)) Fail("The shortcut " + linkName + " could not be created (no shell-link object)", hr);
+  if (FAILED(hr)) Fail(Concat({"The shortcut ", linkName, " could not be created (no shell-link object)"}), hr);
   IPersistFile* file = nullptr;
   hr = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
   if (FAILED(hr)) {
     link->Release();
-    Fail("The shortcut " + linkName + " could not be created (no shell-link file interface)", hr);
+    Fail(Concat({"The shortcut ", linkName, " could not be created (no shell-link file interface)"}), hr);
   }
   link->SetArguments(Parameters.c_str());
   link->SetPath(Target.c_str());

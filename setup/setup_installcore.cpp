@@ -28,6 +28,15 @@ std::string ExtractFileName(std::string_view path) {
   return std::string(p == std::string_view::npos ? path : path.substr(p + 1));
 }
 
+std::string Concat(std::initializer_list<std::string_view> parts) {
+  size_t size = 0;
+  for (std::string_view part : parts) size += part.size();
+  std::string s;
+  s.reserve(size);
+  for (std::string_view part : parts) s += part;
+  return s;
+}
+
 std::string WithTrailingBackslash(std::string_view path) {
   std::string s(path);
   if (s.empty() || s.back() != '\\') s += '\\';
@@ -316,11 +325,11 @@ TRegData ConvertRegValue(uint8_t valueType, const std::string& text, char decima
   switch (valueType) {
     case 0:
       if (!BinaryValueBytes(text, d.Bytes))
-        throw EInstallError("\"" + text + "\" is not valid binary data (hex: with two-digit bytes separated by commas).");
+        throw EInstallError(Concat({"\"", text, "\" is not valid binary data (hex: with two-digit bytes separated by commas)."}));
       d.Kind = TRegData::Binary;
       break;
     case 1:
-      if (!ParseInteger(text, n)) throw EInstallError("\"" + text + "\" is not a valid integer value.");
+      if (!ParseInteger(text, n)) throw EInstallError(Concat({"\"", text, "\" is not a valid integer value."}));
       if (n == 0 || n == 1) {
         d.Kind = TRegData::DWord;
         d.Number = static_cast<uint32_t>(n);
@@ -329,13 +338,13 @@ TRegData ConvertRegValue(uint8_t valueType, const std::string& text, char decima
     case 2: {
       double f = 0;
       if (!ParseFloat(text, decimalSeparator, f))
-        throw EInstallError("\"" + text + "\" is not a valid floating point value.");
+        throw EInstallError(Concat({"\"", text, "\" is not a valid floating point value."}));
       d.Kind = TRegData::Binary;
       d.Bytes.assign(reinterpret_cast<const char*>(&f), sizeof f);
       break;
     }
     case 3:
-      if (!ParseInteger(text, n)) throw EInstallError("\"" + text + "\" is not a valid integer value.");
+      if (!ParseInteger(text, n)) throw EInstallError(Concat({"\"", text, "\" is not a valid integer value."}));
       d.Kind = TRegData::DWord;
       d.Number = static_cast<uint32_t>(n);
       break;

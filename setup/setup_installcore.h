@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -58,6 +59,10 @@ std::string LogLine(std::string_view tag, std::string_view text);
 
 // The pre-uninstall commands are logged from the last to the first.
 std::vector<std::string> ExecLogOrder(const std::vector<std::string>& commands);
+
+// The parts one after the other. The messages that name a file and a reason are built with it:
+// one call, where a chain of + makes a temporary, and code to free it, for every part.
+std::string Concat(std::initializer_list<std::string_view> parts);
 
 // ---- paths ----
 

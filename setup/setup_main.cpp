@@ -35,7 +35,7 @@ bool ReadLicence(const std::string& path, std::string& shown, std::string& error
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD code = GetLastError();
-    error = "Cannot open file \"" + path + "\". " + SystemReason(code);
+    error = Concat({"Cannot open file \"", path, "\". ", SystemReason(code)});
     return false;
   }
   std::string text;
@@ -143,8 +143,8 @@ void TMainForm::FormCreate() {
     StartUnattended();
   } else if (!Installer->CheckOS()) {
     ExitCode = ecUnsupportedWindows;
-    LError.SetText("Your Version of Microsoft (R) Windows (TM) is currently not supported by \r\n" +
-                   Installer->DisplayName + ".");
+    LError.SetText(Concat({"Your Version of Microsoft (R) Windows (TM) is currently not supported by \r\n",
+                           Installer->DisplayName, "."}));
     SetHeader(kFailedTitle, kFailedSub);
     BEnd.SetText("&Close");
     ShowPage(pgError);
@@ -301,7 +301,7 @@ void TMainForm::Label2Click() {
   }
   Image10.SetBitmap(Image8.Bitmap());
   const TAppInfoRec& a = Installer->AppInfo;
-  LAppInfo.SetText(a.Company.Str() + " " + a.AppTitle.Str() + " " + a.AppVersion.Str());
+  LAppInfo.SetText(Concat({a.Company.Str(), " ", a.AppTitle.Str(), " ", a.AppVersion.Str()}));
   const std::string home = a.Homepage.Str();
   LAppWebsite.SetText(home == "http://" ? std::string() : home);
   ReturnPage = static_cast<uint8_t>(Page());
