@@ -17,6 +17,7 @@
 #include "setup/setup_installthread.h"
 #include "setup/setup_main.h"
 #include "shared/sharedtypes.h"
+#include "shared/systemdll.h"
 
 namespace {
 
@@ -89,15 +90,13 @@ char DecimalSeparator() {
 }
 
 // Starts a command line as the registrations and commands are started, and waits for its end.
-void RunAndWait(const std::string& commandLine) {
-  std::vector<char> cmd(commandLine.begin(), commandLine.end());
-  cmd.push_back('\0');
-  STARTUPINFOA si;
-  ZeroMemory(&si, sizeof si);
+// program, when given, is the file to run: the command line alone would have Windows look for it
+// in setup.exe's own folder first.
+void RunAndWait(std::string commandLine, const char* program = nullptr) {
+  STARTUPINFOA si{};
   si.cb = sizeof si;
-  PROCESS_INFORMATION pi;
-  ZeroMemory(&pi, sizeof pi);
-  if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE,
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessA(program, commandLine.data(), nullptr, nullptr, FALSE,
                       CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &si, &pi))
     return;
   WaitForSingleObject(pi.hProcess, INFINITE);
@@ -495,9 +494,12 @@ void TInstaller::CreateShellLink(const std::string& Location, const std::string&
 
 void TInstaller::RegisterDlls() {
   ShowProgressLabel("Registering DLLs...");
+  // The registration tool is the system's: a regsvr32.exe left beside setup.exe must not run.
+  char tool[MAX_PATH + 16];
+  const bool found = SystemFilePath("regsvr32.exe", tool);
   for (const std::string& dll : *DllFiles) {
     std::string command = RegisterCommand(ExpandPlaceholders(dll));
-    RunAndWait(command);
+    RunAndWait(command, found ? tool : nullptr);
     UninstallLog.Write(TagRegisterDLL, ExpandPlaceholders(command));
   }
 }

@@ -10,11 +10,15 @@ void RestrictDllSearch() {
   if (auto setDirectory = SystemFunction<BOOL(WINAPI*)(LPCSTR)>(kernel, "SetDllDirectoryA")) setDirectory("");
 }
 
-HMODULE LoadSystemLibrary(const char* name) {
-  char path[MAX_PATH + 16];
+bool SystemFilePath(const char* name, char (&path)[MAX_PATH + 16]) {
   UINT n = GetSystemDirectoryA(path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH || lstrlenA(name) > 14) return nullptr;
+  if (n == 0 || n >= MAX_PATH || lstrlenA(name) > 14) return false;
   if (path[n - 1] != '\\') path[n++] = '\\';
   lstrcpyA(path + n, name);
-  return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  return true;
+}
+
+HMODULE LoadSystemLibrary(const char* name) {
+  char path[MAX_PATH + 16];
+  return SystemFilePath(name, path) ? LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH) : nullptr;
 }

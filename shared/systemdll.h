@@ -16,6 +16,10 @@
 // programs this one starts too. Windows 95 to 2000 have neither. The first call of each program.
 void RestrictDllSearch();
 
+// The full path of the file of that name (up to 14 characters) in the system folder; false when the
+// system folder's path is too long.
+bool SystemFilePath(const char* name, char (&path)[MAX_PATH + 16]);
+
 // The DLL of that name (up to 14 characters, as "comctl32.dll") in the system folder
 // (GetSystemDirectoryA), the DLLs it needs searched for there first; null when it cannot be
 // loaded. The handle stays loaded for the process.

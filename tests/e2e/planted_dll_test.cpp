@@ -3,7 +3,8 @@
 // runs with WINEDLLOVERRIDES "comctl32,uxtheme,version=n,b", which the programs it starts
 // inherit): what lies there is not loaded, and the programs work as ever, their common controls
 // and the version lookup of the uninstaller included. comctl32.dll and version.dll are what the
-// programs use; uxtheme.dll is what the system's comctl32 loads by its name once it needs it.
+// programs use; uxtheme.dll is what the system's comctl32 loads by its name once it needs it. A
+// regsvr32.exe lies there too: setup registers its DLLs with the system's.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -67,6 +68,7 @@ class PlantedDlls : public ::testing::Test {
     for (const char* name : {"comctl32", "uxtheme"})
       ASSERT_TRUE(CopyFileA((ProgramDir() + "planted_comctl32.dll").c_str(), (dir + name + ".dll").c_str(), FALSE));
     ASSERT_TRUE(CopyFileA((ProgramDir() + "planted_version.dll").c_str(), (dir + "version.dll").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((ProgramDir() + "planted_program.exe").c_str(), (dir + "regsvr32.exe").c_str(), FALSE));
   }
 
   // A copy of a program of this build in dir (ending in a backslash) beside the planted DLLs.
@@ -80,7 +82,7 @@ class PlantedDlls : public ::testing::Test {
   // Nothing planted beside the program or in the current directory was loaded, or called.
   void ExpectNothingPlantedUsed(const std::string& besideProgram) {
     for (const std::string& dir : {besideProgram, FHere})
-      for (const char* marker : {"comctl32.dll.loaded", "uxtheme.dll.loaded", "version.dll.called"})
+      for (const char* marker : {"comctl32.dll.loaded", "uxtheme.dll.loaded", "version.dll.called", "regsvr32.exe.ran"})
         EXPECT_FALSE(fixture::FileExists(dir + marker)) << dir << marker;
   }
 
@@ -99,6 +101,11 @@ TEST_F(PlantedDlls, SetupInstallsWithTheSystemsDllsAndShowsItsCommonControls) {
   file.DataOffset = static_cast<int32_t>(p.uninstaller.size()) + 1;  // "data" after the uninstaller
   file.StoredSize = file.OriginalSize = 4;
   p.files = {file};
+  // A DLL to register, which leaves regmark.dll.mark beside itself when the registration tool runs.
+  const std::string dll = FRoot + "regmark.dll";
+  ASSERT_TRUE(CopyFileA((ProgramDir() + "..\\win\\fixtures\\regmark.dll").c_str(), dll.c_str(), FALSE));
+  DeleteFileA((dll + ".mark").c_str());
+  p.dlls = {dll};
   const std::string dir = p.Write("planted"), setup = PlantedProgram(dir, "setup.exe");
 
   // Attended: the components are a check-box list view whose rows are as high as an image list
@@ -134,6 +141,7 @@ TEST_F(PlantedDlls, SetupInstallsWithTheSystemsDllsAndShowsItsCommonControls) {
   EXPECT_TRUE(run.Boxes.empty());
   EXPECT_EQ(fixture::ReadFile(FRoot + "planted_dest\\a.txt"), (std::vector<uint8_t>{'d', 'a', 't', 'a'}));
   EXPECT_EQ(after, p.uninstaller) << "the uninstaller of version 3 replaces the one of 2.9";
+  EXPECT_TRUE(fixture::FileExists(dll + ".mark")) << "the system's regsvr32.exe registered the DLL";
   // Wine's own user32 took the planted version.dll: the planted DLLs lie where Wine looks.
   EXPECT_TRUE(fixture::FileExists(dir + "version.dll.loaded")) << "run without comctl32,uxtheme,version=n,b?";
   ExpectNothingPlantedUsed(dir);
