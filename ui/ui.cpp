@@ -187,6 +187,16 @@ LRESULT CALLBACK LayerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         SetBkMode(dc, TRANSPARENT);
         return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
       }
+      // A control that paints its ground covers what the transparent labels above it drew there:
+      // they draw again after it.
+      if (msg == WM_CTLCOLORSTATIC) {
+        RECT own, above;
+        GetWindowRect(c->Handle, &own);
+        for (HWND s = c->Handle; (s = GetWindow(s, GW_HWNDPREV));)
+          if ((GetWindowLongA(s, GWL_EXSTYLE) & WS_EX_TRANSPARENT) && GetWindowRect(s, &above) &&
+              IntersectRect(&above, &own, &above))
+            InvalidateRect(s, nullptr, FALSE);
+      }
       COLORREF back = c->Color != CLR_INVALID ? c->Color : self->Color;
       if (back == CLR_INVALID) {
         if (c->Font.Color == CLR_INVALID) break;

@@ -177,13 +177,14 @@ setup_fresh() { setup_quit; setup_up "$@"; }  # [FOLDER]
 # The engraved "Corvantaine" of the navigation bar: the grey word (Label2) lies over its white
 # copy (Label1), one pixel further right and down, and lets it show beside its strokes. On the
 # screen every white pixel of the word's box, one wider and higher, lies one pixel right and down
-# of a grey one, and there are white ones.
-engraved() {
+# of a grey one, and there are white ones. So too once the copy alone has been painted again, as
+# when a window that covered it goes.
+engraved() { # WHEN
   local r x y w h
   r=$(probe -q | awk -F'\t' '$1 == "control" && $2 == "Label2" { print $5; exit }')
   IFS=, read -r x y w h <<<"$r"
   import -window root "$work/engraved.png"
-  check "the grey \"Corvantaine\" shows its white copy one pixel right and down" awk '
+  check "the grey \"Corvantaine\" shows its white copy one pixel right and down $1" awk '
     { split($1, p, /[,:]/) }
     $3 == "#808080" { grey[p[1] "," p[2]] = 1; g++ }
     $3 == "#FFFFFF" { white[p[1] "," p[2]] = 1; n++ }
@@ -194,7 +195,9 @@ engraved() {
 }
 wait_window "$W" 60 || fatal "the setup window"
 look setup-welcome Button2  # a page without controls: Next
-engraved
+engraved "as the window opens"
+probe -repaint Label1 >/dev/null; sleep 0.5
+engraved "after its copy is painted again"
 # The cancel question: Enter answers Yes and ends the program, which then starts again. Wine's
 # message box answers Escape and the close box of a Yes/No question with IDCANCEL, which the
 # programs take as No (Windows greys the close box and ignores Escape: nothing changes either way).

@@ -29,6 +29,7 @@
      winprobe [-q] [TITLE]   the window of that title, else the foreground window; -q: no ink
      winprobe -close [TITLE] asks the window to close as its title bar's close box does
                              (WM_SYSCOMMAND SC_CLOSE, refused while the box is greyed)
+     winprobe -repaint NAME [TITLE]   repaints that control alone, as when only it is uncovered
    Exit code 1 when there is no such window. */
 #include <stdio.h>
 #include <stdlib.h>
@@ -250,16 +251,37 @@ static BOOL CALLBACK describe(HWND h, LPARAM unused) {
   return TRUE;
 }
 
+static const char* g_wanted;
+static HWND g_named;
+static BOOL CALLBACK find_named(HWND h, LPARAM unused) {
+  char name[128];
+  (void)unused;
+  name_of(h, name, sizeof name);
+  if (strcmp(name, g_wanted)) return TRUE;
+  g_named = h;
+  return FALSE;
+}
+
 int main(int argc, char** argv) {
   int close = 0, i = 1;
   for (; i < argc && argv[i][0] == '-'; ++i) {
     if (!strcmp(argv[i], "-q")) g_ink = 0;
     else if (!strcmp(argv[i], "-close")) close = 1;
+    else if (!strcmp(argv[i], "-repaint") && i + 1 < argc) g_wanted = argv[++i];
   }
   g_root = i < argc ? FindWindowA(NULL, argv[i]) : GetForegroundWindow();
   if (!g_root || !IsWindowVisible(g_root)) {
     printf("none\n");
     return 1;
+  }
+  if (g_wanted) {
+    EnumChildWindows(g_root, find_named, 0);
+    if (!g_named) {
+      printf("no control %s\n", g_wanted);
+      return 1;
+    }
+    RedrawWindow(g_named, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    return 0;
   }
   if (close) {
     HMENU menu = GetSystemMenu(g_root, FALSE);

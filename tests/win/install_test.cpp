@@ -383,10 +383,14 @@ struct TCountingSources : TPlaceholderSources {
   }
 };
 
-// Messages that other threads send to the windows of this (the user-interface) thread.
+// Messages that other threads send to the windows of this (the user-interface) thread, but for
+// the title queries that any program on the desktop may make of any window (FindWindow of the
+// tests running beside this one).
 int SentFromOtherThreads;
 LRESULT CALLBACK CountSent(int code, WPARAM fromThisThread, LPARAM info) {
-  if (code == HC_ACTION && !fromThisThread) ++SentFromOtherThreads;
+  const UINT msg = reinterpret_cast<const CWPSTRUCT*>(info)->message;
+  if (code == HC_ACTION && !fromThisThread && msg != WM_GETTEXT && msg != WM_GETTEXTLENGTH)
+    ++SentFromOtherThreads;
   return CallNextHookEx(nullptr, code, fromThisThread, info);
 }
 
