@@ -9,13 +9,6 @@
 
 namespace {
 
-std::string Quoted(std::string_view text) {
-  std::string s;
-  s.reserve(text.size() + 2);
-  s.append(1, '\'').append(text).append(1, '\'');
-  return s;
-}
-
 [[noreturn]] void Fail(const std::string& what) {
   throw EBuildError(what + ": " + SystemReason(GetLastError()));
 }

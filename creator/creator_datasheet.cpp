@@ -165,7 +165,6 @@ std::string FileText(const std::vector<TEntry>& entries) {
   return text;
 }
 
-
 TSection::TSection(const std::string& lines) {
   for (size_t p = 0; p < lines.size();) {
     size_t end = lines.find('\0', p);
@@ -228,6 +227,7 @@ private:
 };
 
 }  // namespace
+
 TDatasheet Read(TReader& r) {
   TDatasheet d;
   {

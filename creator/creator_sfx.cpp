@@ -1,6 +1,8 @@
 // The self-extracting package writer.
 #include "creator/creator_sfx.h"
 
+#include "creator/setupdat.h"
+
 #include <cstring>
 #include <limits>
 
@@ -19,8 +21,6 @@ void WriteInt32(TSfxOutput& out, int32_t value) {
 }
 
 constexpr int64_t MaxLength = std::numeric_limits<int32_t>::max();
-
-std::string Quoted(const std::string& name) { return "'" + name + "'"; }
 
 }  // namespace
 

@@ -2,13 +2,6 @@
 
 namespace {
 
-std::string Quoted(std::string_view text) {
-  std::string s;
-  s.reserve(text.size() + 2);
-  s.append(1, '\'').append(text).append(1, '\'');
-  return s;
-}
-
 [[noreturn]] void ChangedSize(std::string_view name) {
   // A source that ends early or goes on longer has changed since its size was taken, and its
   // record would lie about it.

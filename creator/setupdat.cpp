@@ -3,6 +3,13 @@
 #include <array>
 #include <charconv>
 
+std::string Quoted(std::string_view text) {
+  std::string s;
+  s.reserve(text.size() + 2);
+  s.append(1, '\'').append(text).append(1, '\'');
+  return s;
+}
+
 namespace {
 
 char UpperAZ(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -12,13 +19,6 @@ bool EqualsFoldedAZ(std::string_view a, std::string_view b) {
   for (size_t i = 0; i < a.size(); ++i)
     if (UpperAZ(a[i]) != UpperAZ(b[i])) return false;
   return true;
-}
-
-std::string Quoted(std::string_view text) {
-  std::string s;
-  s.reserve(text.size() + 2);
-  s.append(1, '\'').append(text).append(1, '\'');
-  return s;
 }
 
 constexpr std::string_view BinaryType = "Binary Data";

@@ -18,6 +18,9 @@ class EBuildError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A name or a value as the build's messages give it: in single quotes.
+std::string Quoted(std::string_view text);
+
 // The setup project as the build reads it from the wizard's controls.
 struct BuildProject {
   // The header's sources.
