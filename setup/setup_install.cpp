@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "codec/lzh_pieces.h"
 #include "setup/setup_installcore.h"
 #include "setup/setup_installer.h"
 #include "setup/setup_installthread.h"
 #include "setup/setup_main.h"
 #include "shared/sharedtypes.h"
 #include "shared/systemdll.h"
+#include "shared/win32copy.h"
 
 namespace {
 
@@ -118,51 +118,6 @@ bool FileFolderExists(const std::string& dir) {
   return true;
 }
 
-// The stored bytes of one file, read from data.pak a piece at a time, and the installed file
-// they go to. A failed read is kept for the message: its code, or 0 when data.pak ended early.
-class TPackedFileCopy : public TLzhPieces {
- public:
-  TPackedFileCopy(HANDLE pak, uint32_t size, TFileWriter& out) : Pak(pak), Left(size), Out(out) {}
-  // The next n bytes, all of them or false.
-  bool ReadExactly(void* buffer, DWORD n) {
-    auto* p = static_cast<char*>(buffer);
-    for (DWORD got = 0; n > 0 && !ReadFailed; p += got, n -= got) {
-      if (!ReadFile(Pak, p, n, &got, nullptr)) ReadError = GetLastError();
-      ReadFailed = ReadError != 0 || got == 0;
-    }
-    return !ReadFailed;
-  }
-  bool Seek(int64_t to) {
-    LARGE_INTEGER at;
-    at.QuadPart = to;
-    if (SetFilePointerEx(Pak, at, nullptr, FILE_BEGIN)) return true;
-    ReadError = GetLastError();
-    ReadFailed = true;
-    return false;
-  }
-  bool Read(uint8_t* buffer, size_t size, size_t& got) override {
-    got = size < Left ? size : Left;
-    Left -= static_cast<uint32_t>(got);
-    return got == 0 || ReadExactly(buffer, static_cast<DWORD>(got));
-  }
-  bool Write(const uint8_t* data, size_t size) override { return Out.Write(data, size); }
-  // A stored file: every byte read goes out as it is, in pieces of a buffer of at most 1 MiB.
-  void Copy() {
-    const size_t piece = Left < (1u << 20) ? Left : (1u << 20);
-    std::unique_ptr<uint8_t[]> buffer(new uint8_t[piece + 1]);
-    for (size_t got; Read(buffer.get(), piece, got) && got > 0;)
-      if (!Write(buffer.get(), got)) break;
-  }
-
-  bool ReadFailed = false;
-  DWORD ReadError = 0;
-
- private:
-  HANDLE Pak;
-  uint32_t Left;
-  TFileWriter& Out;
-};
-
 // Moves a file of data.pak's, decompressing it when the package was built so, into the file dest,
 // creating its directory when it is missing: a piece at a time, so that neither the stored bytes
 // nor the file are ever held whole. A file that fails is removed again.
@@ -173,7 +128,7 @@ void WritePackedFile(HANDLE pak, int64_t pakSize, const std::string& pakName, co
                                 " names no valid place in it."}),
                         ecPackageDamaged);
   TFileWriter out(TInstallThread::WriteBytes);
-  TPackedFileCopy copy(pak, static_cast<uint32_t>(rec.StoredSize), out);
+  TFileCopy copy(pak, static_cast<uint32_t>(rec.StoredSize), out);
   // A block's count is its last 4 bytes; one of 4 bytes or less has none and gives an empty file.
   const int64_t at = static_cast<int64_t>(rec.DataOffset) - 1;
   int32_t count = 0;

@@ -4,14 +4,11 @@
 // and ends with setup's exit code.
 #include <windows.h>
 
-#include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
-#include "codec/lzh_pieces.h"
 #include "shared/systemdll.h"
-#include "shared/win32files.h"
+#include "shared/win32copy.h"
 #include "tools/extractor/sfx_reader.h"
 
 namespace {
@@ -92,37 +89,13 @@ class TPackageFile : public TSfxBytes {
     return true;
   }
   bool ReadAt(uint64_t offset, void* buffer, size_t size) override { return Seek(offset) && ReadNext(buffer, size); }
+  HANDLE Handle() const { return FFile; }
 
   bool Opened = false;
   uint64_t Size = 0;
 
  private:
   HANDLE FFile = INVALID_HANDLE_VALUE;
-};
-
-// One entry's data, read on from where the package stands, into the entry's file.
-class TEntryCopy : public TLzhPieces {
- public:
-  TEntryCopy(TPackageFile& package, uint32_t size, TFileWriter& out) : FPackage(package), FLeft(size), FOut(out) {}
-  bool Read(uint8_t* buffer, size_t size, size_t& got) override {
-    got = size < FLeft ? size : FLeft;
-    if (got && !FPackage.ReadNext(buffer, got)) return ReadFailed = true, false;
-    FLeft -= uint32_t(got);
-    return true;
-  }
-  bool Write(const uint8_t* data, size_t size) override { return FOut.Write(data, size); }
-  // The stored bytes as they are, through buffer.
-  void Copy(uint8_t* buffer, size_t size) {
-    for (size_t got; Read(buffer, size, got) && got > 0;)
-      if (!Write(buffer, got)) return;
-  }
-
-  bool ReadFailed = false;
-
- private:
-  TPackageFile& FPackage;
-  uint32_t FLeft;
-  TFileWriter& FOut;
 };
 
 class TExtractor {
@@ -163,21 +136,15 @@ bool TExtractor::CreateTempDir() {
 void ShowWriteError(const std::string& path) {
   const DWORD code = GetLastError();
   std::string text = "Setup could not write the file\r\n" + path + "\r\n" + SystemReason(code);
-  if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL)
+  if (DiskFullCode(code))
     text += "\r\nPlease check the free space of your temporary folder.";
   ShowError(text);
 }
 
 // Each entry is read from the package and written into its file a piece at a time, so that
-// neither is ever held whole: a stored one through a buffer of 1 MiB, a compressed one through
-// the decoder's window.
+// neither is ever held whole: a stored one through a buffer of at most 1 MiB, a compressed one
+// through the decoder's window.
 int TExtractor::Unpack(TPackageFile& package, const std::vector<SfxEntry>& entries) {
-  constexpr size_t kPiece = 1 << 20;
-  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kPiece]);
-  if (!buffer) {
-    ShowError("There is not enough memory to unpack the files.");
-    return ExitNoUnpack;
-  }
   for (const SfxEntry& e : entries) {
     const std::string path = FTempDir + e.Name;
     TFileWriter out;
@@ -185,15 +152,16 @@ int TExtractor::Unpack(TPackageFile& package, const std::vector<SfxEntry>& entri
       ShowWriteError(path);
       return ExitNoUnpack;
     }
-    TEntryCopy copy(package, e.Size, out);
-    bool read = package.Seek(e.Offset);
+    TFileCopy copy(package.Handle(), e.Size, out);
+    const bool read = copy.Seek(static_cast<int64_t>(e.Offset));
     int64_t produced = 0;
-    if (read && (e.Stored || e.Size == 0)) {
-      copy.Copy(buffer.get(), kPiece);
-    } else if (read) {
+    if (read) {
       try {
-        LzhDecodePieces(e.Count, copy, &produced);
-      } catch (...) {  // the decoder's memory could not be had
+        if (e.Stored || e.Size == 0)
+          copy.Copy();
+        else
+          LzhDecodePieces(e.Count, copy, &produced);
+      } catch (...) {  // the copy's buffer or the decoder's memory could not be had
         out.Close();
         ShowError("There is not enough memory to unpack " + e.Name + ".");
         return ExitNoUnpack;
