@@ -110,6 +110,8 @@ inline void LzhTreeDelete(TLzhState& st, int p);
 // Inserts a and b, in two different trees, side by side; with findMatchB it sets MatchLength and
 // MatchOffset to b's best match.
 inline void LzhTreeInsertPair(TLzhState& st, int a, int b, bool findMatchB);
+// Inserts a and then b = a + 1 into one tree, b's walk one step behind; findMatchB as above.
+inline void LzhTreeInsertTrailing(TLzhState& st, int a, int b, bool findMatchB);
 void LzhHuffInit(TLzhState& st);
 void LzhHuffUpdate(TLzhState& st, int c);
 // The rest of an update at slot s, just counted up to k and now above its right neighbour.
@@ -429,22 +431,33 @@ int32_t LzhEncodeStream(TRead&& read, TWrite&& write) {
       if (s < kLzhLookAhead - 1) ring[s + kLzhRingSize] = byte;
       s = (s + 1) & kLzhRingMask;
       r = (r + 1) & kLzhRingMask;
-      // Two insertions, the first without a match to find, walk side by side where nothing ties
-      // them: their trees differ, the deletion before the second is not in the first one's
-      // tree, so that it may come first, and no full match is to be continued. (The byte read
-      // for the second lies beyond the first one's key.)
+      // Two insertions, the first without a match to find, walk side by side where no full
+      // match is to be continued. The byte read for the second takes the place of the oldest
+      // position s: it is the last of the second one's key, beyond the first one's, and the
+      // first byte of s, which no walk reads (it is the tree's). s leaves the tree before the
+      // second insertion, and also before the first unless it is in the first one's tree:
+      // - s is not in the first one's tree: it leaves first.
+      //   - The two trees differ: the two walks go side by side.
+      //   - In one tree, the second walk trails the first by a step.
+      // - s is in the first one's tree, and the second goes into another: the walks go side by
+      //   side, and s leaves after them.
       const int r2 = (r + 1) & kLzhRingMask;
-      if (i + 1 < last && st.LastFull == kLzhNil && ring[r] != ring[r2] && ring[s] != ring[r]) {
+      const bool sFirst = ring[s] != ring[r];
+      if (i + 1 < last && st.LastFull == kLzhNil && (sFirst || ring[r] != ring[r2])) {
         if (!next(byte)) [[unlikely]] {  // the input has ended after r, which has no match to find
           LzhTreeInsert(st, r, false);
           i++;
           break;
         }
-        LzhTreeDelete(st, s);
+        if (sFirst) LzhTreeDelete(st, s);
         ring[s] = byte;
         if (s < kLzhLookAhead - 1) ring[s + kLzhRingSize] = byte;
+        if (ring[r] != ring[r2])
+          LzhTreeInsertPair(st, r, r2, i + 1 == last - 1);
+        else
+          LzhTreeInsertTrailing(st, r, r2, i + 1 == last - 1);
+        if (!sFirst) LzhTreeDelete(st, s);
         s = (s + 1) & kLzhRingMask;
-        LzhTreeInsertPair(st, r, r2, i + 1 == last - 1);
         r = r2;
         i++;
         continue;

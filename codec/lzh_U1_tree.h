@@ -272,7 +272,44 @@ void TreeInsertPair(TLzhState& st, int a, int b) {
   }
 }
 
+// Inserts a and then b = a + 1 into the same tree, b's walk one step behind a's, so that it
+// overlaps a's as the walks of TreeInsertPair do. A link that a's walk writes, at its end, is
+// one level below b's node: b loads it after the write, and meets a where it would have met it
+// walking alone. One thing b may have seen before the write is a node that a's full match takes
+// out of the tree: its parent's link was loaded when it still led there. That node is then b's
+// next one, and a takes its place there, with the same 60 bytes and the same links.
+template <bool kFindMatchB>
+void TreeInsertTrailing(TLzhState& st, int a, int b) {
+  TWalk wa{}, wb{};
+  wb.Best = INT_MAX;
+  bool ga = WalkStart(st, wa, a) && WalkStep<false>(st, wa);
+  bool gb = WalkStart(st, wb, b);
+  while (ga & gb) {
+    ga = WalkStep<false>(st, wa);
+    gb = WalkStep<kFindMatchB>(st, wb);
+  }
+  if (gb && wb.P == wa.P && st.ParentLink[wa.P] == kLzhNil) wb.P = a;  // a took wa.P's place
+  while (ga) ga = WalkStep<false>(st, wa);
+  while (gb) gb = WalkStep<kFindMatchB>(st, wb);
+  if constexpr (kFindMatchB) {
+    const int length = 8 - (wb.Best >> 12);
+    if (length > kLzhThreshold) {
+      st.MatchLength = length;
+      st.MatchOffset = (wb.Best & kLzhRingMask) - 1;
+    } else {
+      st.MatchLength = 0;
+    }
+  }
+}
+
 }  // namespace lzh_tree
+
+inline void LzhTreeInsertTrailing(TLzhState& st, int a, int b, bool findMatchB) {
+  if (findMatchB)
+    lzh_tree::TreeInsertTrailing<true>(st, a, b);
+  else
+    lzh_tree::TreeInsertTrailing<false>(st, a, b);
+}
 
 inline void LzhTreeInsertPair(TLzhState& st, int a, int b, bool findMatchB) {
   if (findMatchB)

@@ -303,6 +303,32 @@ Bytes Random(size_t n, uint32_t seed, int alphabet = 256) {
 }
 
 // Words drawn with skewed frequencies from a small vocabulary: long and short matches, literals.
+// Like a program file: runs of zeros, stretches of a few byte values, and copies of earlier
+// stretches, a byte changed now and then. Insertion after insertion falls into one tree, the
+// oldest position often into the tree of the next, and full matches come and go.
+Bytes Binary(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes b;
+  while (b.size() < n) {
+    switch (rng() % 4) {
+      case 0:
+        b.insert(b.end(), rng() % 80, uint8_t(0));
+        break;
+      case 1:
+        for (unsigned i = rng() % 16; i-- > 0;) b.push_back(uint8_t(rng() % 8));
+        break;
+      default:
+        if (b.size() > 100) {
+          const size_t length = 3 + rng() % 100, from = b.size() - 1 - rng() % std::min<size_t>(b.size() - 1, 4000);
+          for (size_t i = 0; i < length; i++) b.push_back(b[from + i]);
+          if (rng() % 3 == 0) b.back() ^= 1;
+        }
+    }
+  }
+  b.resize(n);
+  return b;
+}
+
 Bytes Text(size_t n, uint32_t seed) {
   static const char* const words[] = {"the ", "codec ", "setup ", "of ", "and ", "install ", "\r\n",
                                       "file", "s ", "registry ", "value ", "0x", "{", "}", "int ",
@@ -546,6 +572,7 @@ TEST(Lzh, MatchesTheReferenceAndRoundTrips) {
     mixed.insert(mixed.end(), z.begin(), z.end());
   }
   inputs.push_back({"mixed", mixed});
+  for (uint32_t seed = 1; seed <= 6; seed++) inputs.push_back({"binary " + std::to_string(seed), Binary(20000, seed)});
   // A block repeated over and over: long runs of full matches, each a byte further on from the
   // last, whose source at a period beyond the window (4,036) has left the tree, and runs broken
   // by a changed byte now and then.
