@@ -91,6 +91,17 @@ inline void TreeReplace(TLzhState& st, int p, int r) {
   parent[p] = kLzhNil;
 }
 
+// The match of a walk's least cost, (8 - length) * 4,096 + distance: a length of 2 or less is none.
+inline void SetMatch(TLzhState& st, int best) {
+  const int length = 8 - (best >> 12);
+  if (length > kLzhThreshold) {
+    st.MatchLength = length;
+    st.MatchOffset = (best & kLzhRingMask) - 1;
+  } else {
+    st.MatchLength = 0;
+  }
+}
+
 // Inserts ring position r; with kFindMatch also finds the longest match for the 60 bytes there:
 // a longer match wins, among equally long ones below 60 the nearest, and the first full match
 // ends the search. The walk down the tree is a chain of dependent loads, so while a node is
@@ -166,15 +177,7 @@ void TreeInsert(TLzhState& st, int r) {
     links[p].RightLink = uint16_t(r);
     st.ParentLink[r] = uint16_t(p);
   }
-  if constexpr (kFindMatch) {
-    const int length = 8 - (best >> 12);
-    if (length > kLzhThreshold) {
-      st.MatchLength = length;
-      st.MatchOffset = (best & kLzhRingMask) - 1;
-    } else {
-      st.MatchLength = 0;
-    }
-  }
+  if constexpr (kFindMatch) SetMatch(st, best);
 }
 
 
@@ -187,7 +190,7 @@ struct TWalk {
   int P;           // the node to compare next
   uint64_t N1;     // its bytes 1..8, big-endian
   TBothLinks N;    // its links
-  int Best;        // with a match to find: the least cost so far, as in TreeInsert
+  int Best = INT_MAX;  // with a match to find: the least cost so far, as in TreeInsert
 };
 
 // Starts the walk of r: answers false when its tree was empty and r is its root now.
@@ -206,7 +209,6 @@ inline bool WalkStart(TLzhState& st, TWalk& w, int r) {
   w.K1 = BigEndian64(Load64(w.Key + 1));
   w.N1 = BigEndian64(Load64(st.Ring + 1 + w.P));
   w.N = LoadLinks(links, unsigned(w.P));
-  w.Best = INT_MAX;
   return true;
 }
 
@@ -253,7 +255,6 @@ inline bool WalkStep(TLzhState& st, TWalk& w) {
 template <bool kFindMatchB>
 void TreeInsertPair(TLzhState& st, int a, int b) {
   TWalk wa{}, wb{};
-  wb.Best = INT_MAX;
   bool ga = WalkStart(st, wa, a), gb = WalkStart(st, wb, b);
   while (ga & gb) {
     ga = WalkStep<false>(st, wa);
@@ -261,15 +262,7 @@ void TreeInsertPair(TLzhState& st, int a, int b) {
   }
   while (ga) ga = WalkStep<false>(st, wa);
   while (gb) gb = WalkStep<kFindMatchB>(st, wb);
-  if constexpr (kFindMatchB) {
-    const int length = 8 - (wb.Best >> 12);
-    if (length > kLzhThreshold) {
-      st.MatchLength = length;
-      st.MatchOffset = (wb.Best & kLzhRingMask) - 1;
-    } else {
-      st.MatchLength = 0;
-    }
-  }
+  if constexpr (kFindMatchB) SetMatch(st, wb.Best);
 }
 
 // Inserts a and then b = a + 1 into the same tree, b's walk one step behind a's, so that it
@@ -281,7 +274,6 @@ void TreeInsertPair(TLzhState& st, int a, int b) {
 template <bool kFindMatchB>
 void TreeInsertTrailing(TLzhState& st, int a, int b) {
   TWalk wa{}, wb{};
-  wb.Best = INT_MAX;
   bool ga = WalkStart(st, wa, a) && WalkStep<false>(st, wa);
   bool gb = WalkStart(st, wb, b);
   while (ga & gb) {
@@ -291,15 +283,7 @@ void TreeInsertTrailing(TLzhState& st, int a, int b) {
   if (gb && wb.P == wa.P && st.ParentLink[wa.P] == kLzhNil) wb.P = a;  // a took wa.P's place
   while (ga) ga = WalkStep<false>(st, wa);
   while (gb) gb = WalkStep<kFindMatchB>(st, wb);
-  if constexpr (kFindMatchB) {
-    const int length = 8 - (wb.Best >> 12);
-    if (length > kLzhThreshold) {
-      st.MatchLength = length;
-      st.MatchOffset = (wb.Best & kLzhRingMask) - 1;
-    } else {
-      st.MatchLength = 0;
-    }
-  }
+  if constexpr (kFindMatchB) SetMatch(st, wb.Best);
 }
 
 }  // namespace lzh_tree
