@@ -302,7 +302,6 @@ Bytes Random(size_t n, uint32_t seed, int alphabet = 256) {
   return b;
 }
 
-// Words drawn with skewed frequencies from a small vocabulary: long and short matches, literals.
 // Like a program file: runs of zeros, stretches of a few byte values, and copies of earlier
 // stretches, a byte changed now and then. Insertion after insertion falls into one tree, the
 // oldest position often into the tree of the next, and full matches come and go.
@@ -329,6 +328,7 @@ Bytes Binary(size_t n, uint32_t seed) {
   return b;
 }
 
+// Words drawn with skewed frequencies from a small vocabulary: long and short matches, literals.
 Bytes Text(size_t n, uint32_t seed) {
   static const char* const words[] = {"the ", "codec ", "setup ", "of ", "and ", "install ", "\r\n",
                                       "file", "s ", "registry ", "value ", "0x", "{", "}", "int ",
